@@ -1,0 +1,22 @@
+#pragma once
+// Everything the main window needs from outside, in one value: main passes the
+// real ones, tests their own.
+
+#include "settings/registry.h"
+#include "tools/default_handler.h"
+
+#include <QDateTime>
+#include <filesystem>
+#include <functional>
+
+namespace kv {
+
+struct Environment
+{
+    std::filesystem::path programFolder; // data files, backups, help.html
+    Registry* registry = nullptr;        // the settings store
+    std::function<QDateTime()> clock;
+    OpenWithDefaultHandler openWithDefaultHandler;
+};
+
+} // namespace kv

@@ -21,12 +21,14 @@ public:
     virtual bool writeNew(const std::filesystem::path& file, std::string_view data) = 0;
     // Creates (owner read/write only) when missing, appends, flushes to disk.
     virtual bool append(const std::filesystem::path& file, std::string_view data) = 0;
-    // Replaces `to` with `from` in one step.
+    // Replaces `to` with `from` in one step (and flushes the folder entry where the
+    // platform allows).
     virtual bool renameOver(const std::filesystem::path& from, const std::filesystem::path& to) = 0;
+    // True when the file is gone afterwards, also when it was never there.
     virtual bool remove(const std::filesystem::path& file) = 0;
 };
 
-// The real file system.
+// The real file system. None of its operations throws.
 FileOps& realFileOps();
 
 // Writes `data` to a temporary file beside `target`, flushes it and renames it over

@@ -1,0 +1,178 @@
+// The real file system on POSIX systems: plain open/write/fsync/rename, so that
+// a file is created private (0600) and every byte is on disk before we say so.
+
+#include "storage/file_ops.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+namespace kv {
+
+namespace {
+
+constexpr mode_t PrivateMode = S_IRUSR | S_IWUSR;
+
+int openRetrying(const char* path, int flags, mode_t mode = 0)
+{
+    int fd;
+    do {
+        fd = ::open(path, flags | O_CLOEXEC, mode);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+bool writeFully(int fd, std::string_view data)
+{
+    const char* p = data.data();
+    std::size_t left = data.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, p, left);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        if (n == 0)
+            return false;
+        p += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool syncFd(int fd)
+{
+    int rc;
+    do {
+        rc = ::fsync(fd);
+    } while (rc != 0 && errno == EINTR);
+    return rc == 0;
+}
+
+// A close that reports failure: on some file systems the last write error only
+// shows up here.
+bool closeFd(int fd)
+{
+    return ::close(fd) == 0 || errno == EINTR;
+}
+
+// Makes a new or renamed entry in the folder durable. Best effort: some file
+// systems refuse fsync on a directory, and the file content is already on disk.
+void syncFolderOf(const std::filesystem::path& file)
+{
+    try {
+        std::filesystem::path folder = file.parent_path();
+        if (folder.empty())
+            folder = ".";
+        const int fd = openRetrying(folder.c_str(), O_RDONLY | O_DIRECTORY);
+        if (fd < 0)
+            return;
+        syncFd(fd);
+        ::close(fd);
+    } catch (...) {
+    }
+}
+
+class PosixFileOps final : public FileOps
+{
+public:
+    bool readAll(const std::filesystem::path& file, std::string& out) override
+    {
+        try {
+            const int fd = openRetrying(file.c_str(), O_RDONLY);
+            if (fd < 0)
+                return false;
+            std::string data;
+            struct stat st{};
+            if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
+                data.reserve(static_cast<std::size_t>(st.st_size));
+            char buffer[65536];
+            bool ok = true;
+            for (;;) {
+                const ssize_t n = ::read(fd, buffer, sizeof buffer);
+                if (n < 0) {
+                    if (errno == EINTR)
+                        continue;
+                    ok = false;
+                    break;
+                }
+                if (n == 0)
+                    break;
+                data.append(buffer, static_cast<std::size_t>(n));
+            }
+            ::close(fd);
+            if (!ok)
+                return false;
+            out.swap(data);
+            return true;
+        } catch (...) {
+            return false;
+        }
+    }
+
+    bool exists(const std::filesystem::path& file) override
+    {
+        struct stat st{};
+        return ::stat(file.c_str(), &st) == 0;
+    }
+
+    bool writeNew(const std::filesystem::path& file, std::string_view data) override
+    {
+        const int fd = openRetrying(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, PrivateMode);
+        if (fd < 0)
+            return false;
+        bool ok = writeFully(fd, data) && syncFd(fd);
+        ok = closeFd(fd) && ok;
+        return ok;
+    }
+
+    bool append(const std::filesystem::path& file, std::string_view data) override
+    {
+        bool created = true;
+        int fd = openRetrying(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL, PrivateMode);
+        if (fd < 0 && errno == EEXIST) {
+            created = false;
+            fd = openRetrying(file.c_str(), O_WRONLY | O_APPEND);
+        }
+        if (fd < 0)
+            return false;
+        struct stat st{};
+        const bool sized = ::fstat(fd, &st) == 0;
+        bool ok = writeFully(fd, data);
+        if (!ok && sized) {
+            // Take back a partial line, so the next append does not start mid-entry.
+            [[maybe_unused]] const int rc = ::ftruncate(fd, st.st_size);
+        }
+        ok = ok && syncFd(fd);
+        ok = closeFd(fd) && ok;
+        if (ok && created)
+            syncFolderOf(file);
+        return ok;
+    }
+
+    bool renameOver(const std::filesystem::path& from, const std::filesystem::path& to) override
+    {
+        if (::rename(from.c_str(), to.c_str()) != 0)
+            return false;
+        syncFolderOf(to);
+        return true;
+    }
+
+    bool remove(const std::filesystem::path& file) override
+    {
+        return ::unlink(file.c_str()) == 0 || errno == ENOENT;
+    }
+};
+
+} // namespace
+
+FileOps& realFileOps()
+{
+    static PosixFileOps ops;
+    return ops;
+}
+
+} // namespace kv

@@ -20,8 +20,10 @@ inline constexpr std::string_view LockValueName = "101";
 
 // Read: fills slots 1 and 2 (trimmed of spaces) from the stored record; a missing,
 // empty or malformed record (no "|" once deciphered) leaves the slots unchanged.
-// Write: stores slot 1, "|", slot 2, "|" and the stored continuation. Returns
-// whether the write reached the store (always true for a read).
+// Write: stores slot 1, "|", slot 2, "|" and the stored continuation; refuses (stores
+// nothing) when slot 1 or 2 holds a "|" or a character outside Windows-1252, since
+// those would not read back as written. Returns whether the write reached the store
+// (always true for a read).
 bool LockRecordIO(const SettingsStore& store, CredentialSlots& slots, std::int16_t mode);
 
 // The record text for the given fields and continuation, and its parsing.
@@ -31,6 +33,7 @@ struct LockFields
     std::string password;
     std::string continuation; // "|"-terminated fields after the second
 };
+// False (and `out` untouched) when the text holds no "|" at all.
 bool parseLockText(std::string_view decoded, LockFields& out);
 
 } // namespace kv

@@ -28,9 +28,17 @@ public:
     const std::filesystem::path& file() const { return m_file; }
 
 private:
+    struct OpenKey
+    {
+        std::string path; // under HKEY_CURRENT_USER, as the caller spelled it
+        std::uint32_t access = 0;
+    };
+    const OpenKey* findOpen(RegKey key) const;
+    RegKey remember(std::string path, std::uint32_t access);
+
     std::filesystem::path m_file;
     FileOps& m_ops;
-    std::map<RegKey, std::string> m_open; // open handle -> key path
+    std::map<RegKey, OpenKey> m_open;
     RegKey m_next = 1;
 };
 

@@ -18,6 +18,7 @@ inline constexpr RegHive HiveCurrentUser = 0x80000001u;
 inline constexpr long RegSuccess = 0;
 inline constexpr long RegFileNotFound = 2;
 inline constexpr long RegAccessDenied = 5;
+inline constexpr long RegInvalidHandle = 6;
 inline constexpr long RegInvalidParameter = 87;
 inline constexpr long RegMoreData = 234;
 

@@ -1,0 +1,97 @@
+#include "tools/frm_gen.h"
+
+#include "tools/password_generator.h"
+
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+
+namespace kv {
+namespace {
+
+constexpr int InitialLength = 16;
+const char* const LengthText = " characters password.   Click to change length";
+
+} // namespace
+
+FrmGen::FrmGen(QWidget* owner)
+    : QDialog(owner, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+      m_label(new QLabel(this)), m_text(new QLineEdit(this)), m_close(new QPushButton(QStringLiteral("Close"), this))
+{
+    setObjectName(QStringLiteral("frmGen"));
+    setWindowTitle(QStringLiteral(" Generated Password "));
+    setFixedSize(304, 126);
+    setModal(true);
+
+    m_label->setObjectName(QStringLiteral("Label1"));
+    m_label->setGeometry(2, 11, 299, 21);
+    m_label->setAlignment(Qt::AlignCenter);
+    m_label->setFocusPolicy(Qt::NoFocus);
+    m_label->setText(QString::number(InitialLength) + QLatin1String(LengthText));
+    m_label->installEventFilter(this);
+
+    m_text->setObjectName(QStringLiteral("Text1"));
+    m_text->setGeometry(18, 38, 267, 19);
+
+    // Enter must not close the window: the user may press it in the field without losing the password.
+    m_close->setObjectName(QStringLiteral("Command1"));
+    m_close->setGeometry(124, 86, 57, 21);
+    m_close->setAutoDefault(false);
+    m_close->setDefault(false);
+    connect(m_close, &QPushButton::clicked, this, &QDialog::close);
+
+    setTabOrder(m_text, m_close);
+    showPassword(InitialLength);
+    m_text->setFocus(Qt::OtherFocusReason);
+}
+
+bool FrmGen::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_label && event->type() == QEvent::MouseButtonRelease)
+        changeLength(static_cast<QMouseEvent*>(event)->button());
+    return QDialog::eventFilter(watched, event);
+}
+
+void FrmGen::keyPressEvent(QKeyEvent* event)
+{
+    // The window has no cancel button: Esc leaves it open, as Enter does.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void FrmGen::changeLength(Qt::MouseButton button)
+{
+    const QString caption = m_label->text();
+    const qsizetype blank = caption.indexOf(QLatin1Char(' '));
+    if (blank < 0)
+        return;
+    int length = caption.left(blank).toInt();
+    if (button == Qt::LeftButton)
+        ++length;
+    else if (button == Qt::RightButton)
+        --length;
+    if (length < 1 || length > MaxLength)
+        return;
+    m_label->setText(QString::number(length) + caption.mid(blank));
+    showPassword(length);
+}
+
+void FrmGen::showPassword(int length)
+{
+    m_text->setText(QString::fromStdString(GeneratePassword(length)));
+    m_text->selectAll();
+}
+
+void SuggestPassword(QWidget* owner)
+{
+    auto* window = new FrmGen(owner);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->exec();
+}
+
+} // namespace kv

@@ -1,0 +1,36 @@
+#pragma once
+// Two small control kinds the main window needs beyond Qt's own.
+
+#include <QCheckBox>
+#include <QLineEdit>
+
+namespace kv {
+
+// An edit field that puts the caret after the last character, with nothing
+// selected, whenever it receives the focus; masked text shows "*".
+class EditField : public QLineEdit
+{
+    Q_OBJECT
+public:
+    explicit EditField(QWidget* parent = nullptr);
+
+protected:
+    void focusInEvent(QFocusEvent* event) override;
+};
+
+// A check box that tells which mouse button was released over it, after the
+// release has toggled it as any check box does.
+class CheckBox : public QCheckBox
+{
+    Q_OBJECT
+public:
+    using QCheckBox::QCheckBox;
+
+signals:
+    void mouseReleased(Qt::MouseButton button);
+
+protected:
+    void mouseReleaseEvent(QMouseEvent* event) override;
+};
+
+} // namespace kv

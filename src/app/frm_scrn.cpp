@@ -1,0 +1,205 @@
+#include "app/frm_scrn.h"
+
+#include "app/controls.h"
+#include "app/shape_widget.h"
+#include "storage/data_file.h"
+#include "storage/database_choice.h"
+#include "storage/line_cipher.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCursor>
+#include <QFrame>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QTableView>
+
+// The images live in the GUI library; a static library's resources are registered by hand.
+static void registerResources()
+{
+    Q_INIT_RESOURCE(resources);
+}
+
+namespace kv {
+
+namespace {
+
+QString fromUtf8(const std::string& text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// "True", or any number other than 0, switches the grid on.
+bool settingIsOn(const std::string& text)
+{
+    return QString::fromStdString(text).compare(QStringLiteral("True"), Qt::CaseInsensitive) == 0 ||
+           settingNumber(text) != 0;
+}
+
+} // namespace
+
+FrmScrn::FrmScrn(Environment env, QWidget* parent)
+    : QWidget(parent), m_env(std::move(env)), m_settings(*m_env.registry)
+{
+    registerResources();
+    setObjectName(QStringLiteral("frmScrn"));
+    setWindowTitle(QString::fromLatin1(WindowTitle.data(), WindowTitle.size()));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/app.png")));
+    resize(toPixels(7620), toPixels(5655));
+
+    buildControls();
+    buildMenus();
+
+    Label2->installEventFilter(this);
+    connect(mnulines, &QAction::triggered, this, &FrmScrn::toggleGrid);
+    connect(mnuQuit, &QAction::triggered, this, &FrmScrn::QuitApplication);
+    connect(ListView1->horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int section) {
+        m_model.sortOnHeaderClick(section);
+        ListView1->horizontalHeader()->setSortIndicatorShown(true);
+        ListView1->horizontalHeader()->setSortIndicator(m_model.sortColumn(), m_model.sortOrder());
+    });
+
+    loadStep();
+}
+
+FrmScrn::~FrmScrn() = default;
+
+void FrmScrn::loadStep()
+{
+    const bool grid = settingIsOn(m_settings.get("102"));
+    mnulines->setChecked(grid);
+    ListView1->setShowGrid(grid);
+
+    const int index = databaseIndexFromSetting(m_settings.get("103"));
+    Check1[index]->setChecked(true);
+    m_dataFileBase = QString::fromStdString(DataFileBaseFor(index));
+}
+
+void FrmScrn::loadDatabase()
+{
+    std::vector<Record> rows;
+    const bool ok = LoadDatabase(m_env.programFolder, m_dataFileBase.toStdString(), rows);
+    m_model.appendAll(std::move(rows));
+    if (!ok)
+        showMessage(QStringLiteral("Could not read %1.ksd").arg(m_dataFileBase));
+}
+
+void FrmScrn::QuitApplication()
+{
+    m_model.clear();
+    QApplication::closeAllWindows();
+}
+
+void FrmScrn::showMessage(const QString& text)
+{
+    setWindowTitle(QString::fromLatin1(AppTitle.data(), AppTitle.size()) + QStringLiteral(" - ") + text);
+}
+
+bool FrmScrn::isLocked() const
+{
+    return Frame3->isVisibleTo(this);
+}
+
+void FrmScrn::ClearEditFields()
+{
+    const QString kept = Text1[EditUsername]->text();
+    for (EditField* field : Text1)
+        field->setText(QString());
+    if (mnuRetainUser->isChecked())
+        Text1[EditUsername]->setText(kept);
+    SetAddressPrefix();
+}
+
+void FrmScrn::SetAddressPrefix()
+{
+    for (QAction* item : mnuAddress) {
+        if (item->isChecked())
+            Text1[EditAddress]->setText(item->text().toLower() + QStringLiteral("://"));
+    }
+}
+
+void FrmScrn::toggleGrid()
+{
+    // The menu item has already flipped itself; the grid flips from its own state.
+    ListView1->setShowGrid(!ListView1->showGrid());
+    m_settings.save("102", mnulines->isChecked() ? "True" : "False");
+}
+
+bool FrmScrn::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == Label2 && event->type() == QEvent::MouseButtonRelease) {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() == Qt::LeftButton && Label2->rect().contains(mouse->position().toPoint()))
+            Tmenu->popup(QCursor::pos());
+        return false;
+    }
+    if (watched == ListView1->viewport()) {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+            onListPress(static_cast<QMouseEvent*>(event));
+            return true;
+        case QEvent::MouseButtonDblClick:
+            return true;
+        case QEvent::MouseButtonRelease:
+            onListRelease(static_cast<QMouseEvent*>(event));
+            return true;
+        default:
+            break;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void FrmScrn::onListPress(QMouseEvent* event)
+{
+    ListView1->setFocus(Qt::MouseFocusReason);
+    const QModelIndex index = ListView1->indexAt(event->position().toPoint());
+    // A press on empty space keeps the selection: the pending load still takes it.
+    if (!index.isValid() || (event->button() != Qt::LeftButton && event->button() != Qt::RightButton))
+        return;
+    ListView1->selectionModel()->setCurrentIndex(index,
+                                                 QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    m_itemClickPending = true;
+}
+
+void FrmScrn::onListRelease(QMouseEvent* event)
+{
+    if (!m_itemClickPending)
+        return;
+    if (event->button() == Qt::LeftButton) {
+        loadSelectedRowIntoFields();
+        m_itemClickPending = false;
+    } else if (event->button() == Qt::RightButton) {
+        Tother->popup(event->globalPosition().toPoint());
+    }
+}
+
+int FrmScrn::selectedRow() const
+{
+    const QModelIndexList rows = ListView1->selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+void FrmScrn::loadSelectedRowIntoFields()
+{
+    const int row = selectedRow();
+    if (row < 0)
+        return;
+    // A copy: a field change may unlock the window, which can touch the list.
+    const Record record = m_model.at(row);
+    Text1[EditAddress]->setText(fromUtf8(record.address));
+    Text1[EditService]->setText(fromUtf8(record.service));
+    Text1[EditUsername]->setText(fromUtf8(record.username));
+    Text1[EditPassword]->setText(fromUtf8(record.password));
+    Text1[EditComments]->setText(fromUtf8(record.comments));
+    Text1[EditPassword]->setToolTip(fromUtf8(record.password));
+    QString caption = QString::fromLatin1(WindowTitle.data(), WindowTitle.size());
+    if (!record.recorded.empty())
+        caption += QStringLiteral(" - Modified: ") + fromUtf8(record.recorded);
+    setWindowTitle(caption);
+}
+
+} // namespace kv

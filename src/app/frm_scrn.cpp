@@ -12,6 +12,7 @@
 #include <QFrame>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
@@ -39,6 +40,14 @@ bool settingIsOn(const std::string& text)
            settingNumber(text) != 0;
 }
 
+bool isCopyShortcut(const QKeyEvent* key)
+{
+    const QKeyCombination combination = key->keyCombination();
+    return combination == QKeyCombination(Qt::ControlModifier, Qt::Key_A) ||
+           combination == QKeyCombination(Qt::ControlModifier, Qt::Key_U) ||
+           combination == QKeyCombination(Qt::ControlModifier, Qt::Key_P);
+}
+
 } // namespace
 
 FrmScrn::FrmScrn(Environment env, QWidget* parent)
@@ -54,6 +63,9 @@ FrmScrn::FrmScrn(Environment env, QWidget* parent)
     buildMenus();
 
     Label2->installEventFilter(this);
+    for (EditField* field : Text1)
+        field->installEventFilter(this);
+    ListView1->installEventFilter(this);
     connect(mnulines, &QAction::triggered, this, &FrmScrn::toggleGrid);
     connect(mnuQuit, &QAction::triggered, this, &FrmScrn::QuitApplication);
     connect(ListView1->horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int section) {
@@ -130,6 +142,12 @@ void FrmScrn::toggleGrid()
 
 bool FrmScrn::eventFilter(QObject* watched, QEvent* event)
 {
+    if (event->type() == QEvent::ShortcutOverride && isCopyShortcut(static_cast<QKeyEvent*>(event))) {
+        // The edit fields would take Ctrl+A for themselves; the copy items act
+        // anywhere in the window.
+        event->ignore();
+        return true;
+    }
     if (watched == Label2 && event->type() == QEvent::MouseButtonRelease) {
         auto* mouse = static_cast<QMouseEvent*>(event);
         if (mouse->button() == Qt::LeftButton && Label2->rect().contains(mouse->position().toPoint()))

@@ -1,6 +1,5 @@
 #include "records/record_list_model.h"
 
-#include <QCollator>
 #include <algorithm>
 #include <numeric>
 
@@ -138,22 +137,20 @@ void RecordListModel::sortRows()
         return;
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
 
-    // Sort keys are computed once per row; comparing through the collator's own
-    // keys keeps a sort of tens of thousands of rows quick.
-    QCollator collator;
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    collator.setNumericMode(false);
-    std::vector<QCollatorSortKey> keys;
+    // Case-folded keys, computed once per row, keep a sort of tens of thousands of
+    // rows quick and independent of the user's locale.
+    std::vector<QString> keys;
     keys.reserve(static_cast<std::size_t>(n));
     for (const Record& record : m_rows)
-        keys.push_back(collator.sortKey(columnText(record, m_sortColumn)));
+        keys.push_back(columnText(record, m_sortColumn).toCaseFolded());
 
     std::vector<int> order(static_cast<std::size_t>(n));
     std::iota(order.begin(), order.end(), 0);
     const bool descending = m_sortOrder == Qt::DescendingOrder;
     std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-        const int c = keys[static_cast<std::size_t>(a)].compare(keys[static_cast<std::size_t>(b)]);
-        return descending ? c > 0 : c < 0;
+        const QString& ka = keys[static_cast<std::size_t>(a)];
+        const QString& kb = keys[static_cast<std::size_t>(b)];
+        return descending ? kb < ka : ka < kb;
     });
 
     std::vector<Record> sorted;

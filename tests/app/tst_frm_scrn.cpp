@@ -1,0 +1,371 @@
+// The main window as a user meets it: controls and menus, stored preferences
+// across a restart, the layout pass, sorting, loading a row, and Quit.
+
+#include "app/controls.h"
+#include "app/window_fixture.h"
+#include "gui_test_support.h"
+
+#include <QAction>
+#include <QFrame>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QTableView>
+#include <QToolButton>
+
+using kv::FrmScrn;
+using kvtest::record;
+
+class TestFrmScrn : public QObject
+{
+    Q_OBJECT
+
+private:
+    static QTableView* list(FrmScrn* w) { return kvtest::child<QTableView>(w, "ListView1"); }
+    static QLineEdit* field(FrmScrn* w, int i)
+    {
+        return w->findChild<QLineEdit*>(QStringLiteral("Text1_%1").arg(i));
+    }
+    static QPoint rowPoint(FrmScrn* w, int row)
+    {
+        return list(w)->visualRect(list(w)->model()->index(row, 0)).center();
+    }
+    static QPoint emptyPoint(FrmScrn* w) { return QPoint(10, list(w)->viewport()->height() - 5); }
+    static QStringList column(FrmScrn* w, int col)
+    {
+        QStringList texts;
+        for (int r = 0; r < w->model().rowCount(); ++r)
+            texts << w->model().index(r, col).data().toString();
+        return texts;
+    }
+
+private slots:
+    void controlsCarryTheirNamesAndCaptions_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("Label2") << "Label2" << "Tools";
+        QTest::newRow("Label1_0") << "Label1_0" << "Address";
+        QTest::newRow("Label1_1") << "Label1_1" << "Service";
+        QTest::newRow("Label1_2") << "Label1_2" << "Username";
+        QTest::newRow("Label1_3") << "Label1_3" << "Comments";
+        QTest::newRow("Label1_4") << "Label1_4" << "Password";
+        QTest::newRow("Tmenu") << "Tmenu" << "File";
+        QTest::newRow("Tother") << "Tother" << "Other";
+        QTest::newRow("Tadress") << "Tadress" << "Addresses are";
+        QTest::newRow("Tcopy") << "Tcopy" << "Copy";
+        QTest::newRow("mnuRetainUser") << "mnuRetainUser" << "Retain Username";
+        QTest::newRow("mnuHide") << "mnuHide" << "Hide Passwords";
+        QTest::newRow("mnuSuges") << "mnuSuges" << "Suggest Password";
+        QTest::newRow("mnuAddress_0") << "mnuAddress_0" << "HTTP";
+        QTest::newRow("mnuAddress_1") << "mnuAddress_1" << "HTTPS";
+        QTest::newRow("mnuAddress_2") << "mnuAddress_2" << "FTP";
+        QTest::newRow("mnuCopyURL") << "mnuCopyURL" << "URL";
+        QTest::newRow("mnuCopyUser") << "mnuCopyUser" << "Username";
+        QTest::newRow("mnuCopyPass") << "mnuCopyPass" << "Password      ";
+        QTest::newRow("mnuHelp") << "mnuHelp" << "Help";
+        QTest::newRow("mnuQuit") << "mnuQuit" << "Quit";
+        QTest::newRow("mnulines") << "mnulines" << "Show grid";
+        QTest::newRow("Toolbar1_1") << "Toolbar1_1" << "Add";
+        QTest::newRow("Toolbar1_2") << "Toolbar1_2" << "Remove";
+        QTest::newRow("Toolbar1_3") << "Toolbar1_3" << "Replace";
+        QTest::newRow("Toolbar1_4") << "Toolbar1_4" << "Clear";
+    }
+    void controlsCarryTheirNamesAndCaptions()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, caption);
+        kvtest::WindowFixture fx;
+        auto w = fx.start();
+        QObject* found = w->findChild<QObject*>(name);
+        QVERIFY2(found, qPrintable(name));
+        QString text;
+        if (auto* label = qobject_cast<QLabel*>(found))
+            text = label->text();
+        else if (auto* menu = qobject_cast<QMenu*>(found))
+            text = menu->title();
+        else if (auto* action = qobject_cast<QAction*>(found))
+            text = action->text();
+        else if (auto* button = qobject_cast<QToolButton*>(found))
+            text = button->text();
+        QCOMPARE(text, caption);
+    }
+
+    void menusHaveTheirOrderStatesAndShortcuts()
+    {
+        kvtest::WindowFixture fx;
+        auto w = fx.start();
+        QStringList fileItems;
+        for (QAction* a : w->Tmenu->actions())
+            fileItems << (a->isSeparator() ? QStringLiteral("-") : a->text());
+        QCOMPARE(fileItems, (QStringList{"Retain Username", "Hide Passwords", "Suggest Password", "-",
+                                         "Addresses are", "Copy", "-", "Help", "Quit"}));
+        QVERIFY(w->mnuRetainUser->isChecked());
+        QVERIFY(w->mnuHide->isChecked());
+        QVERIFY(w->mnuAddress[0]->isChecked());
+        QVERIFY(!w->mnuAddress[1]->isChecked() && !w->mnuAddress[2]->isChecked());
+        QCOMPARE(w->mnuCopyURL->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_A));
+        QCOMPARE(w->mnuCopyUser->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_U));
+        QCOMPARE(w->mnuCopyPass->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_P));
+        QCOMPARE(w->windowTitle(), QStringLiteral("Keystead Vault Plus"));
+        QVERIFY(!w->findChild<QFrame*>("Frame3")->isVisible());
+    }
+
+    void copyShortcutsActFromAnyField()
+    {
+        kvtest::WindowFixture fx;
+        auto w = fx.start();
+        int fired = 0;
+        for (QAction* item : {w->mnuCopyURL, w->mnuCopyUser, w->mnuCopyPass})
+            connect(item, &QAction::triggered, [&fired] { ++fired; });
+        w->activateWindow();
+        QLineEdit* service = field(w.get(), 1);
+        service->setFocus();
+        service->setText(QStringLiteral("typed"));
+        QTest::keyClick(service, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(service, Qt::Key_U, Qt::ControlModifier);
+        QTest::keyClick(field(w.get(), 4), Qt::Key_P, Qt::ControlModifier);
+        QCOMPARE(fired, 3);
+        QCOMPARE(service->text(), QStringLiteral("typed"));
+    }
+
+    void toolsLabelOpensFileMenu()
+    {
+        kvtest::WindowFixture fx;
+        auto w = fx.start();
+        kvtest::click(w->Label2);
+        QTRY_VERIFY(w->Tmenu->isVisible());
+        w->Tmenu->hide();
+    }
+
+    void storedPreferencesApplyAtStart_data()
+    {
+        QTest::addColumn<QString>("grid");
+        QTest::addColumn<QString>("database");
+        QTest::addColumn<bool>("gridOn");
+        QTest::addColumn<int>("index");
+        QTest::newRow("empty store") << "" << "" << false << 0;
+        QTest::newRow("grid True, db3") << "True" << "2" << true << 2;
+        QTest::newRow("grid False, db2") << "False" << "1" << false << 1;
+        QTest::newRow("grid as number") << "-1" << "0" << true << 0;
+        QTest::newRow("index out of range") << "0" << "7" << false << 0;
+        QTest::newRow("index not a number") << "abc" << "abc" << false << 0;
+        QTest::newRow("index negative") << "" << "-1" << false << 0;
+    }
+    void storedPreferencesApplyAtStart()
+    {
+        QFETCH(QString, grid);
+        QFETCH(QString, database);
+        QFETCH(bool, gridOn);
+        QFETCH(int, index);
+        kvtest::WindowFixture fx;
+        if (!grid.isEmpty())
+            fx.settings().save("102", grid.toStdString());
+        if (!database.isEmpty())
+            fx.settings().save("103", database.toStdString());
+        fx.writeDatabase({record(qPrintable(QStringLiteral("entry of db%1").arg(index + 1)))}, index + 1);
+        auto w = fx.start();
+        QCOMPARE(w->mnulines->isChecked(), gridOn);
+        QCOMPARE(list(w.get())->showGrid(), gridOn);
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(w->Check1[i]->isChecked(), i == index);
+        QCOMPARE(w->dataFileBase(), QStringLiteral("db%1").arg(index + 1));
+        QCOMPARE(column(w.get(), 0), QStringList{QStringLiteral("entry of db%1").arg(index + 1)});
+        QVERIFY(!w->isLocked());
+    }
+
+    void showGridSurvivesRestart()
+    {
+        kvtest::WindowFixture fx;
+        {
+            auto w = fx.start();
+            w->mnulines->trigger();
+            QVERIFY(w->mnulines->isChecked());
+            QVERIFY(list(w.get())->showGrid());
+        }
+        QCOMPARE(fx.settings().get("102"), std::string("True"));
+        {
+            auto w = fx.start();
+            QVERIFY(w->mnulines->isChecked());
+            QVERIFY(list(w.get())->showGrid());
+            w->mnulines->trigger();
+        }
+        QCOMPARE(fx.settings().get("102"), std::string("False"));
+        QVERIFY(!list(fx.start().get())->showGrid());
+    }
+
+    void layoutFollowsTheWindowSize()
+    {
+        kvtest::WindowFixture fx;
+        auto w = fx.start();
+        const QStringList names = {"Frame1", "Frame2", "ListView1", "Shape1_5", "Shape1_6", "Shape1_7", "Line1", "Line2"};
+        auto geometries = [&] {
+            QMap<QString, QRect> g;
+            for (const QString& n : names)
+                g[n] = w->findChild<QWidget*>(n)->geometry();
+            return g;
+        };
+        const QMap<QString, QRect> before = geometries();
+        const int dw = 67; // 1005 twips
+        w->resize(w->width() + dw, w->height());
+        QMap<QString, QRect> after = geometries();
+        for (const QString& n : {"Frame1", "Frame2", "ListView1", "Shape1_5", "Shape1_6", "Shape1_7"}) {
+            QCOMPARE(after[n].width(), before[n].width() + dw);
+            QCOMPARE(after[n].top(), before[n].top());
+        }
+        QCOMPARE(after["Line1"].left(), before["Line1"].left() + dw);
+        QCOMPARE(after["Line2"].left(), before["Line2"].left());
+
+        const int dh = 40;
+        w->resize(w->width(), w->height() + dh);
+        const QMap<QString, QRect> taller = geometries();
+        QCOMPARE(taller["ListView1"].height(), after["ListView1"].height() + dh);
+        QCOMPARE(taller["Shape1_7"].height(), after["Shape1_7"].height() + dh);
+        QCOMPARE(taller["Shape1_6"].top(), after["Shape1_6"].top() + dh);
+        QCOMPARE(taller["Line1"].bottom(), after["Line1"].bottom() + dh);
+        QCOMPARE(taller["Line2"].bottom(), after["Line2"].bottom() + dh);
+        QCOMPARE(taller["Frame1"], after["Frame1"]);
+
+        // Too small for the list: the pass stops at the first impossible size.
+        w->resize(w->width(), 60);
+        QCOMPARE(w->findChild<QWidget*>("ListView1")->height(), taller["ListView1"].height());
+    }
+
+    void headerClicksFlipTheOrder()
+    {
+        kvtest::WindowFixture fx;
+        fx.writeDatabase({record("beta", "zed", "", "", "", "12-31-2026 10:00:00"),
+                          record("Alpha", "amy", "", "", "", "01-20-2027 09:00:00"),
+                          record("gamma", "Bob", "", "", "", "")});
+        auto w = fx.start();
+        QHeaderView* header = list(w.get())->horizontalHeader();
+        auto clickHeader = [&](int section) {
+            QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                              QPoint(header->sectionViewportPosition(section) + 5, header->height() / 2));
+        };
+        clickHeader(kv::ColService);
+        QCOMPARE(column(w.get(), 0), (QStringList{"gamma", "beta", "Alpha"}));
+        clickHeader(kv::ColService);
+        QCOMPARE(column(w.get(), 0), (QStringList{"Alpha", "beta", "gamma"}));
+        clickHeader(kv::ColService);
+        QCOMPARE(column(w.get(), 0), (QStringList{"gamma", "beta", "Alpha"}));
+        // A new column sorts opposite to the previous sort: ascending now.
+        clickHeader(kv::ColUsername);
+        QCOMPARE(column(w.get(), 1), (QStringList{"amy", "Bob", "zed"}));
+        // "Recorded" sorts as text, month first. The column is too narrow to click,
+        // so it is sorted the way a header click does.
+        w->model().sortOnHeaderClick(kv::ColRecorded);
+        QCOMPARE(column(w.get(), 6), (QStringList{"12-31-2026 10:00:00", "01-20-2027 09:00:00", ""}));
+        w->model().sortOnHeaderClick(kv::ColRecorded);
+        QCOMPARE(column(w.get(), 6), (QStringList{"", "01-20-2027 09:00:00", "12-31-2026 10:00:00"}));
+    }
+
+    void sortingKeepsTheSelectedRecordSelected()
+    {
+        kvtest::WindowFixture fx;
+        fx.writeDatabase({record("b"), record("a"), record("c")});
+        auto w = fx.start();
+        QTableView* view = list(w.get());
+        kvtest::click(view->viewport(), Qt::LeftButton, rowPoint(w.get(), 0));
+        w->model().sortOnHeaderClick(kv::ColService); // descending: c b a
+        const QModelIndexList selected = view->selectionModel()->selectedRows();
+        QCOMPARE(selected.size(), 1);
+        QCOMPARE(selected.first().data().toString(), QStringLiteral("b"));
+    }
+
+    void clickAndReleaseLoadsARow()
+    {
+        kvtest::WindowFixture fx;
+        fx.writeDatabase({record("mail", "ann", "secret", "note", "http://mail.example", "07-04-2026 18:30:05"),
+                          record("old", "bob", "pw", "", "", "")});
+        auto w = fx.start();
+        QTableView* view = list(w.get());
+        kvtest::click(view->viewport(), Qt::LeftButton, rowPoint(w.get(), 0));
+        QCOMPARE(field(w.get(), 0)->text(), QStringLiteral("http://mail.example"));
+        QCOMPARE(field(w.get(), 1)->text(), QStringLiteral("mail"));
+        QCOMPARE(field(w.get(), 2)->text(), QStringLiteral("ann"));
+        QCOMPARE(field(w.get(), 3)->text(), QStringLiteral("note"));
+        QCOMPARE(field(w.get(), 4)->text(), QStringLiteral("secret"));
+        QCOMPARE(field(w.get(), 4)->toolTip(), QStringLiteral("secret"));
+        QCOMPARE(w->windowTitle(), QStringLiteral("Keystead Vault Plus - Modified: 07-04-2026 18:30:05"));
+
+        kvtest::click(view->viewport(), Qt::LeftButton, rowPoint(w.get(), 1));
+        QCOMPARE(field(w.get(), 1)->text(), QStringLiteral("old"));
+        QCOMPARE(w->windowTitle(), QStringLiteral("Keystead Vault Plus"));
+
+        // The click was consumed: a release on empty space loads nothing.
+        field(w.get(), 1)->clear();
+        kvtest::click(view->viewport(), Qt::LeftButton, emptyPoint(w.get()));
+        QCOMPARE(field(w.get(), 1)->text(), QString());
+
+        // Moving the selection with the keyboard loads nothing either.
+        view->setFocus();
+        QTest::keyClick(view, Qt::Key_Up);
+        QCOMPARE(view->selectionModel()->selectedRows().first().row(), 0);
+        QCOMPARE(field(w.get(), 1)->text(), QString());
+    }
+
+    void rightClickPopsUpOtherAndKeepsTheClickPending()
+    {
+        kvtest::WindowFixture fx;
+        fx.writeDatabase({record("first", "u1"), record("second", "u2")});
+        auto w = fx.start();
+        QTableView* view = list(w.get());
+        kvtest::click(view->viewport(), Qt::RightButton, rowPoint(w.get(), 1));
+        QTRY_VERIFY(w->Tother->isVisible());
+        QCOMPARE(field(w.get(), 1)->text(), QString());
+        w->Tother->hide();
+        // The next left release anywhere over the list loads the selected row.
+        QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, emptyPoint(w.get()));
+        QCOMPARE(field(w.get(), 1)->text(), QStringLiteral("second"));
+        QCOMPARE(field(w.get(), 2)->text(), QStringLiteral("u2"));
+    }
+
+    void passwordsNeverShowInClear()
+    {
+        kvtest::WindowFixture fx;
+        fx.writeDatabase({record("site", "me", "abcdefghijkl")});
+        auto w = fx.start();
+        QCOMPARE(w->model().index(0, kv::ColPassword).data().toString(), QString(12, QLatin1Char('*')));
+        QHeaderView* header = list(w.get())->horizontalHeader();
+        for (int col : {int(kv::ColPassHidden), int(kv::ColRecorded)}) {
+            QVERIFY(header->sectionSize(col) <= 1);
+            QCOMPARE(header->sectionResizeMode(col), QHeaderView::Fixed);
+        }
+        for (int col = 0; col < 5; ++col)
+            QCOMPARE(header->sectionSize(col), 96);
+    }
+
+    void rowsCannotBeEditedInPlace()
+    {
+        kvtest::WindowFixture fx;
+        fx.writeDatabase({record("site")});
+        auto w = fx.start();
+        QTableView* view = list(w.get());
+        const QModelIndex index = w->model().index(0, 0);
+        view->setCurrentIndex(index);
+        view->setFocus();
+        QTest::keyClick(view, Qt::Key_F2);
+        QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, rowPoint(w.get(), 0));
+        QVERIFY(!view->indexWidget(index));
+        QVERIFY(!(w->model().flags(index) & Qt::ItemIsEditable));
+        QCOMPARE(index.data().toString(), QStringLiteral("site"));
+    }
+
+    void quitEmptiesTheListAndLeavesTheFile()
+    {
+        kvtest::WindowFixture fx;
+        fx.writeDatabase({record("a", "u", "p"), record("b")});
+        const std::string before = fx.readFile(fx.dataFile());
+        auto w = fx.start();
+        QCOMPARE(w->model().rowCount(), 2);
+        w->mnuQuit->trigger();
+        QCOMPARE(w->model().rowCount(), 0);
+        QVERIFY(!w->isVisible());
+        QCOMPARE(fx.readFile(fx.dataFile()), before);
+        QVERIFY(!std::filesystem::exists(fx.folder() / "db1.bak"));
+    }
+};
+
+QTEST_MAIN(TestFrmScrn)
+#include "tst_frm_scrn.moc"

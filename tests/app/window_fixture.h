@@ -1,0 +1,88 @@
+#pragma once
+// A main window over a temporary program folder and settings file, as main
+// would build it, with a fixed clock and a record of what it handed to the
+// default handler.
+
+#include "app/frm_scrn.h"
+#include "settings/reg_file_registry.h"
+#include "storage/data_file.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+#include <vector>
+
+namespace kvtest {
+
+struct WindowFixture
+{
+    QTemporaryDir dir;
+    std::unique_ptr<kv::RegFileRegistry> registry;
+    QDateTime now = QDateTime(QDate(2026, 7, 4), QTime(18, 30, 5));
+    std::vector<QString> opened;
+
+    WindowFixture()
+    {
+        registry = std::make_unique<kv::RegFileRegistry>(settingsFile());
+    }
+
+    std::filesystem::path folder() const { return dir.path().toStdString(); }
+    std::filesystem::path settingsFile() const { return folder() / "settings.reg"; }
+    std::filesystem::path dataFile(int number = 1) const
+    {
+        return folder() / ("db" + std::to_string(number) + ".ksd");
+    }
+
+    kv::Environment environment()
+    {
+        kv::Environment env;
+        env.programFolder = folder();
+        env.registry = registry.get();
+        env.clock = [this] { return now; };
+        env.openWithDefaultHandler = [this](const QString& target, QWidget*) { opened.push_back(target); };
+        return env;
+    }
+
+    // Start-up as main does it: window shown, then the entries loaded.
+    std::unique_ptr<kv::FrmScrn> start()
+    {
+        auto window = std::make_unique<kv::FrmScrn>(environment());
+        window->show();
+        if (!QTest::qWaitForWindowExposed(window.get()))
+            qWarning("window not exposed");
+        window->loadDatabase();
+        return window;
+    }
+
+    kv::SettingsStore settings() { return kv::SettingsStore(*registry); }
+
+    void writeDatabase(const std::vector<kv::Record>& rows, int number = 1)
+    {
+        // A full save needs an existing file to back up first.
+        kv::realFileOps().writeNew(dataFile(number), "");
+        if (!kv::SaveDatabase(folder(), "db" + std::to_string(number), rows))
+            qWarning("could not write the test database");
+    }
+
+    std::string readFile(const std::filesystem::path& file)
+    {
+        std::string content;
+        kv::realFileOps().readAll(file, content);
+        return content;
+    }
+
+    std::vector<kv::Record> readDatabase(int number = 1)
+    {
+        std::vector<kv::Record> rows;
+        kv::LoadDatabase(folder(), "db" + std::to_string(number), rows);
+        return rows;
+    }
+};
+
+inline kv::Record record(const char* service, const char* user = "", const char* password = "",
+                         const char* comments = "", const char* address = "", const char* recorded = "")
+{
+    return kv::Record{service, user, password, comments, address, recorded};
+}
+
+} // namespace kvtest

@@ -80,21 +80,6 @@ int ansiByteFor(char32_t cp)
     return -1;
 }
 
-void appendUtf8(std::string& out, char32_t cp)
-{
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        // Every character of the code page lies in the Basic Multilingual Plane.
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 bool isAscii(std::string_view s)
 {
     for (const char c : s) {
@@ -125,16 +110,30 @@ std::string ansiToUtf8(std::string_view ansi)
 {
     if (isAscii(ansi))
         return std::string(ansi);
-    std::string out;
-    out.reserve(ansi.size() * 2);
+    // Sized first and filled through a pointer: the loader converts every line.
+    std::size_t size = 0;
     for (const char c : ansi) {
         const auto b = static_cast<unsigned char>(c);
-        if (b < 0x80)
-            out += c;
-        else if (b < 0xA0)
-            appendUtf8(out, HighTable[b - 0x80]);
-        else
-            appendUtf8(out, b);
+        size += b < 0x80 ? 1 : (b < 0xA0 && HighTable[b - 0x80] >= 0x800) ? 3 : 2;
+    }
+    std::string out(size, '\0');
+    char* dest = out.data();
+    for (const char c : ansi) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x80) {
+            *dest++ = c;
+            continue;
+        }
+        const char32_t cp = b < 0xA0 ? HighTable[b - 0x80] : b;
+        if (cp < 0x800) {
+            *dest++ = static_cast<char>(0xC0 | (cp >> 6));
+            *dest++ = static_cast<char>(0x80 | (cp & 0x3F));
+        } else {
+            // Every character of the code page lies in the Basic Multilingual Plane.
+            *dest++ = static_cast<char>(0xE0 | (cp >> 12));
+            *dest++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            *dest++ = static_cast<char>(0x80 | (cp & 0x3F));
+        }
     }
     return out;
 }

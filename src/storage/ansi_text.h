@@ -2,6 +2,7 @@
 // Text crosses into files and the settings store as Windows-1252 bytes, whatever
 // platform we run on, so data files move between machines unchanged.
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 

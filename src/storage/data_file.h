@@ -32,7 +32,10 @@ bool AppendRecord(const std::filesystem::path& folder, std::string_view base, st
 // (a missing data file or a failed copy stops here), writes the new content to a
 // temporary file, flushes it, renames it over the data file, deletes the backup.
 // Each enciphered line carries CR LF inside, and is followed by CR LF.
-// On failure the data file holds its old content in full and the backup stays.
+// Refuses (writes nothing) when a row's line with its CR LF is longer than
+// MaxStoredLineLength. On failure the data file holds its old content in full and
+// the backup stays; only when the final delete of the backup fails does it return
+// false with the new content already in place.
 bool SaveDatabase(const std::filesystem::path& folder, std::string_view base, std::span<const Record> rows,
                   FileOps& ops = realFileOps());
 

@@ -86,7 +86,7 @@ public:
             if (fd < 0)
                 return false;
             std::string data;
-            struct stat st{};
+            struct stat st = {};
             if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
                 data.reserve(static_cast<std::size_t>(st.st_size));
             char buffer[65536];
@@ -115,7 +115,7 @@ public:
 
     bool exists(const std::filesystem::path& file) override
     {
-        struct stat st{};
+        struct stat st = {};
         return ::stat(file.c_str(), &st) == 0;
     }
 
@@ -139,7 +139,7 @@ public:
         }
         if (fd < 0)
             return false;
-        struct stat st{};
+        struct stat st = {};
         const bool sized = ::fstat(fd, &st) == 0;
         bool ok = writeFully(fd, data);
         if (!ok && sized) {
@@ -161,10 +161,7 @@ public:
         return true;
     }
 
-    bool remove(const std::filesystem::path& file) override
-    {
-        return ::unlink(file.c_str()) == 0 || errno == ENOENT;
-    }
+    bool remove(const std::filesystem::path& file) override { return ::unlink(file.c_str()) == 0 || errno == ENOENT; }
 };
 
 } // namespace

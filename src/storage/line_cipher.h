@@ -25,5 +25,8 @@ std::string DecodeLine(std::string_view cipher, std::string_view key);
 // The same two on raw Windows-1252 bytes.
 std::string encodeBytes(std::string_view bytes, std::string_view keyBytes);
 std::string decodeBytes(std::string_view cipher, std::string_view keyBytes);
+// decodeBytes into a buffer the caller reuses (the loader, line after line).
+// `out` is emptied first; it stays empty on any failure.
+void decodeBytesInto(std::string_view cipher, std::string_view keyBytes, std::string& out);
 
 } // namespace kv

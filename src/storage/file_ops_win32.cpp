@@ -1,0 +1,184 @@
+// The real file system on Windows: the narrow Win32 file calls, with the path in
+// the ANSI code page (path::string()), as the rest of the program's file names.
+//
+// Files are created with the folder's inherited access control list: on Windows
+// the program folder under the user's profile already keeps other users out, and
+// there is no mode bit to narrow.
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#include "storage/file_ops.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace kv {
+
+namespace {
+
+// Closes the handle on every path out of a function.
+class Handle
+{
+public:
+    explicit Handle(HANDLE handle) : m_handle(handle) {}
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    ~Handle()
+    {
+        if (valid())
+            ::CloseHandle(m_handle);
+    }
+
+    bool valid() const { return m_handle != INVALID_HANDLE_VALUE; }
+    HANDLE get() const { return m_handle; }
+
+    // Closes now and says whether the close succeeded.
+    bool close()
+    {
+        const bool ok = ::CloseHandle(m_handle) != 0;
+        m_handle = INVALID_HANDLE_VALUE;
+        return ok;
+    }
+
+private:
+    HANDLE m_handle;
+};
+
+// WriteFile takes at most a DWORD at a time.
+bool writeFully(HANDLE handle, std::string_view data)
+{
+    const char* p = data.data();
+    std::size_t left = data.size();
+    while (left > 0) {
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(left, 1u << 30));
+        DWORD written = 0;
+        if (!::WriteFile(handle, p, chunk, &written, nullptr) || written == 0)
+            return false;
+        p += written;
+        left -= written;
+    }
+    return true;
+}
+
+class Win32FileOps final : public FileOps
+{
+public:
+    bool readAll(const std::filesystem::path& file, std::string& out) override
+    {
+        try {
+            const std::string name = file.string();
+            Handle handle(::CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+            if (!handle.valid())
+                return false;
+            std::string data;
+            LARGE_INTEGER size{};
+            if (::GetFileSizeEx(handle.get(), &size) && size.QuadPart > 0 &&
+                static_cast<unsigned long long>(size.QuadPart) < std::numeric_limits<std::size_t>::max())
+                data.reserve(static_cast<std::size_t>(size.QuadPart));
+            char buffer[65536];
+            for (;;) {
+                DWORD got = 0;
+                if (!::ReadFile(handle.get(), buffer, sizeof buffer, &got, nullptr))
+                    return false;
+                if (got == 0)
+                    break;
+                data.append(buffer, got);
+            }
+            out.swap(data);
+            return true;
+        } catch (...) {
+            return false;
+        }
+    }
+
+    bool exists(const std::filesystem::path& file) override
+    {
+        try {
+            return ::GetFileAttributesA(file.string().c_str()) != INVALID_FILE_ATTRIBUTES;
+        } catch (...) {
+            return false;
+        }
+    }
+
+    bool writeNew(const std::filesystem::path& file, std::string_view data) override
+    {
+        try {
+            const std::string name = file.string();
+            Handle handle(
+                ::CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+            if (!handle.valid())
+                return false;
+            bool ok = writeFully(handle.get(), data) && ::FlushFileBuffers(handle.get()) != 0;
+            ok = handle.close() && ok;
+            return ok;
+        } catch (...) {
+            return false;
+        }
+    }
+
+    bool append(const std::filesystem::path& file, std::string_view data) override
+    {
+        try {
+            const std::string name = file.string();
+            Handle handle(::CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+            if (!handle.valid())
+                return false;
+            LARGE_INTEGER zero{};
+            LARGE_INTEGER end{};
+            if (!::SetFilePointerEx(handle.get(), zero, &end, FILE_END))
+                return false;
+            bool ok = writeFully(handle.get(), data);
+            if (!ok) {
+                // Take back a partial line, so the next append does not start mid-entry.
+                if (::SetFilePointerEx(handle.get(), end, nullptr, FILE_BEGIN))
+                    ::SetEndOfFile(handle.get());
+            }
+            ok = ok && ::FlushFileBuffers(handle.get()) != 0;
+            ok = handle.close() && ok;
+            return ok;
+        } catch (...) {
+            return false;
+        }
+    }
+
+    bool renameOver(const std::filesystem::path& from, const std::filesystem::path& to) override
+    {
+        try {
+            // WRITE_THROUGH: the call returns only once the move is on disk.
+            return ::MoveFileExA(from.string().c_str(), to.string().c_str(),
+                                 MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+        } catch (...) {
+            return false;
+        }
+    }
+
+    bool remove(const std::filesystem::path& file) override
+    {
+        try {
+            if (::DeleteFileA(file.string().c_str()))
+                return true;
+            const DWORD error = ::GetLastError();
+            return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+        } catch (...) {
+            return false;
+        }
+    }
+};
+
+} // namespace
+
+FileOps& realFileOps()
+{
+    static Win32FileOps ops;
+    return ops;
+}
+
+} // namespace kv

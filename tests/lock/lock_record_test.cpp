@@ -1,0 +1,162 @@
+#include "lock/lock_record.h"
+
+#include "settings/reg_file_registry.h"
+#include "storage/line_cipher.h"
+
+#include "../settings/settings_test_support.h"
+
+#include <gtest/gtest.h>
+
+namespace kv {
+namespace {
+
+class LockRecord : public ::testing::Test
+{
+protected:
+    void storeRaw(std::string_view cipher) { ASSERT_TRUE(store.save(LockValueName, cipher)); }
+    void storePlain(std::string_view text) { storeRaw(EncodeLine(text, AppTitle)); }
+    // The stored record deciphered, filler included.
+    std::string storedPlain() const { return DecodeLine(store.get(LockValueName), AppTitle); }
+
+    CredentialSlots read()
+    {
+        CredentialSlots slots{"s0", "keep user", "keep pass", "s3", "s4"};
+        EXPECT_TRUE(LockRecordIO(store, slots, LockRead));
+        EXPECT_EQ(slots[0], "s0");
+        EXPECT_EQ(slots[3], "s3");
+        EXPECT_EQ(slots[4], "s4");
+        return slots;
+    }
+    bool write(std::string user, std::string password)
+    {
+        CredentialSlots slots{"", std::move(user), std::move(password), "", ""};
+        return LockRecordIO(store, slots, LockWrite);
+    }
+
+    test::SettingsFolder folder;
+    RegFileRegistry reg{folder / "s.reg"};
+    SettingsStore store{reg};
+};
+
+TEST_F(LockRecord, ReadsTheStoredFields)
+{
+    struct Case
+    {
+        std::string plain;
+        std::string user;
+        std::string password;
+    };
+    const Case cases[] = {
+        {"u|p|", "u", "p"},
+        {"  u  |  p  |", "u", "p"},
+        {"\tu\t|p |", "\tu\t", "p"}, // only spaces are trimmed
+        {"u||", "u", ""},
+        {"||", "", ""},
+        {"u|", "u", ""},
+        {"u|p|extra|more|", "u", "p"},
+        {"u|p|tail without bar", "u", "p"},
+        {"Caf\xC3\xA9 user|p\xC3\xA9ss word|", "Caf\xC3\xA9 user", "p\xC3\xA9ss word"},
+        {"a long user name here|and its long password|", "a long user name here", "and its long password"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.plain);
+        storePlain(c.plain);
+        const CredentialSlots slots = read();
+        EXPECT_EQ(slots[1], c.user);
+        EXPECT_EQ(slots[2], c.password);
+    }
+}
+
+// Mended fault: a record without any "|" has no defined meaning; it reads as no lock.
+TEST_F(LockRecord, AbsentOrMalformedRecordLeavesSlotsUnchanged)
+{
+    const std::string cases[] = {
+        "", // absent or empty value
+        EncodeLine("no bar at all", AppTitle),
+        EncodeLine("", AppTitle), // deciphers to filler only
+        "NOT HEX|u|p|",           // DecodeLine gives empty text
+        EncodeLine("u|p|", AppTitle) + "Z",
+    };
+    for (const std::string& cipher : cases) {
+        SCOPED_TRACE(cipher);
+        storeRaw(cipher);
+        const CredentialSlots slots = read();
+        EXPECT_EQ(slots[1], "keep user");
+        EXPECT_EQ(slots[2], "keep pass");
+    }
+}
+
+TEST_F(LockRecord, WriteKeepsTheStoredContinuation)
+{
+    ASSERT_TRUE(write("u", "p"));
+    EXPECT_TRUE(storedPlain().starts_with("u|p|."));
+
+    storePlain("old|secret|third|fourth|");
+    ASSERT_TRUE(write("new user", "new pass"));
+    EXPECT_EQ(storedPlain(), "new user|new pass|third|fourth|");
+
+    // Disarming keeps the record, starting with "||".
+    ASSERT_TRUE(write("", ""));
+    EXPECT_EQ(storedPlain(), "||third|fourth|");
+    EXPECT_EQ(read()[2], "");
+
+    // Nothing worth keeping in a malformed record.
+    storeRaw("garbage");
+    ASSERT_TRUE(write("u", "p"));
+    LockFields fields;
+    ASSERT_TRUE(parseLockText(storedPlain(), fields));
+    EXPECT_EQ(fields.username, "u");
+    EXPECT_EQ(fields.password, "p");
+    EXPECT_EQ(fields.continuation, "");
+}
+
+TEST_F(LockRecord, WrittenCredentialsReadBack)
+{
+    struct Case
+    {
+        std::string user;
+        std::string password;
+        std::string readPassword;
+    };
+    const Case cases[] = {
+        {"u", "p", "p"},
+        {"user", "", ""}, // a user name with no password: stored, and locks nothing
+        {"User", "pass  ", "pass"},
+        {"\xC3\xA9mile",
+         "\xE2\x82\xAC"
+         "uro",
+         "\xE2\x82\xAC"
+         "uro"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.user + "/" + c.password);
+        ASSERT_TRUE(write(c.user, c.password));
+        const CredentialSlots slots = read();
+        EXPECT_EQ(slots[1], c.user);
+        EXPECT_EQ(slots[2], c.readPassword);
+    }
+}
+
+// Mended fault: credentials that would not read back as typed would lock the user
+// out, so they are refused and the stored record stays as it was.
+TEST_F(LockRecord, RefusesCredentialsThatCannotBeStored)
+{
+    ASSERT_TRUE(write("u", "p"));
+    const std::string before = store.get(LockValueName);
+    const std::pair<std::string, std::string> cases[] = {
+        {"a|b", "p"},
+        {"u", "p|q"},
+        {"u", "check \xE2\x9C\x93"},
+        {"\xE2\x9C\x93", "p"},
+    };
+    for (const auto& [user, password] : cases) {
+        SCOPED_TRACE(user + "/" + password);
+        EXPECT_FALSE(write(user, password));
+        EXPECT_EQ(store.get(LockValueName), before);
+    }
+    CredentialSlots slots{};
+    EXPECT_FALSE(LockRecordIO(store, slots, 2));
+}
+
+} // namespace
+} // namespace kv

@@ -1,0 +1,244 @@
+#include "settings/reg_file_registry.h"
+#include "settings/settings_store.h"
+
+#include "settings_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+namespace kv {
+namespace {
+
+using test::SettingsFolder;
+using test::slurp;
+using test::spit;
+using namespace std::string_literals;
+
+const std::string Section = "[HKEY_CURRENT_USER\\Software\\Orvendale\\Keystead Vault]";
+
+std::string get(Registry& reg, std::string_view name)
+{
+    return GetSettingString(reg, HiveCurrentUser, SettingsKeyPath(), name);
+}
+
+bool save(Registry& reg, std::string_view name, std::string_view text)
+{
+    return SaveSettingString(reg, HiveCurrentUser, SettingsKeyPath(), name, text);
+}
+
+TEST(SettingsStore, FirstWriteCreatesKeyAndPrivateFile)
+{
+    SettingsFolder folder;
+    const auto file = folder / "Orvendale" / "Keystead Vault.reg";
+    RegFileRegistry reg(file);
+
+    EXPECT_EQ(SettingsKeyPath(), "Software\\Orvendale\\Keystead Vault");
+    EXPECT_EQ(get(reg, "103"), "");
+    EXPECT_FALSE(std::filesystem::exists(file)); // reading never creates anything
+    ASSERT_TRUE(save(reg, "103", "2"));
+
+    EXPECT_EQ(slurp(file), "REGEDIT4\r\n\r\n" + Section + "\r\n\"103\"=\"2\"\r\n");
+    EXPECT_EQ(get(reg, "103"), "2");
+    EXPECT_EQ(std::filesystem::status(file).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+}
+
+TEST(SettingsStore, ReadsHandWrittenValues)
+{
+    struct Case
+    {
+        std::string lines;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"\"v\"=\"True\"", "True"},
+        {"\"v\"=dword:00000002", "2"},
+        {"\"v\"=DWORD:0000000A", "10"},
+        {"\"v\"=dword:ffffffff", "-1"},
+        {"\"v\"=hex:01,02", ""},
+        {"\"v\"=hex(7):41,00,\\\r\n  00,00", ""},
+        {"\"v\"=\"\"", ""},
+        {"\"v\"=\"a\\\"b\\\\c\"", "a\"b\\c"},
+        {"\"V\" = \"names ignore case\"", "names ignore case"},
+        {"\"v\"=\"caf\xE9\"", "caf\xC3\xA9"},
+        {"\"v\"=hex(1):41,42,00", "AB"},
+        // Stored without its terminating zero by another program: the last letter stays.
+        {"\"v\"=hex(1):41,42", "AB"},
+        {"\"v\"=\"unterminated", ""},
+        {"\"v\"=dword:xyz", ""},
+        {"\"v\"=-", ""},
+        {"\"w\"=\"another value\"", ""},
+        {"\"v\"=\"first\"\r\n\"v\"=\"second\"", "second"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.lines);
+        SettingsFolder folder;
+        spit(folder / "s.reg", "REGEDIT4\r\n\r\n" + Section + "\r\n" + c.lines + "\r\n");
+        RegFileRegistry reg(folder / "s.reg");
+        EXPECT_EQ(get(reg, "v"), c.expected);
+    }
+}
+
+TEST(SettingsStore, KeyPathMatchesWithoutRegardToCase)
+{
+    SettingsFolder folder;
+    spit(folder / "s.reg", "REGEDIT4\n\n[hkey_current_user\\SOFTWARE\\orvendale\\keystead vault]\n\"102\"=\"True\"\n");
+    RegFileRegistry reg(folder / "s.reg");
+    EXPECT_EQ(get(reg, "102"), "True");
+    ASSERT_TRUE(save(reg, "102", "False"));
+    EXPECT_EQ(slurp(folder / "s.reg"),
+              "REGEDIT4\n\n[hkey_current_user\\SOFTWARE\\orvendale\\keystead vault]\n\"102\"=\"False\"\n");
+}
+
+TEST(SettingsStore, TextsRoundTrip)
+{
+    struct Case
+    {
+        std::string text;
+        std::string readBack;
+        std::optional<std::string> line; // as it must appear in the file
+    };
+    const Case cases[] = {
+        {"", "", "\"v\"=\"\""},
+        {"True", "True", "\"v\"=\"True\""},
+        {"say \"hi\"", "say \"hi\"", "\"v\"=\"say \\\"hi\\\"\""},
+        {"C:\\dir\\", "C:\\dir\\", "\"v\"=\"C:\\\\dir\\\\\""},
+        {"caf\xC3\xA9", "caf\xC3\xA9", "\"v\"=\"caf\xE9\""},
+        {"\xE2\x82\xAC 5", "\xE2\x82\xAC 5", "\"v\"=\"\x80 5\""},
+        {"check \xE2\x9C\x93", "check ?", std::nullopt}, // outside Windows-1252
+        {"two\nlines", "two\nlines", "\"v\"=hex(1):74,77,6f,0a,6c,69,6e,65,73,00"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        SettingsFolder folder;
+        RegFileRegistry reg(folder / "s.reg");
+        ASSERT_TRUE(save(reg, "v", c.text));
+        ASSERT_TRUE(save(reg, "after", "x")); // the file still parses after the value
+        EXPECT_EQ(get(reg, "v"), c.readBack);
+        EXPECT_EQ(get(reg, "after"), "x");
+        if (c.line) {
+            EXPECT_NE(slurp(folder / "s.reg").find(Section + "\r\n" + *c.line + "\r\n"), std::string::npos);
+        }
+    }
+}
+
+TEST(SettingsStore, RewriteKeepsEverythingElseAsWritten)
+{
+    const std::string head = "REGEDIT4\n"
+                             "\n"
+                             "; kept as written\n"
+                             "[HKEY_CURRENT_USER\\Software\\Other]\n"
+                             "\"blob\"=hex(7):41,00,42,00,\\\n"
+                             "  00,00\n"
+                             "\"x\"=\"y\"\n"
+                             "\n"
+                             "[HKEY_CURRENT_USER\\Software\\Orvendale\\Keystead Vault]\n";
+    const std::string tail = "\n"
+                             "[HKEY_LOCAL_MACHINE\\Software\\Orvendale\\Keystead Vault]\n"
+                             "\"102\"=\"machine\"\n";
+    SettingsFolder folder;
+    spit(folder / "s.reg", head + "\"103\"=dword:00000002\nwhat is this\n\"101\"=hex:01,02\n" + tail);
+    RegFileRegistry reg(folder / "s.reg");
+
+    EXPECT_EQ(get(reg, "102"), ""); // another hive's key is not ours
+    EXPECT_EQ(get(reg, "x"), "");
+    ASSERT_TRUE(save(reg, "103", "1"));
+    ASSERT_TRUE(save(reg, "102", "True"));
+    ASSERT_TRUE(save(reg, "x", "z"));
+
+    EXPECT_EQ(slurp(folder / "s.reg"),
+              head + "\"103\"=\"1\"\nwhat is this\n\"101\"=hex:01,02\n\"102\"=\"True\"\n\"x\"=\"z\"\n" + tail);
+}
+
+TEST(SettingsStore, MissingOrDamagedFileReadsEmpty)
+{
+    const std::optional<std::string> contents[] = {
+        std::nullopt,
+        "",
+        "\0\xFF\xFE garbage [[[ \"103\"=\"1\""s,
+        "\"103\"=\"1\"\r\n", // a value outside any section
+        "REGEDIT4\r\n[HKEY_CURRENT_USER\\Software\\Orvendale\\Keystead Vault\r\n\"103\"=\"1\"\r\n",
+        "REGEDIT4\r\n" + Section + "\r\n\"103\"=hex:zz,\\",
+        "REGEDIT4\r\n" + Section + "\r\n\"103\"=hex(:01\r\n@@@=\r\n\"\r\n[\r\n",
+    };
+    for (const auto& content : contents) {
+        SCOPED_TRACE(content.value_or("(no file)"));
+        SettingsFolder folder;
+        if (content)
+            spit(folder / "s.reg", *content);
+        RegFileRegistry reg(folder / "s.reg");
+        EXPECT_EQ(get(reg, "103"), "");
+        ASSERT_TRUE(save(reg, "103", "2"));
+        EXPECT_EQ(get(reg, "103"), "2");
+        EXPECT_TRUE(slurp(folder / "s.reg").starts_with("REGEDIT4"));
+    }
+}
+
+TEST(SettingsStore, UnreadableFileIsNeitherReadNorReplaced)
+{
+    SettingsFolder folder;
+    std::filesystem::create_directory(folder / "s.reg");
+    RegFileRegistry reg(folder / "s.reg");
+    EXPECT_EQ(get(reg, "103"), "");
+    EXPECT_FALSE(save(reg, "103", "2"));
+    EXPECT_TRUE(std::filesystem::is_directory(folder / "s.reg"));
+}
+
+TEST(SettingsStore, FailedReplaceKeepsOldFileAndReportsFailure)
+{
+    for (const bool fileExists : {true, false}) {
+        SCOPED_TRACE(fileExists);
+        SettingsFolder folder;
+        const std::string old = "REGEDIT4\r\n\r\n" + Section + "\r\n\"103\"=\"1\"\r\n";
+        if (fileExists)
+            spit(folder / "s.reg", old);
+        test::RenameFailsFileOps ops;
+        RegFileRegistry reg(folder / "s.reg", ops);
+
+        EXPECT_FALSE(save(reg, "103", "2"));
+        EXPECT_FALSE(save(reg, "102", "True"));
+        EXPECT_EQ(folder.fileCount(), fileExists ? 1u : 0u); // no temporary file left behind
+        if (fileExists) {
+            EXPECT_EQ(slurp(folder / "s.reg"), old);
+            EXPECT_EQ(get(reg, "103"), "1");
+        }
+    }
+}
+
+#ifndef _WIN32
+TEST(SettingsStore, DefaultFileFollowsTheConfigurationFolder)
+{
+    const auto saved = [](const char* name) -> std::optional<std::string> {
+        const char* value = std::getenv(name);
+        return value ? std::optional<std::string>(value) : std::nullopt;
+    };
+    const auto restore = [](const char* name, const std::optional<std::string>& value) {
+        value ? ::setenv(name, value->c_str(), 1) : ::unsetenv(name);
+    };
+    const auto oldXdg = saved("XDG_CONFIG_HOME");
+    const auto oldHome = saved("HOME");
+
+    struct Case
+    {
+        std::optional<std::string> xdg;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"/cfg", "/cfg/Orvendale/Keystead Vault.reg"},
+        {"relative", "/home/u/.config/Orvendale/Keystead Vault.reg"},
+        {"", "/home/u/.config/Orvendale/Keystead Vault.reg"},
+        {std::nullopt, "/home/u/.config/Orvendale/Keystead Vault.reg"},
+    };
+    ::setenv("HOME", "/home/u", 1);
+    for (const Case& c : cases) {
+        restore("XDG_CONFIG_HOME", c.xdg);
+        EXPECT_EQ(defaultSettingsFile(), std::filesystem::path(c.expected));
+    }
+    restore("XDG_CONFIG_HOME", oldXdg);
+    restore("HOME", oldHome);
+}
+#endif
+
+} // namespace
+} // namespace kv

@@ -1,0 +1,148 @@
+#include "tools/address_link.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QWidget>
+
+#include <utility>
+
+namespace kv {
+namespace {
+
+// A text reads as an address once something of at least three characters follows its first dot.
+constexpr qsizetype MinimumAfterDot = 3;
+
+// A data file is only as trustworthy as whoever could write to it: an address that starts a local
+// program or opens a document when clicked must not be handed to the system.
+bool isWebAddress(const QString& text)
+{
+    for (const char* scheme : {"http://", "https://", "ftp://"}) {
+        if (text.startsWith(QLatin1String(scheme), Qt::CaseInsensitive))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+AddressLink::AddressLink(QLineEdit* address, QWidget* frame1, QWidget* mainWindow, std::array<QAction*, 3> schemeItems,
+                         OpenWithDefaultHandler open, ShowMessage message)
+    : QObject(mainWindow), m_address(address), m_frame(frame1), m_mainWindow(mainWindow), m_schemeItems(schemeItems),
+      m_open(std::move(open)), m_message(std::move(message))
+{
+    for (std::size_t i = 0; i < m_schemeItems.size(); ++i) {
+        QAction* item = m_schemeItems[i];
+        item->setCheckable(true);
+        item->setChecked(i == 0);
+        connect(item, &QAction::triggered, this, [this, i] { chooseScheme(i); });
+    }
+    // Moves without a button pressed reach only widgets that track the mouse.
+    m_address->setMouseTracking(true);
+    m_frame->setMouseTracking(true);
+    m_address->installEventFilter(this);
+    m_frame->installEventFilter(this);
+}
+
+void AddressLink::SetAddressPrefix()
+{
+    for (const QAction* item : m_schemeItems) {
+        if (item->isChecked())
+            m_address->setText(prefixOf(item));
+    }
+}
+
+bool AddressLink::isLink() const
+{
+    return m_address->font().underline();
+}
+
+bool AddressLink::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_address) {
+        if (event->type() == QEvent::MouseMove) {
+            hover();
+        } else if (event->type() == QEvent::MouseButtonRelease &&
+                   static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+            open();
+        }
+    } else if (watched == m_frame && event->type() == QEvent::MouseMove) {
+        // Moves over a control inside the frame that let the event pass on are not the frame's own.
+        const QPoint at = static_cast<QMouseEvent*>(event)->position().toPoint();
+        if (!m_frame->childAt(at))
+            leave();
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void AddressLink::chooseScheme(std::size_t index)
+{
+    // Checkable items uncheck themselves when triggered while checked: set every mark explicitly.
+    for (std::size_t i = 0; i < m_schemeItems.size(); ++i)
+        m_schemeItems[i]->setChecked(i == index);
+    SetAddressPrefix();
+}
+
+QString AddressLink::prefixOf(const QAction* item) const
+{
+    QString caption = item->text();
+    caption.remove(QLatin1Char('&'));
+    return caption.toLower() + QLatin1String("://");
+}
+
+void AddressLink::hover()
+{
+    const QString text = m_address->text();
+    for (const QAction* item : m_schemeItems) {
+        if (item->isChecked() && text == prefixOf(item))
+            return;
+    }
+    const qsizetype dot = text.indexOf(QLatin1Char('.'));
+    if (dot < 0 || text.size() - dot - 1 < MinimumAfterDot)
+        return;
+    showAsLink(true);
+}
+
+void AddressLink::leave()
+{
+    if (isLink())
+        showAsLink(false);
+}
+
+void AddressLink::open()
+{
+    const QString text = m_address->text();
+    if (text.isEmpty() || !isLink())
+        return;
+    if (!isWebAddress(text)) {
+        if (m_message)
+            m_message(QStringLiteral("Only http, https and ftp addresses are opened"));
+        return;
+    }
+    if (m_open)
+        m_open(text, m_mainWindow);
+}
+
+void AddressLink::showAsLink(bool link)
+{
+    QFont font = m_address->font();
+    if (font.underline() != link) {
+        font.setUnderline(link);
+        m_address->setFont(font);
+    }
+
+    QPalette palette = m_address->palette();
+    const QPalette system = QApplication::palette(m_address);
+    // A disabled field (the window locked) keeps the system's grey.
+    for (const auto group : {QPalette::Active, QPalette::Inactive})
+        palette.setColor(group, QPalette::Text, link ? QColor(0, 0, 255) : system.color(group, QPalette::Text));
+    m_address->setPalette(palette);
+
+    if (link)
+        m_mainWindow->setCursor(Qt::ArrowCursor);
+    else
+        m_mainWindow->unsetCursor();
+}
+
+} // namespace kv

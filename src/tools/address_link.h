@@ -1,0 +1,55 @@
+#pragma once
+// The address field's scheme and its link behaviour. The "Addresses are" items choose the scheme
+// whose prefix pre-fills the field. A pointer passing over a text that looks like an address turns the
+// field into a blue, underlined link, and a left-button release on it hands the text to the user's
+// default handler. Only a move over the edit frame's own surface turns the link back into plain text.
+
+#include "tools/default_handler.h"
+
+#include <QObject>
+#include <QPalette>
+#include <array>
+
+class QAction;
+class QLineEdit;
+class QWidget;
+
+namespace kv {
+
+class AddressLink : public QObject
+{
+    Q_OBJECT
+
+public:
+    // `address` is the Address field, `frame1` the frame that holds the edit fields, `schemeItems` the
+    // HTTP, HTTPS and FTP items. Takes over the items' check marks (HTTP checked) and watches the pointer
+    // over the field and the frame, switching mouse tracking on for both. Owned by `mainWindow`.
+    AddressLink(QLineEdit* address, QWidget* frame1, QWidget* mainWindow, std::array<QAction*, 3> schemeItems,
+                OpenWithDefaultHandler open, ShowMessage message);
+
+    // Writes the checked scheme's prefix ("http://", ...) into the address field, replacing its text.
+    void SetAddressPrefix();
+
+    // True while the field looks like a link; only then does a left-button release open it.
+    bool isLink() const;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void chooseScheme(std::size_t index);
+    QString prefixOf(const QAction* item) const;
+    void hover();
+    void leave();
+    void open();
+    void showAsLink(bool link);
+
+    QLineEdit* m_address;
+    QWidget* m_frame;
+    QWidget* m_mainWindow;
+    std::array<QAction*, 3> m_schemeItems;
+    OpenWithDefaultHandler m_open;
+    ShowMessage m_message;
+};
+
+} // namespace kv

@@ -1,0 +1,271 @@
+#include "gui_test_support.h"
+#include "tools/address_link.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QtTest>
+
+#include <memory>
+#include <utility>
+#include <vector>
+
+namespace {
+
+const QColor PureBlue(0, 0, 255);
+const QString Refused = QStringLiteral("Only http, https and ftp addresses are opened");
+
+// The part of the main window the link lives in: the edit frame with the Address field, another field,
+// a label that passes moves on to the frame, and a drawn shape the pointer goes through.
+struct Host
+{
+    // The window's cursor lives on a widget inside a top-level here: Qt leaves a top-level's cursor
+    // marked as set even after unsetCursor(), which would hide whether the plain state unsets it.
+    QWidget top;
+    QWidget* window = new QWidget(&top);
+    QWidget* frame1 = new QWidget(window);
+    QLineEdit* address = new QLineEdit(frame1);
+    QLineEdit* service = new QLineEdit(frame1);
+    QLabel* label = new QLabel(QStringLiteral("Address"), frame1);
+    QWidget* shape = new QWidget(frame1);
+    QMenu schemes;
+    std::array<QAction*, 3> items{schemes.addAction(QStringLiteral("HTTP")), schemes.addAction(QStringLiteral("HTTPS")),
+                                  schemes.addAction(QStringLiteral("FTP"))};
+    std::vector<std::pair<QString, QWidget*>> opened;
+    QStringList messages;
+    kv::AddressLink* link;
+
+    Host()
+    {
+        window->setObjectName(QStringLiteral("frmScrn"));
+        window->resize(508, 377);
+        top.resize(508, 377);
+        frame1->setGeometry(3, 12, 488, 128);
+        address->setGeometry(152, 21, 321, 18);
+        service->setGeometry(23, 60, 147, 18);
+        label->setGeometry(153, 7, 101, 11);
+        label->setMouseTracking(true);
+        shape->setGeometry(148, 19, 330, 23);
+        shape->setAttribute(Qt::WA_TransparentForMouseEvents);
+        shape->lower();
+        link = new kv::AddressLink(
+            address, frame1, window, items, [this](const QString& t, QWidget* owner) { opened.emplace_back(t, owner); },
+            [this](const QString& m) { messages << m; });
+        top.move(100, 100);
+        top.show();
+    }
+
+    // The pointer goes where a real one would, and the system sends the move to whatever lies under it;
+    // it comes from outside the window so that a move to where it already was still counts.
+    void pointTo(QWidget* widget, QPoint at)
+    {
+        QCursor::setPos(0, 0);
+        QTest::mouseMove(widget, at);
+    }
+    void hoverAddress() { pointTo(address, QPoint(40, 9)); }
+    // A point of the frame with no control on it.
+    void moveOverFrame() { pointTo(frame1, QPoint(5, 120)); }
+    void release(Qt::MouseButton button) { QTest::mouseRelease(address, button, Qt::NoModifier, QPoint(40, 9)); }
+    int checkedItem() const
+    {
+        int checked = -1;
+        for (int i = 0; i < 3; ++i) {
+            if (items[i]->isChecked()) {
+                if (checked >= 0)
+                    return -2;
+                checked = i;
+            }
+        }
+        return checked;
+    }
+};
+
+void verifyLook(Host& host, bool link)
+{
+    QCOMPARE(host.link->isLink(), link);
+    QCOMPARE(host.address->font().underline(), link);
+    const QColor text = host.address->palette().color(QPalette::Active, QPalette::Text);
+    QCOMPARE(text == PureBlue, link);
+    if (!link)
+        QCOMPARE(text, QApplication::palette(host.address).color(QPalette::Active, QPalette::Text));
+    QCOMPARE(host.window->testAttribute(Qt::WA_SetCursor), link);
+    if (link)
+        QCOMPARE(host.window->cursor().shape(), Qt::ArrowCursor);
+}
+
+} // namespace
+
+class TestAddressLink : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        m_host = std::make_unique<Host>();
+        QVERIFY(QTest::qWaitForWindowExposed(&m_host->top));
+    }
+    void cleanup() { m_host.reset(); }
+
+    void startsWithHttpAndPlain()
+    {
+        QCOMPARE(m_host->checkedItem(), 0);
+        QVERIFY(m_host->address->hasMouseTracking());
+        QVERIFY(m_host->frame1->hasMouseTracking());
+        verifyLook(*m_host, false);
+        m_host->link->SetAddressPrefix();
+        QCOMPARE(m_host->address->text(), QStringLiteral("http://"));
+    }
+
+    void schemeChoiceReplacesTheAddress_data()
+    {
+        QTest::addColumn<QList<int>>("choices");
+        QTest::addColumn<QString>("prefix");
+        QTest::newRow("https") << QList<int>{1} << QStringLiteral("https://");
+        QTest::newRow("https, ftp") << QList<int>{1, 2} << QStringLiteral("ftp://");
+        QTest::newRow("ftp, http") << QList<int>{2, 0} << QStringLiteral("http://");
+        QTest::newRow("the checked one again") << QList<int>{1, 1} << QStringLiteral("https://");
+    }
+    void schemeChoiceReplacesTheAddress()
+    {
+        QFETCH(QList<int>, choices);
+        QFETCH(QString, prefix);
+        const QStringList prefixes{QStringLiteral("http://"), QStringLiteral("https://"), QStringLiteral("ftp://")};
+        for (const int choice : choices) {
+            m_host->address->setText(QStringLiteral("http://www.example.com/login"));
+            m_host->items[choice]->trigger();
+            QCOMPARE(m_host->checkedItem(), choice);
+            QCOMPARE(m_host->address->text(), prefixes[choice]);
+        }
+        m_host->address->clear();
+        m_host->link->SetAddressPrefix();
+        QCOMPARE(m_host->address->text(), prefix);
+    }
+
+    void hoverTurnsOnlyAddressesIntoLinks_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("scheme");
+        QTest::addColumn<bool>("link");
+        QTest::newRow("three after the dot") << QStringLiteral("a.bcd") << 0 << true;
+        QTest::newRow("two after the dot") << QStringLiteral("example.co") << 0 << false;
+        QTest::newRow("counted from the first dot") << QStringLiteral("example.c.d") << 0 << true;
+        QTest::newRow("dots only") << QStringLiteral("x....") << 0 << true;
+        QTest::newRow("no dot") << QStringLiteral("http://localhost/login") << 0 << false;
+        QTest::newRow("empty") << QString() << 0 << false;
+        QTest::newRow("bare prefix") << QStringLiteral("http://") << 0 << false;
+        QTest::newRow("bare prefix, other scheme") << QStringLiteral("ftp://") << 1 << false;
+        QTest::newRow("full address") << QStringLiteral("https://www.example.com") << 1 << true;
+    }
+    void hoverTurnsOnlyAddressesIntoLinks()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, scheme);
+        QFETCH(bool, link);
+        m_host->items[scheme]->trigger();
+        m_host->address->setText(text);
+        m_host->hoverAddress();
+        verifyLook(*m_host, link);
+        QTest::mouseMove(m_host->address, QPoint(80, 9));
+        verifyLook(*m_host, link);
+    }
+
+    void onlyALeftReleaseOnALinkOpens_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("hovered");
+        QTest::addColumn<int>("button");
+        QTest::addColumn<bool>("opens");
+        const QString address = QStringLiteral("https://mail.example.org/?a=1 b");
+        QTest::newRow("left on the link") << address << true << int(Qt::LeftButton) << true;
+        QTest::newRow("right on the link") << address << true << int(Qt::RightButton) << false;
+        QTest::newRow("middle on the link") << address << true << int(Qt::MiddleButton) << false;
+        QTest::newRow("left, plain") << address << false << int(Qt::LeftButton) << false;
+        QTest::newRow("left, not an address") << QStringLiteral("https://a.bc") << true << int(Qt::LeftButton) << false;
+    }
+    void onlyALeftReleaseOnALinkOpens()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, hovered);
+        QFETCH(int, button);
+        QFETCH(bool, opens);
+        m_host->address->setText(text);
+        if (hovered)
+            m_host->hoverAddress();
+        QTest::mousePress(m_host->address, Qt::MouseButton(button), Qt::NoModifier, QPoint(40, 9));
+        m_host->release(Qt::MouseButton(button));
+        QCOMPARE(m_host->opened.size(), std::size_t(opens ? 1 : 0));
+        if (opens) {
+            QCOMPARE(m_host->opened[0].first, text);
+            QCOMPARE(m_host->opened[0].second, m_host->window);
+        }
+        QVERIFY(m_host->messages.isEmpty());
+    }
+
+    // The link outlives edits and moves over other controls; only the frame's own surface ends it.
+    void linkStaysUntilThePointerCrossesTheFrame()
+    {
+        m_host->address->setText(QStringLiteral("www.example.com"));
+        m_host->hoverAddress();
+        verifyLook(*m_host, true);
+
+        m_host->address->setFocus();
+        m_host->address->selectAll();
+        QTest::keyClicks(m_host->address, QStringLiteral("ftp://x"));
+        m_host->pointTo(m_host->service, QPoint(5, 5));
+        m_host->pointTo(m_host->label, QPoint(5, 5)); // ignored by the label, passed on to the frame
+        verifyLook(*m_host, true);
+        m_host->release(Qt::LeftButton);
+        QCOMPARE(m_host->opened.size(), std::size_t(1));
+        QCOMPARE(m_host->opened[0].first, QStringLiteral("ftp://x"));
+
+        m_host->address->clear();
+        m_host->release(Qt::LeftButton);
+        QCOMPARE(m_host->opened.size(), std::size_t(1));
+
+        m_host->address->setText(QStringLiteral("www.example.com"));
+        m_host->pointTo(m_host->frame1, m_host->shape->geometry().topLeft() + QPoint(1, 1));
+        verifyLook(*m_host, false);
+        m_host->release(Qt::LeftButton);
+        QCOMPARE(m_host->opened.size(), std::size_t(1));
+        m_host->moveOverFrame();
+        verifyLook(*m_host, false);
+    }
+
+    // A tampered data file must not be able to start a program through a click on its address.
+    void refusesAnythingButWebAddresses_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("opens");
+        QTest::newRow("local file") << QStringLiteral("file:///home/user/run.desktop") << false;
+        QTest::newRow("program path") << QStringLiteral("C:\\Windows\\System32\\cmd.exe") << false;
+        QTest::newRow("script") << QStringLiteral("javascript:alert(document.cookie)") << false;
+        QTest::newRow("mail") << QStringLiteral("mailto:someone@example.com") << false;
+        QTest::newRow("no scheme") << QStringLiteral("www.example.com") << false;
+        QTest::newRow("blank before") << QStringLiteral(" http://www.example.com") << false;
+        QTest::newRow("scheme without slashes") << QStringLiteral("http:www.example.com") << false;
+        QTest::newRow("capitals") << QStringLiteral("HTTP://WWW.EXAMPLE.COM") << true;
+        QTest::newRow("mixed case https") << QStringLiteral("hTtPs://www.example.com") << true;
+        QTest::newRow("ftp") << QStringLiteral("Ftp://files.example.org/a.zip") << true;
+    }
+    void refusesAnythingButWebAddresses()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, opens);
+        m_host->address->setText(text);
+        m_host->hoverAddress();
+        kvtest::click(m_host->address, Qt::LeftButton, QPoint(40, 9));
+        verifyLook(*m_host, true);
+        QCOMPARE(m_host->opened.size(), std::size_t(opens ? 1 : 0));
+        QCOMPARE(m_host->messages, opens ? QStringList() : QStringList{Refused});
+        if (opens)
+            QCOMPARE(m_host->opened[0].first, text);
+    }
+
+private:
+    std::unique_ptr<Host> m_host;
+};
+
+QTEST_MAIN(TestAddressLink)
+#include "tst_address_link.moc"

@@ -1,7 +1,9 @@
 #include "app/frm_scrn.h"
 
 #include "app/controls.h"
+#include "app/lock_gate.h"
 #include "app/shape_widget.h"
+#include "records/editing_commands.h"
 #include "storage/data_file.h"
 #include "storage/database_choice.h"
 #include "storage/line_cipher.h"
@@ -62,6 +64,29 @@ FrmScrn::FrmScrn(Environment env, QWidget* parent)
     buildControls();
     buildMenus();
 
+    EditingWidgets editing;
+    std::copy(Text1.begin(), Text1.end(), editing.fields.begin());
+    editing.list = ListView1;
+    editing.retainUser = mnuRetainUser;
+    EditingHooks hooks;
+    hooks.folder = [this] { return m_env.programFolder; };
+    hooks.dataFileBase = [this] { return m_dataFileBase.toStdString(); };
+    hooks.clock = m_env.clock;
+    hooks.setAddressPrefix = [this] { SetAddressPrefix(); };
+    hooks.setCaption = [this](const QString& caption) { setWindowTitle(caption); };
+    m_commands = std::make_unique<EditingCommands>(editing, m_model, m_settings, std::move(hooks));
+    for (int i = 0; i < 4; ++i)
+        connect(toolbarButtons[i], &QAction::triggered, this, [this, i] { m_commands->run(i + 1); });
+
+    m_lock = new LockGate({Frame1, Frame2, Frame3, Label3, Text1[EditUsername], Text1[EditPassword]}, m_settings,
+                          [this] { ClearEditFields(); }, [this] { layoutPass(); }, this);
+
+    for (int i = 0; i < 3; ++i)
+        connect(Check1[i], &CheckBox::mouseReleased, this,
+                [this, i](Qt::MouseButton button) { onDatabaseBoxReleased(i, button); });
+    connect(mnuHide, &QAction::triggered, this, &FrmScrn::toggleHide);
+    wireTools();
+
     Label2->installEventFilter(this);
     for (EditField* field : Text1)
         field->installEventFilter(this);
@@ -81,6 +106,9 @@ FrmScrn::~FrmScrn() = default;
 
 void FrmScrn::loadStep()
 {
+    CredentialSlots lock;
+    LockRecordIO(m_settings, lock, LockRead);
+
     const bool grid = settingIsOn(m_settings.get("102"));
     mnulines->setChecked(grid);
     ListView1->setShowGrid(grid);
@@ -88,6 +116,8 @@ void FrmScrn::loadStep()
     const int index = databaseIndexFromSetting(m_settings.get("103"));
     Check1[index]->setChecked(true);
     m_dataFileBase = QString::fromStdString(DataFileBaseFor(index));
+
+    m_lock->applyAtStart(lock);
 }
 
 void FrmScrn::loadDatabase()
@@ -117,20 +147,7 @@ bool FrmScrn::isLocked() const
 
 void FrmScrn::ClearEditFields()
 {
-    const QString kept = Text1[EditUsername]->text();
-    for (EditField* field : Text1)
-        field->setText(QString());
-    if (mnuRetainUser->isChecked())
-        Text1[EditUsername]->setText(kept);
-    SetAddressPrefix();
-}
-
-void FrmScrn::SetAddressPrefix()
-{
-    for (QAction* item : mnuAddress) {
-        if (item->isChecked())
-            Text1[EditAddress]->setText(item->text().toLower() + QStringLiteral("://"));
-    }
+    m_commands->ClearEditFields();
 }
 
 void FrmScrn::toggleGrid()
@@ -138,6 +155,27 @@ void FrmScrn::toggleGrid()
     // The menu item has already flipped itself; the grid flips from its own state.
     ListView1->setShowGrid(!ListView1->showGrid());
     m_settings.save("102", mnulines->isChecked() ? "True" : "False");
+}
+
+void FrmScrn::toggleHide()
+{
+    // The item has flipped its own check mark; the field's mask flips from its own state.
+    EditField* password = Text1[EditPassword];
+    password->setEchoMode(password->echoMode() == QLineEdit::Normal ? QLineEdit::Password : QLineEdit::Normal);
+}
+
+void FrmScrn::onDatabaseBoxReleased(int index, Qt::MouseButton button)
+{
+    if (button == Qt::LeftButton) {
+        for (int i = 0; i < 3; ++i) {
+            if (i != index)
+                Check1[i]->setChecked(false);
+        }
+        m_dataFileBase = QString::fromStdString(DataFileBaseFor(index));
+        m_settings.save("103", std::to_string(index));
+    }
+    m_model.clear();
+    loadDatabase();
 }
 
 bool FrmScrn::eventFilter(QObject* watched, QEvent* event)

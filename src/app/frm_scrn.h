@@ -21,8 +21,11 @@ class QToolBar;
 
 namespace kv {
 
+class AddressLink;
 class CheckBox;
 class EditField;
+class EditingCommands;
+class LockGate;
 class ShapeWidget;
 
 // Indexes of the edit fields.
@@ -48,6 +51,7 @@ public:
     QString dataFileBase() const { return m_dataFileBase; }
     bool isLocked() const;
     RecordListModel& model() { return m_model; }
+    EditingCommands& commands() { return *m_commands; }
     const Environment& environment() const { return m_env; }
 
 protected:
@@ -66,12 +70,18 @@ private:
     void loadSelectedRowIntoFields();
     int selectedRow() const;
     void toggleGrid();
+    void toggleHide();
+    void onDatabaseBoxReleased(int index, Qt::MouseButton button);
+    void wireTools();
 
     Environment m_env;
     SettingsStore m_settings;
     RecordListModel m_model;
     QString m_dataFileBase;
     bool m_itemClickPending = false;
+    std::unique_ptr<EditingCommands> m_commands;
+    LockGate* m_lock = nullptr;
+    AddressLink* m_addressLink = nullptr;
 
 public:
     // Controls, named as the window's design names them.

@@ -1,0 +1,73 @@
+#pragma once
+// The toolbar's four commands: Add, Remove, Replace and Clear. Each works on the
+// edit fields and the list's selected row and writes its change to the data file
+// before it ends; each ends by emptying the edit fields.
+
+#include "records/record_list_model.h"
+#include "settings/settings_store.h"
+
+#include <QDateTime>
+#include <array>
+#include <filesystem>
+#include <functional>
+#include <optional>
+
+class QAction;
+class QLineEdit;
+class QTableView;
+
+namespace kv {
+
+// The few widgets the commands read and write.
+struct EditingWidgets
+{
+    std::array<QLineEdit*, 5> fields{}; // Address, Service, Username, Comments, Password
+    QTableView* list = nullptr;
+    QAction* retainUser = nullptr;
+};
+
+// What the commands need from the window around them.
+struct EditingHooks
+{
+    std::function<std::filesystem::path()> folder;
+    std::function<std::string()> dataFileBase;
+    std::function<QDateTime()> clock;
+    std::function<void()> setAddressPrefix;
+    std::function<void(const QString&)> setCaption; // the whole caption
+};
+
+class EditingCommands
+{
+public:
+    EditingCommands(EditingWidgets widgets, RecordListModel& model, const SettingsStore& settings, EditingHooks hooks);
+
+    // Toolbar button 1..4.
+    void run(int button);
+    void Add();
+    void Remove();
+    void Replace();
+    void Clear();
+    void ClearEditFields();
+
+    void SetLockCredentials();
+    void ClearLockCredentials();
+
+    // Why the fields cannot be stored as `record`, or nothing when they can.
+    static std::optional<QString> refusal(const Record& record);
+
+private:
+    Record recordFromFields() const;
+    std::optional<int> selectedRow() const;
+    std::optional<int> findService(const std::string& service) const;
+    QString recordedNow() const;
+    void refuseOrReport(const QString& text);
+    void reportWriteFailure();
+    void save();
+
+    EditingWidgets m_w;
+    RecordListModel& m_model;
+    const SettingsStore& m_settings;
+    EditingHooks m_hooks;
+};
+
+} // namespace kv

@@ -1,7 +1,7 @@
 #include "settings/reg_file_registry.h"
 #include "settings/settings_store.h"
 
-#include "settings_test_support.h"
+#include "../storage/storage_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -10,8 +10,8 @@
 namespace kv {
 namespace {
 
-using test::SettingsFolder;
-using test::slurp;
+using test::readFile;
+using test::TestFolder;
 
 // Writes go straight to an open key of the file backend, then the raw bytes are read.
 class RegistryValues : public ::testing::Test
@@ -20,15 +20,7 @@ protected:
     void SetUp() override { ASSERT_EQ(reg.createKey(HiveCurrentUser, SettingsKeyPath(), 0x3F, key), RegSuccess); }
     void TearDown() override { reg.closeKey(key); }
 
-    long rawQuery(std::string_view name, std::uint32_t& type, std::string& data)
-    {
-        std::uint32_t size = 0;
-        const long status = reg.queryValue(key, name, type, size, &data);
-        EXPECT_EQ(size, data.size());
-        return status;
-    }
-
-    SettingsFolder folder;
+    TestFolder folder;
     RegFileRegistry reg{folder / "s.reg"};
     RegKey key = 0;
 };
@@ -48,10 +40,11 @@ TEST_F(RegistryValues, StringsAreStoredWithTheirTerminatingZero)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
         ASSERT_EQ(SetRegistryValue(reg, key, "v", RegTypeString, c.text), RegSuccess);
-        std::uint32_t type = 0;
+        std::uint32_t type = 0, size = 0;
         std::string data;
-        ASSERT_EQ(rawQuery("v", type, data), RegSuccess);
+        ASSERT_EQ(reg.queryValue(key, "v", type, size, &data), RegSuccess);
         EXPECT_EQ(type, RegTypeString);
+        EXPECT_EQ(size, c.bytes.size());
         EXPECT_EQ(data, c.bytes);
         std::string value = "stale";
         EXPECT_EQ(QueryRegistryValue(reg, key, "v", value), RegSuccess);
@@ -63,37 +56,32 @@ TEST_F(RegistryValues, NumbersAreStoredAsDwords)
 {
     struct Case
     {
+        std::string name;
         std::string text;
         long status;
         std::string line; // empty: nothing may be stored
         std::string readBack;
     };
     const Case cases[] = {
-        {"2", RegSuccess, "\"n\"=dword:00000002", "2"},
-        {" 4096 ", RegSuccess, "\"n\"=dword:00001000", "4096"},
-        {"-1", RegSuccess, "\"n\"=dword:ffffffff", "-1"},
-        {"2147483647", RegSuccess, "\"n\"=dword:7fffffff", "2147483647"},
-        {"2147483648", RegInvalidParameter, "", ""},
-        {"abc", RegInvalidParameter, "", ""},
-        {"", RegInvalidParameter, "", ""},
+        {"n1", "2", RegSuccess, "\"n1\"=dword:00000002", "2"},
+        {"n2", " 4096 ", RegSuccess, "\"n2\"=dword:00001000", "4096"},
+        {"n3", "-1", RegSuccess, "\"n3\"=dword:ffffffff", "-1"},
+        {"n4", "2147483647", RegSuccess, "\"n4\"=dword:7fffffff", "2147483647"},
+        {"n5", "2147483648", RegInvalidParameter, "", ""},
+        {"n6", "abc", RegInvalidParameter, "", ""},
+        {"n7", "", RegInvalidParameter, "", ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
-        SettingsFolder own;
-        RegFileRegistry fresh(own / "s.reg");
-        RegKey k = 0;
-        ASSERT_EQ(fresh.createKey(HiveCurrentUser, SettingsKeyPath(), 0x3F, k), RegSuccess);
-        EXPECT_EQ(SetRegistryValue(fresh, k, "n", RegTypeNumber, c.text), c.status);
-        const std::string file = slurp(own / "s.reg");
-        if (c.line.empty()) {
-            EXPECT_EQ(file.find("\"n\""), std::string::npos);
-        } else {
+        EXPECT_EQ(SetRegistryValue(reg, key, c.name, RegTypeNumber, c.text), c.status);
+        const std::string file = readFile(folder / "s.reg");
+        EXPECT_EQ(file.find('"' + c.name + '"') == std::string::npos, c.line.empty());
+        if (!c.line.empty()) {
             EXPECT_NE(file.find(c.line + "\r\n"), std::string::npos) << file;
         }
         std::string value;
-        QueryRegistryValue(fresh, k, "n", value);
+        QueryRegistryValue(reg, key, c.name, value);
         EXPECT_EQ(value, c.readBack);
-        fresh.closeKey(k);
     }
 }
 
@@ -105,21 +93,10 @@ TEST_F(RegistryValues, OtherTypesAreNeitherStoredNorRead)
     EXPECT_EQ(value, "");
 
     ASSERT_EQ(reg.setValue(key, "b", RegTypeBinary, std::string("\x01\x02", 2)), RegSuccess);
-    EXPECT_NE(slurp(folder / "s.reg").find("\"b\"=hex:01,02\r\n"), std::string::npos);
+    EXPECT_NE(readFile(folder / "s.reg").find("\"b\"=hex:01,02\r\n"), std::string::npos);
     value = "stale";
     EXPECT_EQ(QueryRegistryValue(reg, key, "b", value), -1);
     EXPECT_EQ(value, "");
-}
-
-TEST_F(RegistryValues, HandlesCarryTheirAccess)
-{
-    RegKey readOnly = 0;
-    ASSERT_EQ(reg.openKey(HiveCurrentUser, SettingsKeyPath(), KeyQueryValue, readOnly), RegSuccess);
-    EXPECT_EQ(SetRegistryValue(reg, readOnly, "v", RegTypeString, "x"), RegAccessDenied);
-    EXPECT_EQ(reg.closeKey(readOnly), RegSuccess);
-    EXPECT_EQ(reg.closeKey(readOnly), RegInvalidHandle);
-    std::string value;
-    EXPECT_EQ(QueryRegistryValue(reg, readOnly, "v", value), RegInvalidHandle);
 }
 
 // Records what the store asks of the registry, so the Windows protocol (access
@@ -129,50 +106,50 @@ class RecordingRegistry : public Registry
 public:
     explicit RecordingRegistry(Registry& inner) : m_inner(inner) {}
 
-    long openKey(RegHive hive, std::string_view path, std::uint32_t access, RegKey& key) override
+    long openKey(RegHive h, std::string_view p, std::uint32_t a, RegKey& k) override
     {
-        const long status = m_inner.openKey(hive, path, access, key);
-        log.push_back("open " + std::to_string(access) + " -> " + std::to_string(status));
-        open += status == RegSuccess;
-        return status;
+        return opened("open " + std::to_string(a), m_inner.openKey(h, p, a, k));
     }
-    long createKey(RegHive hive, std::string_view path, std::uint32_t access, RegKey& key) override
+    long createKey(RegHive h, std::string_view p, std::uint32_t a, RegKey& k) override
     {
-        const long status = m_inner.createKey(hive, path, access, key);
-        log.push_back("create " + std::to_string(access) + " -> " + std::to_string(status));
-        open += status == RegSuccess;
-        return status;
+        return opened("create " + std::to_string(a), m_inner.createKey(h, p, a, k));
     }
-    long setValue(RegKey key, std::string_view name, std::uint32_t type, std::string_view data) override
+    long setValue(RegKey k, std::string_view n, std::uint32_t t, std::string_view d) override
     {
-        log.push_back("set " + std::to_string(type));
-        return m_inner.setValue(key, name, type, data);
+        return note("set " + std::to_string(t), m_inner.setValue(k, n, t, d));
     }
-    long queryValue(RegKey key, std::string_view name, std::uint32_t& type, std::uint32_t& size,
-                    std::string* data) override
+    long queryValue(RegKey k, std::string_view n, std::uint32_t& t, std::uint32_t& s, std::string* d) override
     {
-        const long status = m_inner.queryValue(key, name, type, size, data);
-        log.push_back(std::string(data ? "query data" : "query size") + " -> " + std::to_string(status));
-        return status;
+        return note(d ? "query data" : "query size", m_inner.queryValue(k, n, t, s, d));
     }
-    long closeKey(RegKey key) override
+    long closeKey(RegKey k) override
     {
-        log.push_back("close");
-        open -= m_inner.closeKey(key) == RegSuccess;
-        return RegSuccess;
+        --open;
+        return note("close", m_inner.closeKey(k));
     }
 
     std::vector<std::string> log;
     int open = 0;
 
 private:
+    long note(const std::string& what, long status)
+    {
+        log.push_back(what + " -> " + std::to_string(status));
+        return status;
+    }
+    long opened(const std::string& what, long status)
+    {
+        open += status == RegSuccess;
+        return note(what, status);
+    }
+
     Registry& m_inner;
 };
 
 TEST(SettingsProtocol, AccessMasksAndHandles)
 {
     using Log = std::vector<std::string>;
-    SettingsFolder folder;
+    TestFolder folder;
     RegFileRegistry file(folder / "s.reg");
     RecordingRegistry reg(file);
     const auto step = [&](auto action, const Log& expected) {
@@ -185,13 +162,13 @@ TEST(SettingsProtocol, AccessMasksAndHandles)
 
     step([&] { GetSettingString(reg, HiveCurrentUser, path, "103"); }, Log{"open 1 -> 2"});
     step([&] { EXPECT_TRUE(SaveSettingString(reg, HiveCurrentUser, path, "103", "1")); },
-         Log{"open 63 -> 2", "create 63 -> 0", "close", "open 2 -> 0", "set 1", "close"});
+         Log{"open 63 -> 2", "create 63 -> 0", "close -> 0", "open 2 -> 0", "set 1 -> 0", "close -> 0"});
     step([&] { EXPECT_TRUE(SaveSettingString(reg, HiveCurrentUser, path, "103", "2")); },
-         Log{"open 63 -> 0", "close", "open 2 -> 0", "set 1", "close"});
+         Log{"open 63 -> 0", "close -> 0", "open 2 -> 0", "set 1 -> 0", "close -> 0"});
     step([&] { EXPECT_EQ(GetSettingString(reg, HiveCurrentUser, path, "103"), "2"); },
-         Log{"open 1 -> 0", "query size -> 0", "query data -> 0", "close"});
+         Log{"open 1 -> 0", "query size -> 0", "query data -> 0", "close -> 0"});
     step([&] { EXPECT_EQ(GetSettingString(reg, HiveCurrentUser, path, "104"), ""); },
-         Log{"open 1 -> 0", "query size -> 2", "close"});
+         Log{"open 1 -> 0", "query size -> 2", "close -> 0"});
 }
 
 } // namespace

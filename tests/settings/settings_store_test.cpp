@@ -1,7 +1,7 @@
 #include "settings/reg_file_registry.h"
 #include "settings/settings_store.h"
 
-#include "settings_test_support.h"
+#include "../storage/storage_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -10,9 +10,9 @@
 namespace kv {
 namespace {
 
-using test::SettingsFolder;
-using test::slurp;
-using test::spit;
+using test::readFile;
+using test::TestFolder;
+using test::writeFile;
 using namespace std::string_literals;
 
 const std::string Section = "[HKEY_CURRENT_USER\\Software\\Orvendale\\Keystead Vault]";
@@ -29,7 +29,7 @@ bool save(Registry& reg, std::string_view name, std::string_view text)
 
 TEST(SettingsStore, FirstWriteCreatesKeyAndPrivateFile)
 {
-    SettingsFolder folder;
+    TestFolder folder;
     const auto file = folder / "Orvendale" / "Keystead Vault.reg";
     RegFileRegistry reg(file);
 
@@ -38,7 +38,7 @@ TEST(SettingsStore, FirstWriteCreatesKeyAndPrivateFile)
     EXPECT_FALSE(std::filesystem::exists(file)); // reading never creates anything
     ASSERT_TRUE(save(reg, "103", "2"));
 
-    EXPECT_EQ(slurp(file), "REGEDIT4\r\n\r\n" + Section + "\r\n\"103\"=\"2\"\r\n");
+    EXPECT_EQ(readFile(file), "REGEDIT4\r\n\r\n" + Section + "\r\n\"103\"=\"2\"\r\n");
     EXPECT_EQ(get(reg, "103"), "2");
     EXPECT_EQ(std::filesystem::status(file).permissions() & std::filesystem::perms::all,
               std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
@@ -73,22 +73,11 @@ TEST(SettingsStore, ReadsHandWrittenValues)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.lines);
-        SettingsFolder folder;
-        spit(folder / "s.reg", "REGEDIT4\r\n\r\n" + Section + "\r\n" + c.lines + "\r\n");
+        TestFolder folder;
+        writeFile(folder / "s.reg", "REGEDIT4\r\n\r\n" + Section + "\r\n" + c.lines + "\r\n");
         RegFileRegistry reg(folder / "s.reg");
         EXPECT_EQ(get(reg, "v"), c.expected);
     }
-}
-
-TEST(SettingsStore, KeyPathMatchesWithoutRegardToCase)
-{
-    SettingsFolder folder;
-    spit(folder / "s.reg", "REGEDIT4\n\n[hkey_current_user\\SOFTWARE\\orvendale\\keystead vault]\n\"102\"=\"True\"\n");
-    RegFileRegistry reg(folder / "s.reg");
-    EXPECT_EQ(get(reg, "102"), "True");
-    ASSERT_TRUE(save(reg, "102", "False"));
-    EXPECT_EQ(slurp(folder / "s.reg"),
-              "REGEDIT4\n\n[hkey_current_user\\SOFTWARE\\orvendale\\keystead vault]\n\"102\"=\"False\"\n");
 }
 
 TEST(SettingsStore, TextsRoundTrip)
@@ -111,14 +100,14 @@ TEST(SettingsStore, TextsRoundTrip)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
-        SettingsFolder folder;
+        TestFolder folder;
         RegFileRegistry reg(folder / "s.reg");
         ASSERT_TRUE(save(reg, "v", c.text));
         ASSERT_TRUE(save(reg, "after", "x")); // the file still parses after the value
         EXPECT_EQ(get(reg, "v"), c.readBack);
         EXPECT_EQ(get(reg, "after"), "x");
         if (c.line) {
-            EXPECT_NE(slurp(folder / "s.reg").find(Section + "\r\n" + *c.line + "\r\n"), std::string::npos);
+            EXPECT_NE(readFile(folder / "s.reg").find(Section + "\r\n" + *c.line + "\r\n"), std::string::npos);
         }
     }
 }
@@ -133,21 +122,22 @@ TEST(SettingsStore, RewriteKeepsEverythingElseAsWritten)
                              "  00,00\n"
                              "\"x\"=\"y\"\n"
                              "\n"
-                             "[HKEY_CURRENT_USER\\Software\\Orvendale\\Keystead Vault]\n";
+                             "[hkey_current_user\\SOFTWARE\\orvendale\\keystead vault]\n"; // any case
     const std::string tail = "\n"
                              "[HKEY_LOCAL_MACHINE\\Software\\Orvendale\\Keystead Vault]\n"
                              "\"102\"=\"machine\"\n";
-    SettingsFolder folder;
-    spit(folder / "s.reg", head + "\"103\"=dword:00000002\nwhat is this\n\"101\"=hex:01,02\n" + tail);
+    TestFolder folder;
+    writeFile(folder / "s.reg", head + "\"103\"=dword:00000002\nwhat is this\n\"101\"=hex:01,02\n" + tail);
     RegFileRegistry reg(folder / "s.reg");
 
     EXPECT_EQ(get(reg, "102"), ""); // another hive's key is not ours
     EXPECT_EQ(get(reg, "x"), "");
+    EXPECT_EQ(get(reg, "103"), "2");
     ASSERT_TRUE(save(reg, "103", "1"));
     ASSERT_TRUE(save(reg, "102", "True"));
     ASSERT_TRUE(save(reg, "x", "z"));
 
-    EXPECT_EQ(slurp(folder / "s.reg"),
+    EXPECT_EQ(readFile(folder / "s.reg"),
               head + "\"103\"=\"1\"\nwhat is this\n\"101\"=hex:01,02\n\"102\"=\"True\"\n\"x\"=\"z\"\n" + tail);
 }
 
@@ -164,20 +154,20 @@ TEST(SettingsStore, MissingOrDamagedFileReadsEmpty)
     };
     for (const auto& content : contents) {
         SCOPED_TRACE(content.value_or("(no file)"));
-        SettingsFolder folder;
+        TestFolder folder;
         if (content)
-            spit(folder / "s.reg", *content);
+            writeFile(folder / "s.reg", *content);
         RegFileRegistry reg(folder / "s.reg");
         EXPECT_EQ(get(reg, "103"), "");
         ASSERT_TRUE(save(reg, "103", "2"));
         EXPECT_EQ(get(reg, "103"), "2");
-        EXPECT_TRUE(slurp(folder / "s.reg").starts_with("REGEDIT4"));
+        EXPECT_TRUE(readFile(folder / "s.reg").starts_with("REGEDIT4"));
     }
 }
 
 TEST(SettingsStore, UnreadableFileIsNeitherReadNorReplaced)
 {
-    SettingsFolder folder;
+    TestFolder folder;
     std::filesystem::create_directory(folder / "s.reg");
     RegFileRegistry reg(folder / "s.reg");
     EXPECT_EQ(get(reg, "103"), "");
@@ -189,18 +179,20 @@ TEST(SettingsStore, FailedReplaceKeepsOldFileAndReportsFailure)
 {
     for (const bool fileExists : {true, false}) {
         SCOPED_TRACE(fileExists);
-        SettingsFolder folder;
+        TestFolder folder;
         const std::string old = "REGEDIT4\r\n\r\n" + Section + "\r\n\"103\"=\"1\"\r\n";
         if (fileExists)
-            spit(folder / "s.reg", old);
-        test::RenameFailsFileOps ops;
+            writeFile(folder / "s.reg", old);
+        test::FaultyFileOps ops(test::FaultyFileOps::Op::RenameOver, "s.reg");
         RegFileRegistry reg(folder / "s.reg", ops);
 
         EXPECT_FALSE(save(reg, "103", "2"));
         EXPECT_FALSE(save(reg, "102", "True"));
-        EXPECT_EQ(folder.fileCount(), fileExists ? 1u : 0u); // no temporary file left behind
+        EXPECT_GT(ops.failures(), 0);
+        // No temporary file left behind.
+        EXPECT_EQ(folder.names(), fileExists ? std::vector<std::string>{"s.reg"} : std::vector<std::string>{});
         if (fileExists) {
-            EXPECT_EQ(slurp(folder / "s.reg"), old);
+            EXPECT_EQ(readFile(folder / "s.reg"), old);
             EXPECT_EQ(get(reg, "103"), "1");
         }
     }
@@ -209,34 +201,22 @@ TEST(SettingsStore, FailedReplaceKeepsOldFileAndReportsFailure)
 #ifndef _WIN32
 TEST(SettingsStore, DefaultFileFollowsTheConfigurationFolder)
 {
-    const auto saved = [](const char* name) -> std::optional<std::string> {
-        const char* value = std::getenv(name);
-        return value ? std::optional<std::string>(value) : std::nullopt;
-    };
-    const auto restore = [](const char* name, const std::optional<std::string>& value) {
-        value ? ::setenv(name, value->c_str(), 1) : ::unsetenv(name);
-    };
-    const auto oldXdg = saved("XDG_CONFIG_HOME");
-    const auto oldHome = saved("HOME");
-
-    struct Case
-    {
-        std::optional<std::string> xdg;
-        std::string expected;
-    };
-    const Case cases[] = {
-        {"/cfg", "/cfg/Orvendale/Keystead Vault.reg"},
-        {"relative", "/home/u/.config/Orvendale/Keystead Vault.reg"},
-        {"", "/home/u/.config/Orvendale/Keystead Vault.reg"},
-        {std::nullopt, "/home/u/.config/Orvendale/Keystead Vault.reg"},
-    };
+    const char* oldXdg = std::getenv("XDG_CONFIG_HOME");
+    const std::string savedXdg = oldXdg ? oldXdg : "";
+    const char* oldHome = std::getenv("HOME");
+    const std::string savedHome = oldHome ? oldHome : "";
     ::setenv("HOME", "/home/u", 1);
-    for (const Case& c : cases) {
-        restore("XDG_CONFIG_HOME", c.xdg);
-        EXPECT_EQ(defaultSettingsFile(), std::filesystem::path(c.expected));
+    const std::pair<const char*, const char*> cases[] = {
+        {"/cfg", "/cfg/Orvendale/Keystead Vault.reg"},
+        {"relative", "/home/u/.config/Orvendale/Keystead Vault.reg"}, // not absolute: ignored
+        {"", "/home/u/.config/Orvendale/Keystead Vault.reg"},
+    };
+    for (const auto& [xdg, expected] : cases) {
+        ::setenv("XDG_CONFIG_HOME", xdg, 1);
+        EXPECT_EQ(defaultSettingsFile(), std::filesystem::path(expected));
     }
-    restore("XDG_CONFIG_HOME", oldXdg);
-    restore("HOME", oldHome);
+    oldXdg ? ::setenv("XDG_CONFIG_HOME", savedXdg.c_str(), 1) : ::unsetenv("XDG_CONFIG_HOME");
+    oldHome ? ::setenv("HOME", savedHome.c_str(), 1) : ::unsetenv("HOME");
 }
 #endif
 

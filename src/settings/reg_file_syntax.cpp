@@ -150,7 +150,7 @@ std::string quoted(std::string_view text)
     return out;
 }
 
-// The text after "=" for a value, in the form regedit itself writes.
+// The text after "=" for a value, in the form the registry editor itself writes.
 std::string formatData(std::uint32_t type, std::string_view bytes)
 {
     if (type == RegTypeString && !bytes.empty() && bytes.back() == '\0') {

@@ -1,0 +1,37 @@
+#pragma once
+// The help page, "help.html" beside the program, opened in the user's default handler from the Help
+// item and by releasing F1 anywhere in the main window.
+
+#include "tools/default_handler.h"
+
+#include <QObject>
+#include <filesystem>
+#include <functional>
+
+class QWidget;
+
+namespace kv {
+
+// Hands `programFolder`/help.html to `open` with `mainWindow` as owner. A missing page does nothing:
+// there is no help window to fall back on, and the program shows no message boxes.
+void OpenHelp(const std::filesystem::path& programFolder, QWidget* mainWindow, const OpenWithDefaultHandler& open);
+
+// Sees every key before the control with the focus does: calls `openHelp` when F1 is released in any
+// widget of `mainWindow` (not in other windows such as the generator). Installs itself on the
+// application; owned by `mainWindow`.
+class HelpKey : public QObject
+{
+    Q_OBJECT
+
+public:
+    HelpKey(QWidget* mainWindow, std::function<void()> openHelp);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QWidget* m_mainWindow;
+    std::function<void()> m_openHelp;
+};
+
+} // namespace kv

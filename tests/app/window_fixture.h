@@ -3,10 +3,13 @@
 // would build it, with a fixed clock and a record of what it handed to the
 // default handler.
 
+#include "app/controls.h"
 #include "app/frm_scrn.h"
 #include "settings/reg_file_registry.h"
 #include "storage/data_file.h"
 
+#include <QLineEdit>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
@@ -78,6 +81,50 @@ struct WindowFixture
         return rows;
     }
 };
+
+// Fills the edit fields as a user would, by typing (so every change is seen).
+struct Fields
+{
+    QString address, service, username, comments, password;
+};
+
+inline void type(kv::FrmScrn* w, const Fields& f)
+{
+    const QString texts[5] = {f.address, f.service, f.username, f.comments, f.password};
+    for (int i = 0; i < 5; ++i) {
+        w->Text1[i]->clear();
+        bool ascii = true;
+        for (QChar c : texts[i])
+            ascii = ascii && c.unicode() < 128;
+        // Key events carry only ASCII; other text arrives as a paste would.
+        if (ascii)
+            QTest::keyClicks(w->Text1[i], texts[i]);
+        else
+            w->Text1[i]->insert(texts[i]);
+    }
+}
+
+// Toolbar button 1 Add, 2 Remove, 3 Replace, 4 Clear, pressed with the mouse.
+inline void press(kv::FrmScrn* w, int button)
+{
+    auto* widget = w->findChild<QWidget*>(QStringLiteral("Toolbar1_%1").arg(button));
+    QTest::mouseClick(widget, Qt::LeftButton);
+}
+
+// Selects a row as a click on it does, without loading it into the fields.
+inline void selectRow(kv::FrmScrn* w, int row)
+{
+    w->ListView1->selectRow(row);
+}
+
+// A left click on a row, loading it into the edit fields.
+inline void clickRow(kv::FrmScrn* w, int row)
+{
+    QTableView* view = w->ListView1;
+    const QPoint at = view->visualRect(view->model()->index(row, 0)).center();
+    QTest::mousePress(view->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, at);
+}
 
 inline kv::Record record(const char* service, const char* user = "", const char* password = "",
                          const char* comments = "", const char* address = "", const char* recorded = "")

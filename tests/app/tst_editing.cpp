@@ -1,0 +1,308 @@
+// The toolbar commands through the real window, reading the data file back after
+// each one.
+
+#include "app/window_fixture.h"
+#include "gui_test_support.h"
+#include "storage/line_cipher.h"
+
+#include <QAction>
+
+using kvtest::Fields;
+using kvtest::record;
+
+namespace {
+
+const char* const Now = "07-04-2026 18:30:05";
+
+std::vector<std::string> decodedLines(const std::string& file)
+{
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < file.size()) {
+        std::size_t end = file.find("\r\n", start);
+        if (end == std::string::npos)
+            end = file.size();
+        lines.push_back(kv::DecodeLine(file.substr(start, end - start), kv::AppTitle));
+        start = end + 2;
+    }
+    return lines;
+}
+
+QStringList fieldTexts(kv::FrmScrn* w)
+{
+    QStringList texts;
+    for (auto* field : w->Text1)
+        texts << field->text();
+    return texts;
+}
+
+} // namespace
+
+class TestEditing : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void addOfEmptyFieldsAppendsOneLine()
+    {
+        kvtest::WindowFixture fx;
+        auto w = fx.start();
+        kvtest::press(w.get(), 1);
+        QCOMPARE(w->model().count(), 1);
+        QCOMPARE(w->model().at(0), record("", "", "", "", "", Now));
+        QCOMPARE(decodedLines(fx.readFile(fx.dataFile())), std::vector<std::string>{"|||||" + std::string(Now) + "|"});
+        // Cleared for the next entry: the address holds the scheme prefix.
+        QCOMPARE(fieldTexts(w.get()), (QStringList{"http://", "", "", "", ""}));
+    }
+
+    void roundTripThroughTheWindow()
+    {
+        kvtest::WindowFixture fx;
+        {
+            auto w = fx.start();
+            kvtest::type(w.get(), {"https://a.example", "alpha", "ann", "first", "pa"});
+            kvtest::press(w.get(), 1);
+            kvtest::type(w.get(), {"", "beta", "bob", "", "pb"});
+            kvtest::press(w.get(), 1);
+            kvtest::type(w.get(), {"ftp://c.example", "gamma", "cy", "third", "pc"});
+            kvtest::press(w.get(), 1);
+            QCOMPARE(w->model().count(), 3);
+
+            kvtest::clickRow(w.get(), 1);
+            w->Text1[kv::EditPassword]->clear();
+            QTest::keyClicks(w->Text1[kv::EditPassword], QStringLiteral("longer-pw"));
+            fx.now = fx.now.addSecs(60);
+            kvtest::press(w.get(), 3);
+            kvtest::clickRow(w.get(), 0);
+            kvtest::press(w.get(), 2);
+            QVERIFY(!std::filesystem::exists(fx.folder() / "db1.bak"));
+            w->mnuQuit->trigger();
+        }
+        const std::vector<kv::Record> expected = {record("beta", "bob", "longer-pw", "", "", "07-04-2026 18:31:05"),
+                                                  record("gamma", "cy", "pc", "third", "ftp://c.example", Now)};
+        QCOMPARE(fx.readDatabase(), expected);
+        auto w = fx.start();
+        QCOMPARE(std::vector<kv::Record>(w->model().records().begin(), w->model().records().end()), expected);
+        QCOMPARE(w->model().index(0, kv::ColPassword).data().toString(), QStringLiteral("*********"));
+    }
+
+    void replaceFindsByServiceButWritesTheSelectedRow()
+    {
+        kvtest::WindowFixture fx;
+        fx.writeDatabase({record("a", "u1", "p1"), record("b", "u2", "p2"), record("a", "u3", "p3")});
+        auto w = fx.start();
+        // Fields name "a", the selection is on "b": "b" gets the details, both names stay.
+        kvtest::selectRow(w.get(), 1);
+        kvtest::type(w.get(), {"", "a", "new", "", "np"});
+        kvtest::press(w.get(), 3);
+        const std::vector<kv::Record> rows = fx.readDatabase();
+        QCOMPARE(rows.size(), std::size_t(3));
+        QCOMPARE(rows[0], record("a", "u1", "p1"));
+        QCOMPARE(rows[1], record("b", "new", "np", "", "", Now));
+        QCOMPARE(rows[2], record("a", "u3", "p3"));
+        QCOMPARE(w->windowTitle(), QStringLiteral("Keystead Vault Plus"));
+    }
+
+    void replaceOfAnUnknownServiceChangesNothing()
+    {
+        kvtest::WindowFixture fx;
+        fx.writeDatabase({record("a", "u1", "p1")});
+        const std::string before = fx.readFile(fx.dataFile());
+        auto w = fx.start();
+        kvtest::clickRow(w.get(), 0);
+        kvtest::type(w.get(), {"x.example", "nosuch", "u", "c", "p"});
+        kvtest::press(w.get(), 3);
+        QCOMPARE(w->windowTitle(), QStringLiteral("Keystead Vault - nosuch - Item not found"));
+        QCOMPARE(fieldTexts(w.get()), (QStringList{"x.example", "nosuch", "u", "c", "p"}));
+        QCOMPARE(fx.readFile(fx.dataFile()), before);
+        QCOMPARE(w->model().at(0), record("a", "u1", "p1"));
+    }
+
+    void replaceAndRemoveNeedASelectedRow()
+    {
+        kvtest::WindowFixture fx;
+        fx.writeDatabase({record("a", "u1", "p1")});
+        const std::string before = fx.readFile(fx.dataFile());
+        auto w = fx.start();
+        kvtest::type(w.get(), {"", "a", "u", "", "p"});
+        kvtest::press(w.get(), 3);
+        kvtest::press(w.get(), 2);
+        QCOMPARE(w->model().count(), 1);
+        QCOMPARE(fx.readFile(fx.dataFile()), before);
+    }
+
+    void removeTakesTheSelectedRowWhateverTheFieldsShow()
+    {
+        kvtest::WindowFixture fx;
+        fx.writeDatabase({record("a"), record("b"), record("c")});
+        auto w = fx.start();
+        kvtest::clickRow(w.get(), 0);
+        kvtest::selectRow(w.get(), 2);
+        kvtest::press(w.get(), 2);
+        QCOMPARE(fx.readDatabase(), (std::vector<kv::Record>{record("a"), record("b")}));
+        QCOMPARE(w->model().count(), 2);
+    }
+
+    void removingTheLastRowLeavesAnEmptyFile()
+    {
+        kvtest::WindowFixture fx;
+        fx.writeDatabase({record("only")});
+        auto w = fx.start();
+        kvtest::selectRow(w.get(), 0);
+        kvtest::press(w.get(), 2);
+        QCOMPARE(fx.readFile(fx.dataFile()), std::string());
+        QVERIFY(!std::filesystem::exists(fx.folder() / "db1.bak"));
+    }
+
+    void clearingKeepsTheUsernameOnlyWhenRetained_data()
+    {
+        QTest::addColumn<bool>("retain");
+        QTest::addColumn<int>("scheme");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("retained, HTTP") << true << 0 << QStringList{"http://", "", "me", "", ""};
+        QTest::newRow("not retained, FTP") << false << 2 << QStringList{"ftp://", "", "", "", ""};
+    }
+    void clearingKeepsTheUsernameOnlyWhenRetained()
+    {
+        QFETCH(bool, retain);
+        QFETCH(int, scheme);
+        QFETCH(QStringList, expected);
+        kvtest::WindowFixture fx;
+        fx.writeDatabase({record("a", "x")});
+        auto w = fx.start();
+        if (!retain)
+            w->mnuRetainUser->trigger();
+        w->mnuAddress[scheme]->trigger();
+        for (int button : {1, 4, 3, 2}) {
+            kvtest::selectRow(w.get(), 0);
+            kvtest::type(w.get(), {"site.example", "a", "me", "c", "p"});
+            kvtest::press(w.get(), button);
+            QCOMPARE(fieldTexts(w.get()), expected);
+        }
+        QCOMPARE(w->windowTitle(), QStringLiteral("Keystead Vault"));
+    }
+
+    void clearTouchesNeitherListNorFile()
+    {
+        kvtest::WindowFixture fx;
+        fx.writeDatabase({record("a")});
+        const std::string before = fx.readFile(fx.dataFile());
+        auto w = fx.start();
+        kvtest::clickRow(w.get(), 0);
+        kvtest::press(w.get(), 4);
+        QCOMPARE(w->windowTitle(), QStringLiteral("Keystead Vault"));
+        QCOMPARE(w->model().count(), 1);
+        QCOMPARE(fx.readFile(fx.dataFile()), before);
+    }
+
+    void fieldsTheFileCannotHoldAreRefused_data()
+    {
+        QTest::addColumn<int>("button");
+        QTest::addColumn<int>("field");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("message");
+        const QString bar = QStringLiteral("Fields cannot contain | or line breaks");
+        const QString western = QStringLiteral("Fields can hold only Western European characters");
+        const QString tooLong = QStringLiteral("Entry is too long to store");
+        QTest::newRow("add, bar in password") << 1 << 4 << "pa|ss" << bar;
+        QTest::newRow("add, bar in service") << 1 << 1 << "a|b" << bar;
+        QTest::newRow("add, line break") << 1 << 3 << "two\nlines" << bar;
+        QTest::newRow("add, carriage return") << 1 << 0 << "x\ry" << bar;
+        QTest::newRow("add, outside the code page") << 1 << 4 << QString::fromUtf8("\xe4\xb8\xad") << western;
+        QTest::newRow("add, too long") << 1 << 3 << QString(16400, QLatin1Char('c')) << tooLong;
+        QTest::newRow("replace, bar") << 3 << 2 << "u|v" << bar;
+        QTest::newRow("replace, outside the code page") << 3 << 4 << QString::fromUtf8("\xf0\x9f\x94\x91") << western;
+        QTest::newRow("replace, too long") << 3 << 0 << QString(16400, QLatin1Char('a')) << tooLong;
+    }
+    void fieldsTheFileCannotHoldAreRefused()
+    {
+        QFETCH(int, button);
+        QFETCH(int, field);
+        QFETCH(QString, text);
+        QFETCH(QString, message);
+        kvtest::WindowFixture fx;
+        fx.writeDatabase({record("a", "u", "p")});
+        const std::string before = fx.readFile(fx.dataFile());
+        auto w = fx.start();
+        kvtest::selectRow(w.get(), 0);
+        kvtest::type(w.get(), {"addr", "a", "u", "c", "p"});
+        w->Text1[field]->setText(text);
+        const QStringList typed = fieldTexts(w.get());
+        kvtest::press(w.get(), button);
+        QCOMPARE(w->windowTitle(), QStringLiteral("Keystead Vault - ") + message);
+        QCOMPARE(fieldTexts(w.get()), typed);
+        QCOMPARE(w->model().count(), 1);
+        QCOMPARE(w->model().at(0), record("a", "u", "p"));
+        QCOMPARE(fx.readFile(fx.dataFile()), before);
+    }
+
+    void characterOfTheCodePageIsStoredExactly()
+    {
+        kvtest::WindowFixture fx;
+        auto w = fx.start();
+        const QString password = QString::fromUtf8("caf\xc3\xa9\xe2\x82\xac");
+        kvtest::type(w.get(), {"", "s", "u", "", password});
+        kvtest::press(w.get(), 1);
+        QCOMPARE(QString::fromStdString(fx.readDatabase().at(0).password), password);
+    }
+
+    void failedWritesAreReportedAndTheListKeepsTheChange()
+    {
+        kvtest::WindowFixture fx;
+        fx.writeDatabase({record("a"), record("b")});
+        auto w = fx.start();
+        // Deleted from outside: Remove and Replace cannot back it up, so they write nothing.
+        std::filesystem::remove(fx.dataFile());
+        kvtest::selectRow(w.get(), 0);
+        kvtest::press(w.get(), 2);
+        QCOMPARE(w->windowTitle(), QStringLiteral("Keystead Vault - Could not write db1.ksd"));
+        QCOMPARE(w->model().count(), 1);
+        QVERIFY(!std::filesystem::exists(fx.dataFile()));
+
+        // Something other than a file stands where the data file goes.
+        std::filesystem::create_directory(fx.dataFile());
+        w->setWindowTitle(QString());
+        kvtest::type(w.get(), {"", "c", "u", "", "p"});
+        kvtest::press(w.get(), 1);
+        QCOMPARE(w->windowTitle(), QStringLiteral("Keystead Vault - Could not write db1.ksd"));
+        QCOMPARE(w->model().count(), 2);
+        QCOMPARE(w->model().at(1).service, std::string("c"));
+    }
+
+    void hidingPasswordsMasksOnlyTheField()
+    {
+        kvtest::WindowFixture fx;
+        fx.writeDatabase({record("a", "u", "secret")});
+        auto w = fx.start();
+        QLineEdit* password = w->Text1[kv::EditPassword];
+        QVERIFY(w->mnuHide->isChecked());
+        QCOMPARE(password->echoMode(), QLineEdit::Password);
+        kvtest::clickRow(w.get(), 0);
+        QCOMPARE(password->displayText(), QStringLiteral("******"));
+        w->mnuHide->trigger();
+        QVERIFY(!w->mnuHide->isChecked());
+        QCOMPARE(password->echoMode(), QLineEdit::Normal);
+        kvtest::clickRow(w.get(), 0);
+        QCOMPARE(password->displayText(), QStringLiteral("secret"));
+        w->mnuHide->trigger();
+        QCOMPARE(password->displayText(), QStringLiteral("******"));
+        QCOMPARE(password->text(), QStringLiteral("secret"));
+        QCOMPARE(w->model().index(0, kv::ColPassword).data().toString(), QStringLiteral("******"));
+    }
+
+    void focusPutsTheCaretAtTheEnd()
+    {
+        kvtest::WindowFixture fx;
+        auto w = fx.start();
+        w->activateWindow();
+        w->Text1[kv::EditUsername]->setText(QStringLiteral("someone"));
+        w->Text1[kv::EditService]->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(w->Text1[kv::EditService], Qt::Key_Tab);
+        QTRY_VERIFY(w->Text1[kv::EditUsername]->hasFocus());
+        QVERIFY(!w->Text1[kv::EditUsername]->hasSelectedText());
+        QCOMPARE(w->Text1[kv::EditUsername]->cursorPosition(), 7);
+    }
+};
+
+QTEST_MAIN(TestEditing)
+#include "tst_editing.moc"

@@ -1,0 +1,249 @@
+// The log-in to the program across restarts, and switching among the three
+// databases.
+
+#include "app/window_fixture.h"
+#include "gui_test_support.h"
+#include "lock/lock_record.h"
+#include "storage/line_cipher.h"
+
+#include <QAction>
+#include <QFrame>
+#include <QLabel>
+
+using kvtest::Fields;
+using kvtest::record;
+
+namespace {
+
+std::string lockText(kvtest::WindowFixture& fx)
+{
+    return kv::DecodeLine(fx.settings().get("101"), kv::AppTitle);
+}
+
+void storeLock(kvtest::WindowFixture& fx, const std::string& text)
+{
+    fx.settings().save("101", kv::EncodeLine(text, kv::AppTitle));
+}
+
+// Where a user clicks a caption-less check box: on its indicator.
+QPoint onIndicator()
+{
+    return QPoint(6, 6);
+}
+
+} // namespace
+
+class TestLockAndDatabases : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void addingTheLockEntryArmsTheNextStart()
+    {
+        kvtest::WindowFixture fx;
+        {
+            auto w = fx.start();
+            kvtest::type(w.get(), {"", "Keystead Vault", "u", "", "p"});
+            kvtest::press(w.get(), 1);
+            QVERIFY(!w->isLocked());
+            QCOMPARE(w->model().at(0).service, std::string("Keystead Vault"));
+            QVERIFY(lockText(fx).starts_with("u|p|"));
+        }
+        auto w = fx.start();
+        QVERIFY(w->isLocked());
+        QVERIFY(w->findChild<QFrame*>("Frame3")->isVisible());
+        QCOMPARE(w->findChild<QLabel*>("Label3")->text(),
+                 QStringLiteral("Authentication required.   Please enter username and password"));
+        QVERIFY(!w->findChild<QFrame*>("Frame2")->isEnabled());
+        QVERIFY(w->findChild<QFrame*>("Frame1")->isEnabled());
+    }
+
+    void typingTheCredentialsUnlocksAtTheMatchingKeystroke()
+    {
+        kvtest::WindowFixture fx;
+        storeLock(fx, "user|pw  |");
+        auto w = fx.start();
+        QVERIFY(w->isLocked());
+        QTest::keyClicks(w->Text1[kv::EditComments], QStringLiteral("note"));
+        QTest::keyClicks(w->Text1[kv::EditUsername], QStringLiteral("user"));
+        QTest::keyClicks(w->Text1[kv::EditPassword], QStringLiteral("p"));
+        QVERIFY(w->isLocked());
+        // The stored trailing spaces were trimmed: "pw" is the whole password.
+        QTest::keyClicks(w->Text1[kv::EditPassword], QStringLiteral("w"));
+        QVERIFY(!w->isLocked());
+        QVERIFY(!w->findChild<QFrame*>("Frame3")->isVisible());
+        QVERIFY(w->findChild<QFrame*>("Frame2")->isEnabled());
+        // Cleared as after any command, the user name retained.
+        QCOMPARE(w->Text1[kv::EditComments]->text(), QString());
+        QCOMPARE(w->Text1[kv::EditPassword]->text(), QString());
+        QCOMPARE(w->Text1[kv::EditUsername]->text(), QStringLiteral("user"));
+        QCOMPARE(w->Text1[kv::EditAddress]->text(), QStringLiteral("http://"));
+        // The list takes the window's size again.
+        QCOMPARE(w->ListView1->width(), w->width() - kv::toPixels(250));
+    }
+
+    void wrongCredentialsKeepTheWindowLocked_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<QString>("password");
+        QTest::newRow("user name in other case") << "user|pw|" << "User" << "pw";
+        QTest::newRow("same lengths, other text") << "user|pw|" << "usex" << "pw";
+    }
+    void wrongCredentialsKeepTheWindowLocked()
+    {
+        QFETCH(QString, stored);
+        QFETCH(QString, user);
+        QFETCH(QString, password);
+        kvtest::WindowFixture fx;
+        storeLock(fx, stored.toStdString());
+        auto w = fx.start();
+        QTest::keyClicks(w->Text1[kv::EditUsername], user);
+        QTest::keyClicks(w->Text1[kv::EditPassword], password);
+        QVERIFY(w->isLocked());
+        QCOMPARE(w->Text1[kv::EditPassword]->text(), password);
+    }
+
+    void recordsThatDoNotLock_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("user name, no password") << "user||";
+        QTest::newRow("disarmed") << "||";
+        QTest::newRow("no bar at all") << "userpw";
+        QTest::newRow("not cipher text") << "";
+    }
+    void recordsThatDoNotLock()
+    {
+        QFETCH(QString, stored);
+        kvtest::WindowFixture fx;
+        if (stored.isEmpty())
+            fx.settings().save("101", "not hex at all");
+        else
+            storeLock(fx, stored.toStdString());
+        fx.writeDatabase({record("a", "", "", "note", "a.example")});
+        auto w = fx.start();
+        QVERIFY(!w->isLocked());
+        QVERIFY(w->findChild<QFrame*>("Frame2")->isEnabled());
+        // Unlocked, empty credentials never clear the other fields.
+        kvtest::clickRow(w.get(), 0);
+        QCOMPARE(w->Text1[kv::EditComments]->text(), QStringLiteral("note"));
+        QCOMPARE(w->Text1[kv::EditAddress]->text(), QStringLiteral("a.example"));
+    }
+
+    void lockedWindowKeepsThePanelOverTheListWhenResized()
+    {
+        kvtest::WindowFixture fx;
+        storeLock(fx, "u|p|");
+        auto w = fx.start();
+        w->resize(w->width() + 60, w->height() + 45);
+        auto* frame3 = w->findChild<QFrame*>("Frame3");
+        QCOMPARE(frame3->width(), w->width() - kv::toPixels(50));
+        QCOMPARE(frame3->geometry().bottom() + 1, w->height() - kv::toPixels(10));
+    }
+
+    void removingTheLockEntryWithItsCredentialsDisarms()
+    {
+        kvtest::WindowFixture fx;
+        storeLock(fx, "u|p|later|");
+        fx.writeDatabase({record("other"), record("Keystead Vault", "u", "p"), record("Keystead Vault", "u", "p")});
+        auto w = fx.start();
+        QTest::keyClicks(w->Text1[kv::EditUsername], QStringLiteral("u"));
+        QTest::keyClicks(w->Text1[kv::EditPassword], QStringLiteral("p"));
+        QVERIFY(!w->isLocked());
+        // Loading the entry sets the password tooltip the check compares.
+        kvtest::clickRow(w.get(), 2);
+        kvtest::selectRow(w.get(), 0);
+        kvtest::press(w.get(), 2);
+        QCOMPARE(lockText(fx).substr(0, 8), std::string("||later|"));
+        // The first entry of that name went, not the selected row.
+        QCOMPARE(fx.readDatabase(), (std::vector<kv::Record>{record("other"), record("Keystead Vault", "u", "p")}));
+    }
+
+    void removingTheLockEntryWithOtherCredentialsKeepsTheLock()
+    {
+        kvtest::WindowFixture fx;
+        storeLock(fx, "u|p|");
+        fx.writeDatabase({record("other"), record("Keystead Vault", "u", "p")});
+        auto w = fx.start();
+        QTest::keyClicks(w->Text1[kv::EditUsername], QStringLiteral("u"));
+        QTest::keyClicks(w->Text1[kv::EditPassword], QStringLiteral("p"));
+        kvtest::clickRow(w.get(), 1);
+        w->Text1[kv::EditUsername]->setText(QStringLiteral("someone else"));
+        kvtest::selectRow(w.get(), 0);
+        kvtest::press(w.get(), 2);
+        QVERIFY(lockText(fx).starts_with("u|p|"));
+        QCOMPARE(fx.readDatabase(), (std::vector<kv::Record>{record("Keystead Vault", "u", "p")}));
+    }
+
+    void refusedLockEntryDoesNotArm()
+    {
+        kvtest::WindowFixture fx;
+        auto w = fx.start();
+        kvtest::type(w.get(), {"", "Keystead Vault", "u", "", "p|q"});
+        kvtest::press(w.get(), 1);
+        QCOMPARE(fx.settings().get("101"), std::string());
+        QCOMPARE(w->model().count(), 0);
+    }
+
+    void leftClickSwitchesDatabaseAndIsRemembered()
+    {
+        kvtest::WindowFixture fx;
+        fx.writeDatabase({record("one")}, 1);
+        fx.writeDatabase({record("three")}, 3);
+        {
+            auto w = fx.start();
+            kvtest::click(w->Check1[2], Qt::LeftButton, onIndicator());
+            QVERIFY(w->Check1[2]->isChecked());
+            QVERIFY(!w->Check1[0]->isChecked() && !w->Check1[1]->isChecked());
+            QCOMPARE(w->dataFileBase(), QStringLiteral("db3"));
+            QCOMPARE(fx.settings().get("103"), std::string("2"));
+            QCOMPARE(w->model().count(), 1);
+            QCOMPARE(w->model().at(0).service, std::string("three"));
+
+            // Adding goes to the open database only.
+            kvtest::type(w.get(), {"", "new", "", "", ""});
+            kvtest::press(w.get(), 1);
+            kvtest::click(w->Check1[0], Qt::LeftButton, onIndicator());
+            QCOMPARE(w->model().count(), 1);
+            QCOMPARE(w->model().at(0).service, std::string("one"));
+            QCOMPARE(fx.readDatabase(3).size(), std::size_t(2));
+            QCOMPARE(fx.readDatabase(1).size(), std::size_t(1));
+            kvtest::click(w->Check1[2], Qt::LeftButton, onIndicator());
+        }
+        auto w = fx.start();
+        QVERIFY(w->Check1[2]->isChecked());
+        QCOMPARE(w->model().count(), 2);
+    }
+
+    void otherWaysOfTouchingTheBoxes()
+    {
+        kvtest::WindowFixture fx;
+        fx.writeDatabase({record("one")}, 1);
+        auto w = fx.start();
+        // Clicking the open database's box unchecks it and reloads the same file.
+        kvtest::click(w->Check1[0], Qt::LeftButton, onIndicator());
+        QVERIFY(!w->Check1[0]->isChecked());
+        QCOMPARE(w->dataFileBase(), QStringLiteral("db1"));
+        QCOMPARE(fx.settings().get("103"), std::string("0"));
+        QCOMPARE(w->model().count(), 1);
+
+        // A right click reloads the open database and changes nothing else.
+        fx.writeDatabase({record("one"), record("added elsewhere")}, 1);
+        kvtest::click(w->Check1[1], Qt::RightButton, onIndicator());
+        QCOMPARE(w->dataFileBase(), QStringLiteral("db1"));
+        QCOMPARE(fx.settings().get("103"), std::string("0"));
+        QVERIFY(!w->Check1[1]->isChecked());
+        QCOMPARE(w->model().count(), 2);
+
+        // The space bar toggles only the box.
+        w->Check1[2]->setFocus();
+        QTest::keyClick(w->Check1[2], Qt::Key_Space);
+        QVERIFY(w->Check1[2]->isChecked());
+        QCOMPARE(w->dataFileBase(), QStringLiteral("db1"));
+        QCOMPARE(fx.settings().get("103"), std::string("0"));
+        QCOMPARE(w->model().count(), 2);
+    }
+};
+
+QTEST_MAIN(TestLockAndDatabases)
+#include "tst_lock_and_databases.moc"

@@ -209,7 +209,7 @@ private slots:
         const int dw = 67; // 1005 twips
         w->resize(w->width() + dw, w->height());
         QMap<QString, QRect> after = geometries();
-        for (const QString& n : {"Frame1", "Frame2", "ListView1", "Shape1_5", "Shape1_6", "Shape1_7"}) {
+        for (const QString& n : QStringList{"Frame1", "Frame2", "ListView1", "Shape1_5", "Shape1_6", "Shape1_7"}) {
             QCOMPARE(after[n].width(), before[n].width() + dw);
             QCOMPARE(after[n].top(), before[n].top());
         }

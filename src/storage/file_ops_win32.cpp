@@ -1,5 +1,6 @@
-// The real file system on Windows: the narrow Win32 file calls, with the path in
-// the ANSI code page (path::string()), as the rest of the program's file names.
+// The real file system on Windows: the wide Win32 file calls. The program folder
+// is wherever the user put the program, often under a profile folder named in a
+// script the ANSI code page cannot spell, so paths never pass through it.
 //
 // Files are created with the folder's inherited access control list: on Windows
 // the program folder under the user's profile already keeps other users out, and
@@ -72,8 +73,7 @@ public:
     bool readAll(const std::filesystem::path& file, std::string& out) override
     {
         try {
-            const std::string name = file.string();
-            Handle handle(::CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+            Handle handle(::CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
             if (!handle.valid())
                 return false;
@@ -101,7 +101,7 @@ public:
     bool exists(const std::filesystem::path& file) override
     {
         try {
-            return ::GetFileAttributesA(file.string().c_str()) != INVALID_FILE_ATTRIBUTES;
+            return ::GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES;
         } catch (...) {
             return false;
         }
@@ -110,9 +110,8 @@ public:
     bool writeNew(const std::filesystem::path& file, std::string_view data) override
     {
         try {
-            const std::string name = file.string();
             Handle handle(
-                ::CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+                ::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
             if (!handle.valid())
                 return false;
             bool ok = writeFully(handle.get(), data) && ::FlushFileBuffers(handle.get()) != 0;
@@ -126,8 +125,7 @@ public:
     bool append(const std::filesystem::path& file, std::string_view data) override
     {
         try {
-            const std::string name = file.string();
-            Handle handle(::CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+            Handle handle(::CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                                         FILE_ATTRIBUTE_NORMAL, nullptr));
             if (!handle.valid())
                 return false;
@@ -153,8 +151,7 @@ public:
     {
         try {
             // WRITE_THROUGH: the call returns only once the move is on disk.
-            return ::MoveFileExA(from.string().c_str(), to.string().c_str(),
-                                 MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+            return ::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
         } catch (...) {
             return false;
         }
@@ -163,7 +160,7 @@ public:
     bool remove(const std::filesystem::path& file) override
     {
         try {
-            if (::DeleteFileA(file.string().c_str()))
+            if (::DeleteFileW(file.c_str()))
                 return true;
             const DWORD error = ::GetLastError();
             return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;

@@ -15,7 +15,7 @@ namespace {
 using test::FaultyFileOps;
 using test::TestFolder;
 
-// Two records and their lines, enciphered by hand from Part 3.1 under
+// Two records and their lines, enciphered by hand with the line cipher under
 // "Keystead Vault" (checked with an independent script). A full save enciphers
 // the record line with CR LF; an append enciphers it alone (12 characters, so
 // the filler ".K" follows).

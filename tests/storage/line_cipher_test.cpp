@@ -7,7 +7,7 @@
 namespace kv {
 namespace {
 
-// Known answers worked out by hand from Part 3.1 (byte XOR key byte, key
+// Known answers worked out by hand from the cipher (byte XOR key byte, key
 // "Keystead Vault" repeating, two upper-case digits per byte), checked with an
 // independent script, never with this code.
 struct Vector

@@ -215,7 +215,7 @@ TEST(DataFile, EveryFailureIsReported)
 }
 
 // Lines longer than 16383 characters would be unreadable by a reader that keeps
-// the limit of Part 3.1: both writers refuse them and touch no file.
+// a 16-bit line limit: both writers refuse them and touch no file.
 TEST(DataFile, WritersRefuseOverlongLines)
 {
     TestFolder folder;

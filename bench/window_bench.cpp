@@ -74,7 +74,8 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     g_folder = kvbench::makeDatabaseFolder(kvbench::makeRecords(kvbench::LargestDatabase));
     benchmark::Initialize(&argc, argv);
-    kvbench::RatioReporter reporter({{"OpenLargestDatabase", "BaselineEmptyWindow"}, {"SortLargestDatabase", "BaselineEmptyWindow"}});
+    kvbench::RatioReporter reporter(
+        {{"OpenLargestDatabase", "BaselineEmptyWindow"}, {"SortLargestDatabase", "BaselineEmptyWindow"}});
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     std::filesystem::remove_all(g_folder);

@@ -52,8 +52,7 @@ bool isCopyShortcut(const QKeyEvent* key)
 
 } // namespace
 
-FrmScrn::FrmScrn(Environment env, QWidget* parent)
-    : QWidget(parent), m_env(std::move(env)), m_settings(*m_env.registry)
+FrmScrn::FrmScrn(Environment env, QWidget* parent) : QWidget(parent), m_env(std::move(env)), m_settings(*m_env.registry)
 {
     registerResources();
     setObjectName(QStringLiteral("frmScrn"));
@@ -78,8 +77,9 @@ FrmScrn::FrmScrn(Environment env, QWidget* parent)
     for (int i = 0; i < 4; ++i)
         connect(toolbarButtons[i], &QAction::triggered, this, [this, i] { m_commands->run(i + 1); });
 
-    m_lock = new LockGate({Frame1, Frame2, Frame3, Label3, Text1[EditUsername], Text1[EditPassword]}, m_settings,
-                          [this] { ClearEditFields(); }, [this] { layoutPass(); }, this);
+    m_lock = new LockGate(
+        {Frame1, Frame2, Frame3, Label3, Text1[EditUsername], Text1[EditPassword]}, m_settings,
+        [this] { ClearEditFields(); }, [this] { layoutPass(); }, this);
 
     for (int i = 0; i < 3; ++i)
         connect(Check1[i], &CheckBox::mouseReleased, this,

@@ -14,8 +14,8 @@ namespace kv {
 void FrmScrn::wireTools()
 {
     const ShowMessage message = [this](const QString& text) { showMessage(text); };
-    m_addressLink = new AddressLink(Text1[EditAddress], Frame1, this, mnuAddress, m_env.openWithDefaultHandler,
-                                    message);
+    m_addressLink =
+        new AddressLink(Text1[EditAddress], Frame1, this, mnuAddress, m_env.openWithDefaultHandler, message);
 
     connect(mnuCopyURL, &QAction::triggered, this,
             [this, message] { CopyFieldText(Text1[EditAddress]->text(), false, message); });

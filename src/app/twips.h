@@ -26,7 +26,10 @@ struct TwipRect
     int width = 0;
     int height = 0;
 
-    QRect toPixels() const { return {kv::toPixels(left), kv::toPixels(top), kv::toPixels(width), kv::toPixels(height)}; }
+    QRect toPixels() const
+    {
+        return {kv::toPixels(left), kv::toPixels(top), kv::toPixels(width), kv::toPixels(height)};
+    }
 };
 
 } // namespace kv

@@ -57,24 +57,24 @@ bool parseLockText(std::string_view decoded, LockFields& out)
     return true;
 }
 
-bool LockRecordIO(const SettingsStore& store, CredentialSlots& slots, std::int16_t mode)
+bool LockRecordIO(const SettingsStore& store, CredentialSlots& credentials, std::int16_t mode)
 {
     try {
         if (mode == LockRead) {
             LockFields fields;
             if (readStored(store, fields)) {
-                slots[1] = std::move(fields.username);
-                slots[2] = std::move(fields.password);
+                credentials[1] = std::move(fields.username);
+                credentials[2] = std::move(fields.password);
             }
             return true;
         }
         if (mode != LockWrite)
             return false;
-        if (!storable(slots[1]) || !storable(slots[2]))
+        if (!storable(credentials[1]) || !storable(credentials[2]))
             return false;
         LockFields stored;
         const std::string continuation = readStored(store, stored) ? stored.continuation : std::string();
-        const std::string text = slots[1] + "|" + slots[2] + "|" + continuation;
+        const std::string text = credentials[1] + "|" + credentials[2] + "|" + continuation;
         return store.save(LockValueName, EncodeLine(text, AppTitle));
     } catch (...) {
         // Out of memory: a write that did not happen leaves the lock as it was.

@@ -24,7 +24,7 @@ inline constexpr std::string_view LockValueName = "101";
 // nothing) when slot 1 or 2 holds a "|" or a character outside Windows-1252, since
 // those would not read back as written. Returns whether the write reached the store
 // (always true for a read).
-bool LockRecordIO(const SettingsStore& store, CredentialSlots& slots, std::int16_t mode);
+bool LockRecordIO(const SettingsStore& store, CredentialSlots& credentials, std::int16_t mode);
 
 // The record text for the given fields and continuation, and its parsing.
 struct LockFields

@@ -22,10 +22,7 @@ class TestFrmScrn : public QObject
 
 private:
     static QTableView* list(FrmScrn* w) { return kvtest::child<QTableView>(w, "ListView1"); }
-    static QLineEdit* field(FrmScrn* w, int i)
-    {
-        return w->findChild<QLineEdit*>(QStringLiteral("Text1_%1").arg(i));
-    }
+    static QLineEdit* field(FrmScrn* w, int i) { return w->findChild<QLineEdit*>(QStringLiteral("Text1_%1").arg(i)); }
     static QPoint rowPoint(FrmScrn* w, int row)
     {
         return list(w)->visualRect(list(w)->model()->index(row, 0)).center();
@@ -44,32 +41,58 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("caption");
-        QTest::newRow("Label2") << "Label2" << "Tools";
-        QTest::newRow("Label1_0") << "Label1_0" << "Address";
-        QTest::newRow("Label1_1") << "Label1_1" << "Service";
-        QTest::newRow("Label1_2") << "Label1_2" << "Username";
-        QTest::newRow("Label1_3") << "Label1_3" << "Comments";
-        QTest::newRow("Label1_4") << "Label1_4" << "Password";
-        QTest::newRow("Tmenu") << "Tmenu" << "File";
-        QTest::newRow("Tother") << "Tother" << "Other";
-        QTest::newRow("Tadress") << "Tadress" << "Addresses are";
-        QTest::newRow("Tcopy") << "Tcopy" << "Copy";
-        QTest::newRow("mnuRetainUser") << "mnuRetainUser" << "Retain Username";
-        QTest::newRow("mnuHide") << "mnuHide" << "Hide Passwords";
-        QTest::newRow("mnuSuges") << "mnuSuges" << "Suggest Password";
-        QTest::newRow("mnuAddress_0") << "mnuAddress_0" << "HTTP";
-        QTest::newRow("mnuAddress_1") << "mnuAddress_1" << "HTTPS";
-        QTest::newRow("mnuAddress_2") << "mnuAddress_2" << "FTP";
-        QTest::newRow("mnuCopyURL") << "mnuCopyURL" << "URL";
-        QTest::newRow("mnuCopyUser") << "mnuCopyUser" << "Username";
-        QTest::newRow("mnuCopyPass") << "mnuCopyPass" << "Password      ";
-        QTest::newRow("mnuHelp") << "mnuHelp" << "Help";
-        QTest::newRow("mnuQuit") << "mnuQuit" << "Quit";
-        QTest::newRow("mnulines") << "mnulines" << "Show grid";
-        QTest::newRow("Toolbar1_1") << "Toolbar1_1" << "Add";
-        QTest::newRow("Toolbar1_2") << "Toolbar1_2" << "Remove";
-        QTest::newRow("Toolbar1_3") << "Toolbar1_3" << "Replace";
-        QTest::newRow("Toolbar1_4") << "Toolbar1_4" << "Clear";
+        QTest::newRow("Label2") << "Label2"
+                                << "Tools";
+        QTest::newRow("Label1_0") << "Label1_0"
+                                  << "Address";
+        QTest::newRow("Label1_1") << "Label1_1"
+                                  << "Service";
+        QTest::newRow("Label1_2") << "Label1_2"
+                                  << "Username";
+        QTest::newRow("Label1_3") << "Label1_3"
+                                  << "Comments";
+        QTest::newRow("Label1_4") << "Label1_4"
+                                  << "Password";
+        QTest::newRow("Tmenu") << "Tmenu"
+                               << "File";
+        QTest::newRow("Tother") << "Tother"
+                                << "Other";
+        QTest::newRow("Tadress") << "Tadress"
+                                 << "Addresses are";
+        QTest::newRow("Tcopy") << "Tcopy"
+                               << "Copy";
+        QTest::newRow("mnuRetainUser") << "mnuRetainUser"
+                                       << "Retain Username";
+        QTest::newRow("mnuHide") << "mnuHide"
+                                 << "Hide Passwords";
+        QTest::newRow("mnuSuges") << "mnuSuges"
+                                  << "Suggest Password";
+        QTest::newRow("mnuAddress_0") << "mnuAddress_0"
+                                      << "HTTP";
+        QTest::newRow("mnuAddress_1") << "mnuAddress_1"
+                                      << "HTTPS";
+        QTest::newRow("mnuAddress_2") << "mnuAddress_2"
+                                      << "FTP";
+        QTest::newRow("mnuCopyURL") << "mnuCopyURL"
+                                    << "URL";
+        QTest::newRow("mnuCopyUser") << "mnuCopyUser"
+                                     << "Username";
+        QTest::newRow("mnuCopyPass") << "mnuCopyPass"
+                                     << "Password      ";
+        QTest::newRow("mnuHelp") << "mnuHelp"
+                                 << "Help";
+        QTest::newRow("mnuQuit") << "mnuQuit"
+                                 << "Quit";
+        QTest::newRow("mnulines") << "mnulines"
+                                  << "Show grid";
+        QTest::newRow("Toolbar1_1") << "Toolbar1_1"
+                                    << "Add";
+        QTest::newRow("Toolbar1_2") << "Toolbar1_2"
+                                    << "Remove";
+        QTest::newRow("Toolbar1_3") << "Toolbar1_3"
+                                    << "Replace";
+        QTest::newRow("Toolbar1_4") << "Toolbar1_4"
+                                    << "Clear";
     }
     void controlsCarryTheirNamesAndCaptions()
     {
@@ -98,8 +121,8 @@ private slots:
         QStringList fileItems;
         for (QAction* a : w->Tmenu->actions())
             fileItems << (a->isSeparator() ? QStringLiteral("-") : a->text());
-        QCOMPARE(fileItems, (QStringList{"Retain Username", "Hide Passwords", "Suggest Password", "-",
-                                         "Addresses are", "Copy", "-", "Help", "Quit"}));
+        QCOMPARE(fileItems, (QStringList{"Retain Username", "Hide Passwords", "Suggest Password", "-", "Addresses are",
+                                         "Copy", "-", "Help", "Quit"}));
         QVERIFY(w->mnuRetainUser->isChecked());
         QVERIFY(w->mnuHide->isChecked());
         QVERIFY(w->mnuAddress[0]->isChecked());
@@ -144,13 +167,20 @@ private slots:
         QTest::addColumn<QString>("database");
         QTest::addColumn<bool>("gridOn");
         QTest::addColumn<int>("index");
-        QTest::newRow("empty store") << "" << "" << false << 0;
-        QTest::newRow("grid True, db3") << "True" << "2" << true << 2;
-        QTest::newRow("grid False, db2") << "False" << "1" << false << 1;
-        QTest::newRow("grid as number") << "-1" << "0" << true << 0;
-        QTest::newRow("index out of range") << "0" << "7" << false << 0;
-        QTest::newRow("index not a number") << "abc" << "abc" << false << 0;
-        QTest::newRow("index negative") << "" << "-1" << false << 0;
+        QTest::newRow("empty store") << ""
+                                     << "" << false << 0;
+        QTest::newRow("grid True, db3") << "True"
+                                        << "2" << true << 2;
+        QTest::newRow("grid False, db2") << "False"
+                                         << "1" << false << 1;
+        QTest::newRow("grid as number") << "-1"
+                                        << "0" << true << 0;
+        QTest::newRow("index out of range") << "0"
+                                            << "7" << false << 0;
+        QTest::newRow("index not a number") << "abc"
+                                            << "abc" << false << 0;
+        QTest::newRow("index negative") << ""
+                                        << "-1" << false << 0;
     }
     void storedPreferencesApplyAtStart()
     {
@@ -198,7 +228,8 @@ private slots:
     {
         kvtest::WindowFixture fx;
         auto w = fx.start();
-        const QStringList names = {"Frame1", "Frame2", "ListView1", "Shape1_5", "Shape1_6", "Shape1_7", "Line1", "Line2"};
+        const QStringList names = {"Frame1",   "Frame2",   "ListView1", "Shape1_5",
+                                   "Shape1_6", "Shape1_7", "Line1",     "Line2"};
         auto geometries = [&] {
             QMap<QString, QRect> g;
             for (const QString& n : names)

@@ -87,8 +87,12 @@ private slots:
         QTest::addColumn<QString>("stored");
         QTest::addColumn<QString>("user");
         QTest::addColumn<QString>("password");
-        QTest::newRow("user name in other case") << "user|pw|" << "User" << "pw";
-        QTest::newRow("same lengths, other text") << "user|pw|" << "usex" << "pw";
+        QTest::newRow("user name in other case") << "user|pw|"
+                                                 << "User"
+                                                 << "pw";
+        QTest::newRow("same lengths, other text") << "user|pw|"
+                                                  << "usex"
+                                                  << "pw";
     }
     void wrongCredentialsKeepTheWindowLocked()
     {

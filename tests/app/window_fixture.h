@@ -24,17 +24,11 @@ struct WindowFixture
     QDateTime now = QDateTime(QDate(2026, 7, 4), QTime(18, 30, 5));
     std::vector<QString> opened;
 
-    WindowFixture()
-    {
-        registry = std::make_unique<kv::RegFileRegistry>(settingsFile());
-    }
+    WindowFixture() { registry = std::make_unique<kv::RegFileRegistry>(settingsFile()); }
 
     std::filesystem::path folder() const { return dir.path().toStdString(); }
     std::filesystem::path settingsFile() const { return folder() / "settings.reg"; }
-    std::filesystem::path dataFile(int number = 1) const
-    {
-        return folder() / ("db" + std::to_string(number) + ".ksd");
-    }
+    std::filesystem::path dataFile(int number = 1) const { return folder() / ("db" + std::to_string(number) + ".ksd"); }
 
     kv::Environment environment()
     {

@@ -8,6 +8,8 @@
 #include <QMouseEvent>
 #include <QPushButton>
 
+#include <system_error>
+
 namespace kv {
 namespace {
 
@@ -83,7 +85,14 @@ void FrmGen::changeLength(Qt::MouseButton button)
 
 void FrmGen::showPassword(int length)
 {
-    m_text->setText(QString::fromStdString(GeneratePassword(length)));
+    QString password;
+    try {
+        password = QString::fromStdString(GeneratePassword(length));
+    } catch (const std::system_error&) {
+        // The system could not give us random bytes: no password is better than a guessable one, and an
+        // exception must not travel out through Qt's event handling.
+    }
+    m_text->setText(password);
     m_text->selectAll();
 }
 

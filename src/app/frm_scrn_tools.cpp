@@ -5,6 +5,7 @@
 #include "tools/address_link.h"
 #include "tools/clipboard_copy.h"
 #include "tools/frm_gen.h"
+#include "tools/help.h"
 
 #include <QAction>
 #include <QFrame>
@@ -24,6 +25,10 @@ void FrmScrn::wireTools()
     connect(mnuCopyPass, &QAction::triggered, this,
             [this, message] { CopyFieldText(Text1[EditPassword]->text(), true, message); });
     connect(mnuSuges, &QAction::triggered, this, [this] { SuggestPassword(this); });
+
+    const auto openHelp = [this] { OpenHelp(m_env.programFolder, this, m_env.openWithDefaultHandler); };
+    connect(mnuHelp, &QAction::triggered, this, openHelp);
+    new HelpKey(this, openHelp);
 }
 
 void FrmScrn::SetAddressPrefix()

@@ -42,7 +42,7 @@ int main(int argc, char* argv[])
 
     const std::unique_ptr<kv::Registry> registry = platformRegistry();
     kv::Environment env;
-    env.programFolder = QCoreApplication::applicationDirPath().toStdString();
+    env.programFolder = std::filesystem::path(QCoreApplication::applicationDirPath().toStdU16String());
     env.registry = registry.get();
     env.clock = [] { return QDateTime::currentDateTime(); };
     env.openWithDefaultHandler = openWithDesktop;

@@ -6,7 +6,9 @@
 #include "gui_test_support.h"
 
 #include <QAction>
+#include <QClipboard>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
@@ -150,6 +152,28 @@ private slots:
         QTest::keyClick(field(w.get(), 4), Qt::Key_P, Qt::ControlModifier);
         QCOMPARE(fired, 3);
         QCOMPARE(service->text(), QStringLiteral("typed"));
+    }
+
+    void helpAndCopyAreWiredToTheWindow()
+    {
+        kvtest::WindowFixture fx;
+        kv::realFileOps().writeNew(fx.folder() / "help.html", "<html></html>");
+        fx.writeDatabase({record("site", "me", "hidden-pw", "", "https://site.example")});
+        auto w = fx.start();
+        w->activateWindow();
+        kvtest::click(list(w.get())->viewport(), Qt::LeftButton, rowPoint(w.get(), 0));
+
+        QTest::keyRelease(field(w.get(), 3), Qt::Key_F1);
+        w->mnuHelp->trigger();
+        QCOMPARE(fx.opened.size(), std::size_t(2));
+        QVERIFY(fx.opened[0].endsWith(QStringLiteral("help.html")));
+
+        w->mnuCopyPass->trigger();
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("hidden-pw"));
+        w->mnuCopyUser->trigger();
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("me"));
+        w->mnuCopyURL->trigger();
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("https://site.example"));
     }
 
     void toolsLabelOpensFileMenu()

@@ -6,12 +6,6 @@
 // the program folder under the user's profile already keeps other users out, and
 // there is no mode bit to narrow.
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
 #include <windows.h>
 
 #include "storage/file_ops.h"

@@ -30,6 +30,8 @@ signals:
     void mouseReleased(Qt::MouseButton button);
 
 protected:
+    // The whole box answers a click, not only its small indicator.
+    bool hitButton(const QPoint& pos) const override { return rect().contains(pos); }
     void mouseReleaseEvent(QMouseEvent* event) override;
 };
 

@@ -18,6 +18,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QScreen>
 #include <QTableView>
 
 // The images live in the GUI library; a static library's resources are registered by hand.
@@ -59,6 +60,8 @@ FrmScrn::FrmScrn(Environment env, QWidget* parent) : QWidget(parent), m_env(std:
     setWindowTitle(QString::fromLatin1(WindowTitle.data(), WindowTitle.size()));
     setWindowIcon(QIcon(QStringLiteral(":/icons/app.png")));
     resize(toPixels(7620), toPixels(5655));
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
 
     buildControls();
     buildMenus();
@@ -78,7 +81,7 @@ FrmScrn::FrmScrn(Environment env, QWidget* parent) : QWidget(parent), m_env(std:
         connect(toolbarButtons[i], &QAction::triggered, this, [this, i] { m_commands->run(i + 1); });
 
     m_lock = new LockGate(
-        {Frame1, Frame2, Frame3, Label3, Text1[EditUsername], Text1[EditPassword]}, m_settings,
+        {Frame1, Frame2, Frame3, ListView1, Label3, Text1[EditUsername], Text1[EditPassword]}, m_settings,
         [this] { ClearEditFields(); }, [this] { layoutPass(); }, this);
 
     for (int i = 0; i < 3; ++i)
@@ -184,6 +187,11 @@ bool FrmScrn::eventFilter(QObject* watched, QEvent* event)
         // The edit fields would take Ctrl+A for themselves; the copy items act
         // anywhere in the window.
         event->ignore();
+        return true;
+    }
+    if (watched == ListView1 && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
+        // The view would copy the current cell, which may be the clear password.
         return true;
     }
     if (watched == Label2 && event->type() == QEvent::MouseButtonRelease) {

@@ -130,7 +130,6 @@ void FrmScrn::buildControls()
     ListView1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     ListView1->verticalHeader()->setDefaultSectionSize(QFontMetrics(ListView1->font()).height() + 4);
     QHeaderView* header = ListView1->horizontalHeader();
-    header->setFont(tahoma(8));
     header->setStretchLastSection(false);
     header->setSectionsMovable(false);
     header->setHighlightSections(false);

@@ -33,6 +33,7 @@ void LockGate::applyAtStart(const CredentialSlots& stored)
     m_w.frame3->setVisible(true);
     m_w.frame3->raise();
     m_w.frame2->setEnabled(false);
+    m_w.list->setEnabled(false);
     m_expectedLength = QString::number(lengthOf(stored[2]) + lengthOf(stored[1]));
 }
 
@@ -50,6 +51,7 @@ void LockGate::check()
     m_w.frame2->setEnabled(true);
     m_expectedLength.clear();
     m_w.frame3->setVisible(false);
+    m_w.list->setEnabled(true);
     m_clearEditFields();
     m_layoutPass();
 }

@@ -19,6 +19,7 @@ struct LockWidgets
     QWidget* frame1 = nullptr; // edit area
     QWidget* frame2 = nullptr; // tools strip
     QWidget* frame3 = nullptr; // covering panel
+    QWidget* list = nullptr;   // under the panel: out of reach of the keyboard while locked
     QLabel* label3 = nullptr;
     QLineEdit* username = nullptr;
     QLineEdit* password = nullptr;

@@ -162,6 +162,9 @@ void EditingCommands::Remove()
         }
     }
     m_model.removeAt(*row);
+    // The view would move the selection to a neighbour, which the next Remove or
+    // Replace would then change though the user never chose it.
+    m_w.list->selectionModel()->clear();
     save();
     ClearEditFields();
 }

@@ -88,6 +88,9 @@ void RecordListModel::appendAll(std::vector<Record> records)
     else
         m_rows.insert(m_rows.end(), std::make_move_iterator(records.begin()), std::make_move_iterator(records.end()));
     endInsertRows();
+    // A list that sorts keeps a reloaded database in its order too.
+    if (m_sorted)
+        sortRows();
 }
 
 void RecordListModel::removeAt(int row)

@@ -143,6 +143,18 @@ private slots:
         QCOMPARE(w->model().count(), 2);
     }
 
+    void removeLeavesNoRowSelected()
+    {
+        kvtest::WindowFixture fx;
+        fx.writeDatabase({record("a"), record("b"), record("c")});
+        auto w = fx.start();
+        kvtest::clickRow(w.get(), 0);
+        kvtest::press(w.get(), 2);
+        // A second Remove must not take the neighbour the user never chose.
+        kvtest::press(w.get(), 2);
+        QCOMPARE(fx.readDatabase(), (std::vector<kv::Record>{record("b"), record("c")}));
+    }
+
     void removingTheLastRowLeavesAnEmptyFile()
     {
         kvtest::WindowFixture fx;

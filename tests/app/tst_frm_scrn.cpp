@@ -12,6 +12,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
+#include <QScreen>
 #include <QTableView>
 #include <QToolButton>
 
@@ -134,6 +135,9 @@ private slots:
         QCOMPARE(w->mnuCopyPass->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_P));
         QCOMPARE(w->windowTitle(), QStringLiteral("Keystead Vault Plus"));
         QVERIFY(!w->findChild<QFrame*>("Frame3")->isVisible());
+        QCOMPARE(w->size(), QSize(508, 377));
+        const QPoint offCentre = w->geometry().center() - w->screen()->availableGeometry().center();
+        QVERIFY(std::abs(offCentre.x()) <= 2 && std::abs(offCentre.y()) <= 2);
     }
 
     void copyShortcutsActFromAnyField()
@@ -389,6 +393,19 @@ private slots:
         }
         for (int col = 0; col < 5; ++col)
             QCOMPARE(header->sectionSize(col), 96);
+    }
+
+    void theKeyboardCannotCopyAClearPassword()
+    {
+        kvtest::WindowFixture fx;
+        fx.writeDatabase({record("site", "me", "TopSecret1")});
+        auto w = fx.start();
+        QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+        QTableView* view = list(w.get());
+        view->setFocus();
+        view->setCurrentIndex(w->model().index(0, kv::ColPassHidden));
+        QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("before"));
     }
 
     void rowsCannotBeEditedInPlace()

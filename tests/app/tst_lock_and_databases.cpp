@@ -56,6 +56,8 @@ private slots:
                  QStringLiteral("Authentication required.   Please enter username and password"));
         QVERIFY(!w->findChild<QFrame*>("Frame2")->isEnabled());
         QVERIFY(w->findChild<QFrame*>("Frame1")->isEnabled());
+        // The covered list is out of the keyboard's reach too.
+        QVERIFY(!w->ListView1->isEnabled());
     }
 
     void typingTheCredentialsUnlocksAtTheMatchingKeystroke()
@@ -73,6 +75,7 @@ private slots:
         QVERIFY(!w->isLocked());
         QVERIFY(!w->findChild<QFrame*>("Frame3")->isVisible());
         QVERIFY(w->findChild<QFrame*>("Frame2")->isEnabled());
+        QVERIFY(w->ListView1->isEnabled());
         // Cleared as after any command, the user name retained.
         QCOMPARE(w->Text1[kv::EditComments]->text(), QString());
         QCOMPARE(w->Text1[kv::EditPassword]->text(), QString());
@@ -196,7 +199,8 @@ private slots:
         fx.writeDatabase({record("three")}, 3);
         {
             auto w = fx.start();
-            kvtest::click(w->Check1[2], Qt::LeftButton, onIndicator());
+            // Anywhere on the box, not only on its indicator.
+            kvtest::click(w->Check1[2], Qt::LeftButton, QPoint(w->Check1[2]->width() - 2, 6));
             QVERIFY(w->Check1[2]->isChecked());
             QVERIFY(!w->Check1[0]->isChecked() && !w->Check1[1]->isChecked());
             QCOMPARE(w->dataFileBase(), QStringLiteral("db3"));
@@ -217,6 +221,17 @@ private slots:
         auto w = fx.start();
         QVERIFY(w->Check1[2]->isChecked());
         QCOMPARE(w->model().count(), 2);
+    }
+
+    void aSortedListStaysSortedAcrossASwitch()
+    {
+        kvtest::WindowFixture fx;
+        fx.writeDatabase({record("b"), record("c"), record("a")}, 1);
+        auto w = fx.start();
+        w->model().sortOnHeaderClick(kv::ColService); // descending
+        kvtest::click(w->Check1[1], Qt::RightButton, onIndicator());
+        QCOMPARE(w->model().at(0).service, std::string("c"));
+        QCOMPARE(w->model().at(2).service, std::string("a"));
     }
 
     void otherWaysOfTouchingTheBoxes()

@@ -31,11 +31,6 @@ namespace kv {
 
 namespace {
 
-QString fromUtf8(const std::string& text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 // "True", or any number other than 0, switches the grid on.
 bool settingIsOn(const std::string& text)
 {
@@ -254,15 +249,15 @@ void FrmScrn::loadSelectedRowIntoFields()
         return;
     // A copy: a field change may unlock the window, which can touch the list.
     const Record record = m_model.at(row);
-    Text1[EditAddress]->setText(fromUtf8(record.address));
-    Text1[EditService]->setText(fromUtf8(record.service));
-    Text1[EditUsername]->setText(fromUtf8(record.username));
-    Text1[EditPassword]->setText(fromUtf8(record.password));
-    Text1[EditComments]->setText(fromUtf8(record.comments));
-    Text1[EditPassword]->setToolTip(fromUtf8(record.password));
+    Text1[EditAddress]->setText(QString::fromStdString(record.address));
+    Text1[EditService]->setText(QString::fromStdString(record.service));
+    Text1[EditUsername]->setText(QString::fromStdString(record.username));
+    Text1[EditPassword]->setText(QString::fromStdString(record.password));
+    Text1[EditComments]->setText(QString::fromStdString(record.comments));
+    Text1[EditPassword]->setToolTip(QString::fromStdString(record.password));
     QString caption = QString::fromLatin1(WindowTitle.data(), WindowTitle.size());
     if (!record.recorded.empty())
-        caption += QStringLiteral(" - Modified: ") + fromUtf8(record.recorded);
+        caption += QStringLiteral(" - Modified: ") + QString::fromStdString(record.recorded);
     setWindowTitle(caption);
 }
 

@@ -12,7 +12,6 @@
 #include <memory>
 
 class QAction;
-class QActionGroup;
 class QFrame;
 class QLabel;
 class QMenu;

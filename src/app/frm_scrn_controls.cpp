@@ -5,7 +5,6 @@
 #include "app/shape_widget.h"
 
 #include <QAction>
-#include <QActionGroup>
 #include <QFrame>
 #include <QHeaderView>
 #include <QLabel>

@@ -34,7 +34,6 @@ public:
 
     // At load: locks the window when a password is stored.
     void applyAtStart(const CredentialSlots& stored);
-    bool isLocked() const { return !m_expectedLength.isEmpty(); }
 
 private:
     void check();

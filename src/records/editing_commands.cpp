@@ -105,14 +105,14 @@ QString EditingCommands::recordedNow() const
     return m_hooks.clock().toString(QStringLiteral("MM-dd-yyyy HH:mm:ss"));
 }
 
-void EditingCommands::refuseOrReport(const QString& text)
+void EditingCommands::showMessage(const QString& text)
 {
     m_hooks.setCaption(appTitle() + QStringLiteral(" - ") + text);
 }
 
 void EditingCommands::reportWriteFailure()
 {
-    refuseOrReport(QStringLiteral("Could not write %1.ksd").arg(QString::fromStdString(m_hooks.dataFileBase())));
+    showMessage(QStringLiteral("Could not write %1.ksd").arg(QString::fromStdString(m_hooks.dataFileBase())));
 }
 
 void EditingCommands::save()
@@ -126,7 +126,7 @@ void EditingCommands::Add()
     Record record = recordFromFields();
     record.recorded = recordedNow().toStdString();
     if (const auto why = refusal(record)) {
-        refuseOrReport(*why);
+        showMessage(*why);
         return;
     }
     if (record.service == AppTitle)
@@ -185,7 +185,7 @@ void EditingCommands::Replace()
     Record stored = details;
     stored.service = m_model.at(*row).service;
     if (const auto why = refusal(stored)) {
-        refuseOrReport(*why);
+        showMessage(*why);
         return;
     }
     m_model.replaceDetails(*row, stored);

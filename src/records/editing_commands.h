@@ -60,7 +60,7 @@ private:
     std::optional<int> selectedRow() const;
     std::optional<int> findService(const std::string& service) const;
     QString recordedNow() const;
-    void refuseOrReport(const QString& text);
+    void showMessage(const QString& text);
     void reportWriteFailure();
     void save();
 

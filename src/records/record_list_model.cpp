@@ -10,30 +10,25 @@ namespace {
 const char* const HeaderTexts[RecordColumnCount] = {"Service",         "Username",   "Password", "Comments",
                                                     "Service Address", "Pass hiden", "Recorded"};
 
-QString fromUtf8(const std::string& text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 } // namespace
 
 QString columnText(const Record& record, int column)
 {
     switch (column) {
     case ColService:
-        return fromUtf8(record.service);
+        return QString::fromStdString(record.service);
     case ColUsername:
-        return fromUtf8(record.username);
+        return QString::fromStdString(record.username);
     case ColPassword:
-        return fromUtf8(PasswordMask(record.password));
+        return QString::fromStdString(PasswordMask(record.password));
     case ColComments:
-        return fromUtf8(record.comments);
+        return QString::fromStdString(record.comments);
     case ColAddress:
-        return fromUtf8(record.address);
+        return QString::fromStdString(record.address);
     case ColPassHidden:
-        return fromUtf8(record.password);
+        return QString::fromStdString(record.password);
     case ColRecorded:
-        return fromUtf8(record.recorded);
+        return QString::fromStdString(record.recorded);
     default:
         return {};
     }

@@ -40,6 +40,14 @@ bool store(FileOps& ops, const std::filesystem::path& file, const RegFileDocumen
     return replaceFileAtomically(ops, file, doc.text());
 }
 
+// The file stands for one hive only, and holds only well-formed key paths.
+long checkTarget(RegHive hive, std::string_view path)
+{
+    if (hive != HiveCurrentUser)
+        return RegInvalidHandle;
+    return RegFileDocument::validKeyPath(path) ? RegSuccess : RegInvalidParameter;
+}
+
 } // namespace
 
 RegFileRegistry::RegFileRegistry(std::filesystem::path file, FileOps& ops) : m_file(std::move(file)), m_ops(ops) {}
@@ -60,10 +68,8 @@ RegKey RegFileRegistry::remember(std::string path, std::uint32_t access)
 long RegFileRegistry::openKey(RegHive hive, std::string_view path, std::uint32_t access, RegKey& key)
 {
     key = 0;
-    if (hive != HiveCurrentUser)
-        return RegInvalidHandle;
-    if (!RegFileDocument::validKeyPath(path))
-        return RegInvalidParameter;
+    if (const long status = checkTarget(hive, path); status != RegSuccess)
+        return status;
     if (!load(m_ops, m_file).doc.keyExists(path))
         return RegFileNotFound;
     key = remember(std::string(path), access);
@@ -73,10 +79,8 @@ long RegFileRegistry::openKey(RegHive hive, std::string_view path, std::uint32_t
 long RegFileRegistry::createKey(RegHive hive, std::string_view path, std::uint32_t access, RegKey& key)
 {
     key = 0;
-    if (hive != HiveCurrentUser)
-        return RegInvalidHandle;
-    if (!RegFileDocument::validKeyPath(path))
-        return RegInvalidParameter;
+    if (const long status = checkTarget(hive, path); status != RegSuccess)
+        return status;
     Loaded loaded = load(m_ops, m_file);
     // The hive itself needs no section of its own.
     if (!path.empty() && !loaded.doc.hasSection(path)) {

@@ -4,7 +4,6 @@
 #include "app/lock_gate.h"
 #include "app/shape_widget.h"
 #include "records/editing_commands.h"
-#include "storage/data_file.h"
 #include "storage/database_choice.h"
 #include "storage/line_cipher.h"
 
@@ -48,7 +47,8 @@ bool isCopyShortcut(const QKeyEvent* key)
 
 } // namespace
 
-FrmScrn::FrmScrn(Environment env, QWidget* parent) : QWidget(parent), m_env(std::move(env)), m_settings(*m_env.registry)
+FrmScrn::FrmScrn(Environment env, QWidget* parent)
+    : QWidget(parent), m_env(std::move(env)), m_settings(*m_env.registry), m_database(m_env.programFolder)
 {
     registerResources();
     setObjectName(QStringLiteral("frmScrn"));
@@ -66,12 +66,11 @@ FrmScrn::FrmScrn(Environment env, QWidget* parent) : QWidget(parent), m_env(std:
     editing.list = ListView1;
     editing.retainUser = mnuRetainUser;
     EditingHooks hooks;
-    hooks.folder = [this] { return m_env.programFolder; };
-    hooks.dataFileBase = [this] { return m_dataFileBase.toStdString(); };
     hooks.clock = m_env.clock;
+    hooks.isLocked = [this] { return isLocked(); };
     hooks.setAddressPrefix = [this] { SetAddressPrefix(); };
     hooks.setCaption = [this](const QString& caption) { setWindowTitle(caption); };
-    m_commands = std::make_unique<EditingCommands>(editing, m_model, m_settings, std::move(hooks));
+    m_commands = std::make_unique<EditingCommands>(editing, m_model, m_database, m_settings, std::move(hooks));
     for (int i = 0; i < 4; ++i)
         connect(toolbarButtons[i], &QAction::triggered, this, [this, i] { m_commands->run(i + 1); });
 
@@ -113,7 +112,7 @@ void FrmScrn::loadStep()
 
     const int index = databaseIndexFromSetting(m_settings.get("103"));
     Check1[index]->setChecked(true);
-    m_dataFileBase = QString::fromStdString(DataFileBaseFor(index));
+    m_database.choose(DataFileBaseFor(index));
 
     m_lock->applyAtStart(lock);
 }
@@ -121,10 +120,10 @@ void FrmScrn::loadStep()
 void FrmScrn::loadDatabase()
 {
     std::vector<Record> rows;
-    const bool ok = LoadDatabase(m_env.programFolder, m_dataFileBase.toStdString(), rows);
+    const bool ok = m_database.load(rows);
     m_model.appendAll(std::move(rows));
     if (!ok)
-        showMessage(QStringLiteral("Could not read %1.ksd").arg(m_dataFileBase));
+        showMessage(QStringLiteral("Could not read %1.ksd").arg(dataFileBase()));
 }
 
 void FrmScrn::QuitApplication()
@@ -169,7 +168,7 @@ void FrmScrn::onDatabaseBoxReleased(int index, Qt::MouseButton button)
             if (i != index)
                 Check1[i]->setChecked(false);
         }
-        m_dataFileBase = QString::fromStdString(DataFileBaseFor(index));
+        m_database.choose(DataFileBaseFor(index));
         m_settings.save("103", std::to_string(index));
     }
     m_model.clear();
@@ -192,7 +191,7 @@ bool FrmScrn::eventFilter(QObject* watched, QEvent* event)
     if (watched == Label2 && event->type() == QEvent::MouseButtonRelease) {
         auto* mouse = static_cast<QMouseEvent*>(event);
         if (mouse->button() == Qt::LeftButton && Label2->rect().contains(mouse->position().toPoint()))
-            Tmenu->popup(QCursor::pos());
+            openToolsMenu(QCursor::pos());
         return false;
     }
     if (watched == ListView1->viewport()) {
@@ -210,6 +209,15 @@ bool FrmScrn::eventFilter(QObject* watched, QEvent* event)
         }
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void FrmScrn::openToolsMenu(const QPoint& at)
+{
+    // The label is drawn disabled while locked, but its events still reach the
+    // window's filter: nothing of the menu until the user has unlocked.
+    if (isLocked())
+        return;
+    Tmenu->popup(at);
 }
 
 void FrmScrn::onListPress(QMouseEvent* event)

@@ -6,6 +6,7 @@
 #include "app/twips.h"
 #include "records/record_list_model.h"
 #include "settings/settings_store.h"
+#include "storage/open_database.h"
 
 #include <QWidget>
 #include <array>
@@ -47,7 +48,7 @@ public:
     // "Keystead Vault - <text>" in the caption, the program's one place for messages.
     void showMessage(const QString& text);
 
-    QString dataFileBase() const { return m_dataFileBase; }
+    QString dataFileBase() const { return QString::fromStdString(m_database.base()); }
     bool isLocked() const;
     RecordListModel& model() { return m_model; }
     EditingCommands& commands() { return *m_commands; }
@@ -71,12 +72,13 @@ private:
     void toggleGrid();
     void toggleHide();
     void onDatabaseBoxReleased(int index, Qt::MouseButton button);
+    void openToolsMenu(const QPoint& at);
     void wireTools();
 
     Environment m_env;
     SettingsStore m_settings;
     RecordListModel m_model;
-    QString m_dataFileBase;
+    OpenDatabase m_database;
     bool m_itemClickPending = false;
     std::unique_ptr<EditingCommands> m_commands;
     LockGate* m_lock = nullptr;

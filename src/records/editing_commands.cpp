@@ -2,7 +2,6 @@
 
 #include "lock/lock_record.h"
 #include "storage/ansi_text.h"
-#include "storage/data_file.h"
 #include "storage/line_cipher.h"
 
 #include <QAction>
@@ -28,9 +27,9 @@ bool holdsSeparator(const std::string& text)
 
 } // namespace
 
-EditingCommands::EditingCommands(EditingWidgets widgets, RecordListModel& model, const SettingsStore& settings,
-                                 EditingHooks hooks)
-    : m_w(widgets), m_model(model), m_settings(settings), m_hooks(std::move(hooks))
+EditingCommands::EditingCommands(EditingWidgets widgets, RecordListModel& model, OpenDatabase& database,
+                                 const SettingsStore& settings, EditingHooks hooks)
+    : m_w(widgets), m_model(model), m_database(database), m_settings(settings), m_hooks(std::move(hooks))
 {
 }
 
@@ -112,12 +111,28 @@ void EditingCommands::showMessage(const QString& text)
 
 void EditingCommands::reportWriteFailure()
 {
-    showMessage(QStringLiteral("Could not write %1.ksd").arg(QString::fromStdString(m_hooks.dataFileBase())));
+    showMessage(QStringLiteral("Could not write %1.ksd").arg(QString::fromStdString(m_database.base())));
+}
+
+bool EditingCommands::mayRewrite()
+{
+    const QString file = QString::fromStdString(m_database.base()) + QStringLiteral(".ksd");
+    switch (m_database.checkRewrite()) {
+    case OpenDatabase::Rewrite::Allowed:
+        return true;
+    case OpenDatabase::Rewrite::NotRead:
+        showMessage(QStringLiteral("Not saved: %1 could not be read").arg(file));
+        return false;
+    case OpenDatabase::Rewrite::Changed:
+        showMessage(QStringLiteral("Not saved: %1 was changed outside the program").arg(file));
+        return false;
+    }
+    return false;
 }
 
 void EditingCommands::save()
 {
-    if (!SaveDatabase(m_hooks.folder(), m_hooks.dataFileBase(), m_model.records()))
+    if (!m_database.save(m_model.records()))
         reportWriteFailure();
 }
 
@@ -125,21 +140,30 @@ void EditingCommands::Add()
 {
     Record record = recordFromFields();
     record.recorded = recordedNow().toStdString();
+    // Whoever sits at a locked window must not put a log-in of their own in place.
+    if (record.service == AppTitle && m_hooks.isLocked()) {
+        showMessage(QStringLiteral("Unlock before changing the log-in"));
+        return;
+    }
     if (const auto why = refusal(record)) {
         showMessage(*why);
         return;
     }
-    if (record.service == AppTitle)
-        SetLockCredentials();
+    const bool lockStored = record.service != AppTitle || SetLockCredentials();
     const std::string line = BuildRecordLine(record);
     m_model.append(record);
-    if (!AppendRecord(m_hooks.folder(), m_hooks.dataFileBase(), line))
+    // A lost entry weighs more than a log-in that can be added again.
+    if (!m_database.append(line))
         reportWriteFailure();
+    else if (!lockStored)
+        showMessage(QStringLiteral("Could not store the log-in"));
     ClearEditFields();
 }
 
 void EditingCommands::Remove()
 {
+    if (!mayRewrite())
+        return;
     std::optional<int> row = selectedRow();
     if (!row)
         return;
@@ -149,7 +173,11 @@ void EditingCommands::Remove()
         LockRecordIO(m_settings, lock, LockRead);
         if (m_w.fields[Username]->text().toStdString() == lock[1] &&
             m_w.fields[Password]->toolTip().toStdString() == lock[2]) {
-            ClearLockCredentials();
+            // Still armed: the entry stays in the list as the reminder of its credentials.
+            if (!ClearLockCredentials()) {
+                showMessage(QStringLiteral("Could not store the log-in"));
+                return;
+            }
             row.reset();
         }
     }
@@ -171,6 +199,8 @@ void EditingCommands::Remove()
 
 void EditingCommands::Replace()
 {
+    if (!mayRewrite())
+        return;
     Record details = recordFromFields();
     details.recorded = recordedNow().toStdString();
     if (!findService(details.service)) {
@@ -209,18 +239,18 @@ void EditingCommands::ClearEditFields()
     m_hooks.setAddressPrefix();
 }
 
-void EditingCommands::SetLockCredentials()
+bool EditingCommands::SetLockCredentials()
 {
     CredentialSlots credentials;
     credentials[1] = m_w.fields[Username]->text().toStdString();
     credentials[2] = m_w.fields[Password]->text().toStdString();
-    LockRecordIO(m_settings, credentials, LockWrite);
+    return LockRecordIO(m_settings, credentials, LockWrite);
 }
 
-void EditingCommands::ClearLockCredentials()
+bool EditingCommands::ClearLockCredentials()
 {
     CredentialSlots credentials;
-    LockRecordIO(m_settings, credentials, LockWrite);
+    return LockRecordIO(m_settings, credentials, LockWrite);
 }
 
 } // namespace kv

@@ -5,10 +5,10 @@
 
 #include "records/record_list_model.h"
 #include "settings/settings_store.h"
+#include "storage/open_database.h"
 
 #include <QDateTime>
 #include <array>
-#include <filesystem>
 #include <functional>
 #include <optional>
 
@@ -29,9 +29,8 @@ struct EditingWidgets
 // What the commands need from the window around them.
 struct EditingHooks
 {
-    std::function<std::filesystem::path()> folder;
-    std::function<std::string()> dataFileBase;
     std::function<QDateTime()> clock;
+    std::function<bool()> isLocked;
     std::function<void()> setAddressPrefix;
     std::function<void(const QString&)> setCaption; // the whole caption
 };
@@ -39,7 +38,8 @@ struct EditingHooks
 class EditingCommands
 {
 public:
-    EditingCommands(EditingWidgets widgets, RecordListModel& model, const SettingsStore& settings, EditingHooks hooks);
+    EditingCommands(EditingWidgets widgets, RecordListModel& model, OpenDatabase& database,
+                    const SettingsStore& settings, EditingHooks hooks);
 
     // Toolbar button 1..4.
     void run(int button);
@@ -49,8 +49,9 @@ public:
     void Clear();
     void ClearEditFields();
 
-    void SetLockCredentials();
-    void ClearLockCredentials();
+    // Both say whether the lock record was stored.
+    bool SetLockCredentials();
+    bool ClearLockCredentials();
 
     // Why the fields cannot be stored as `record`, or nothing when they can.
     static std::optional<QString> refusal(const Record& record);
@@ -62,10 +63,14 @@ private:
     QString recordedNow() const;
     void showMessage(const QString& text);
     void reportWriteFailure();
+    // Whether Remove and Replace may change the list: only while a full save could
+    // write it over the file without losing entries. Says why not in the caption.
+    bool mayRewrite();
     void save();
 
     EditingWidgets m_w;
     RecordListModel& m_model;
+    OpenDatabase& m_database;
     const SettingsStore& m_settings;
     EditingHooks m_hooks;
 };

@@ -14,12 +14,12 @@ namespace {
 constexpr std::string_view Header = "REGEDIT4";
 constexpr std::string_view HiveName = "HKEY_CURRENT_USER";
 
-// A physical line without its line break.
+// A physical line without its line break (and any carriage returns before it).
 std::string_view content(std::string_view raw)
 {
     if (!raw.empty() && raw.back() == '\n')
         raw.remove_suffix(1);
-    if (!raw.empty() && raw.back() == '\r')
+    while (!raw.empty() && raw.back() == '\r')
         raw.remove_suffix(1);
     return raw;
 }
@@ -94,9 +94,18 @@ RegFileDocument RegFileDocument::parse(std::string_view text)
                 std::string data(trimLeft(rest.substr(1)));
                 if (startsWithNoCase(data, "hex")) {
                     // A long list goes on over lines that end with a backslash.
-                    while (trimRight(data).ends_with('\\') && i + 1 < lines.size()) {
+                    while (trimRight(data).ends_with('\\')) {
                         data = std::string(trimRight(data));
                         data.pop_back();
+                        if (i + 1 == lines.size()) {
+                            // The file ends where a continuation was promised: an empty
+                            // one, so that whatever is written after this line stays a
+                            // line of its own.
+                            if (!entry.raw.ends_with('\n'))
+                                entry.raw += entry.raw.ends_with('\r') ? "\n" : doc.m_eol;
+                            entry.raw += doc.m_eol;
+                            break;
+                        }
                         entry.raw += lines[++i];
                         data += content(lines[i]);
                     }
@@ -111,8 +120,10 @@ RegFileDocument RegFileDocument::parse(std::string_view text)
         }
         doc.m_entries.push_back(std::move(entry));
     }
+    // The last line gets its line break, so that a line written after it stays
+    // apart. A bare CR there only wants its LF: CR CR LF would be a different line.
     if (!doc.m_entries.empty() && !doc.m_entries.back().raw.ends_with('\n'))
-        doc.m_entries.back().raw += doc.m_eol;
+        doc.m_entries.back().raw += doc.m_entries.back().raw.ends_with('\r') ? "\n" : doc.m_eol;
     return doc;
 }
 
@@ -164,7 +175,17 @@ bool RegFileDocument::hasSection(std::string_view path) const
     return false;
 }
 
-void RegFileDocument::addSection(std::string_view path)
+bool RegFileDocument::addSection(std::string_view path)
+{
+    RegFileDocument changed = *this;
+    changed.appendSection(path);
+    if (!parse(changed.text()).hasSection(path) || parse(changed.text()).values() != values())
+        return false;
+    *this = std::move(changed);
+    return true;
+}
+
+void RegFileDocument::appendSection(std::string_view path)
 {
     if (hasSection(path))
         return;
@@ -199,7 +220,37 @@ bool RegFileDocument::findValue(std::string_view path, std::string_view name, st
     return true;
 }
 
-void RegFileDocument::setValue(std::string_view path, std::string_view name, std::uint32_t type, std::string_view bytes)
+bool RegFileDocument::setValue(std::string_view path, std::string_view name, std::uint32_t type, std::string_view bytes)
+{
+    RegFileDocument changed = *this;
+    changed.putValue(path, name, type, bytes);
+    Values expected = values();
+    expected[{foldedKey(path), fold(name)}] = Value{type, std::string(bytes)};
+    if (parse(changed.text()).values() != expected)
+        return false;
+    *this = std::move(changed);
+    return true;
+}
+
+RegFileDocument::Values RegFileDocument::values() const
+{
+    Values found;
+    std::optional<std::string> key; // the current section's, while it is one of ours
+    for (const Entry& entry : m_entries) {
+        if (entry.kind == Kind::Section) {
+            key = entry.currentUser ? std::optional<std::string>(foldedKey(entry.key)) : std::nullopt;
+        } else if (key && entry.kind == Kind::Value) {
+            // Later lines win, as when the file is imported.
+            if (entry.deleted)
+                found.erase({*key, fold(entry.name)});
+            else
+                found[{*key, fold(entry.name)}] = Value{entry.type, entry.bytes};
+        }
+    }
+    return found;
+}
+
+void RegFileDocument::putValue(std::string_view path, std::string_view name, std::uint32_t type, std::string_view bytes)
 {
     Entry value = makeLine((name.empty() ? std::string("@") : quoted(name)) + "=" + formatData(type, bytes));
     value.kind = Kind::Value;
@@ -227,7 +278,7 @@ void RegFileDocument::setValue(std::string_view path, std::string_view name, std
         return;
     }
     if (!lastSection) {
-        addSection(path);
+        appendSection(path);
         lastSection = m_entries.size() - 1;
     }
     // After the section's last non-blank line, so blank lines keep separating sections.

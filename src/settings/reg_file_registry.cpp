@@ -5,7 +5,6 @@
 
 #include <cstdlib>
 #include <limits>
-#include <system_error>
 
 namespace kv {
 
@@ -34,9 +33,10 @@ Loaded load(FileOps& ops, const std::filesystem::path& file)
 
 bool store(FileOps& ops, const std::filesystem::path& file, const RegFileDocument& doc)
 {
-    std::error_code ignored;
-    if (file.has_parent_path())
-        std::filesystem::create_directories(file.parent_path(), ignored);
+    if (file.has_parent_path() && !makePrivateFolders(file.parent_path()))
+        return false;
+    // A write killed half-way leaves a copy of the settings, the log-in among them.
+    removeStaleTemporaries(ops, file);
     return replaceFileAtomically(ops, file, doc.text());
 }
 
@@ -86,8 +86,7 @@ long RegFileRegistry::createKey(RegHive hive, std::string_view path, std::uint32
     if (!path.empty() && !loaded.doc.hasSection(path)) {
         if (!loaded.changeable)
             return RegAccessDenied;
-        loaded.doc.addSection(path);
-        if (!store(m_ops, m_file, loaded.doc))
+        if (!loaded.doc.addSection(path) || !store(m_ops, m_file, loaded.doc))
             return RegAccessDenied;
     }
     key = remember(std::string(path), access);
@@ -106,7 +105,8 @@ long RegFileRegistry::setValue(RegKey key, std::string_view name, std::uint32_t 
     Loaded loaded = load(m_ops, m_file);
     if (!loaded.changeable)
         return RegAccessDenied;
-    loaded.doc.setValue(open->path, name, type, data);
+    if (!loaded.doc.setValue(open->path, name, type, data))
+        return RegAccessDenied;
     return store(m_ops, m_file, loaded.doc) ? RegSuccess : RegAccessDenied;
 }
 

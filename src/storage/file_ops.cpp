@@ -4,13 +4,19 @@
 #include <chrono>
 #include <cstdint>
 #include <random>
+#include <system_error>
 
 namespace kv {
 
 namespace {
 
-// A name no other writer picks: the target's own name (so a stray one is easy to
-// recognise), ".tmp", then a per-process random part and a running count.
+// A temporary file is named after the file it replaces (so a stray one is easy to
+// recognise and to clean up), then ".tmp", a per-process random part of
+// ProcessDigits and a running count of CountDigits, both lower-case hexadecimal.
+constexpr std::string_view TemporaryMark = ".tmp";
+constexpr std::size_t ProcessDigits = 16;
+constexpr std::size_t CountDigits = 8;
+
 std::filesystem::path temporaryPathFor(const std::filesystem::path& target)
 {
     static const std::uint64_t processPart = [] {
@@ -26,33 +32,77 @@ std::filesystem::path temporaryPathFor(const std::filesystem::path& target)
     static std::atomic<std::uint64_t> counter{0};
 
     static constexpr char Digits[] = "0123456789abcdef";
-    std::string suffix = ".tmp";
-    const auto appendHex = [&](std::uint64_t value, int digits) {
-        for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4)
+    std::string suffix(TemporaryMark);
+    const auto appendHex = [&](std::uint64_t value, std::size_t digits) {
+        for (int shift = static_cast<int>(digits - 1) * 4; shift >= 0; shift -= 4)
             suffix += Digits[(value >> shift) & 0xF];
     };
-    appendHex(processPart, 16);
+    appendHex(processPart, ProcessDigits);
     suffix += '-';
-    appendHex(counter.fetch_add(1), 8);
+    appendHex(counter.fetch_add(1), CountDigits);
 
     std::filesystem::path temp = target;
     temp += suffix;
     return temp;
 }
 
+// Whether `name` is one temporaryPathFor makes for a file called `target`. In the
+// platform's own characters, so names the ANSI code page cannot spell match too.
+template <typename Char> bool isTemporaryName(std::basic_string_view<Char> name, std::basic_string_view<Char> target)
+{
+    if (name.size() != target.size() + TemporaryMark.size() + ProcessDigits + 1 + CountDigits ||
+        name.substr(0, target.size()) != target)
+        return false;
+    name.remove_prefix(target.size());
+    const auto isHex = [](Char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); };
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const Char c = name[i];
+        if (i < TemporaryMark.size()) {
+            if (c != static_cast<Char>(TemporaryMark[i]))
+                return false;
+        } else if (i == TemporaryMark.size() + ProcessDigits) {
+            if (c != '-')
+                return false;
+        } else if (!isHex(c)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
+
+std::filesystem::path followLinks(const std::filesystem::path& file)
+{
+    // Enough for any chain people make; a loop gives the path back as it came,
+    // and reading or writing through it then fails.
+    constexpr int MaxLinks = 40;
+    std::filesystem::path current = file;
+    for (int i = 0; i < MaxLinks; ++i) {
+        std::error_code error;
+        if (!std::filesystem::is_symlink(current, error))
+            return current;
+        const std::filesystem::path next = std::filesystem::read_symlink(current, error);
+        if (error)
+            return current;
+        current = next.is_absolute() ? next : current.parent_path() / next;
+    }
+    return file;
+}
 
 bool replaceFileAtomically(FileOps& ops, const std::filesystem::path& target, std::string_view data)
 {
+    std::filesystem::path file;
     std::filesystem::path temp;
     try {
-        temp = temporaryPathFor(target);
+        file = followLinks(target);
+        temp = temporaryPathFor(file);
     } catch (...) {
         return false;
     }
     bool ok = false;
     try {
-        ok = ops.writeNew(temp, data) && ops.renameOver(temp, target);
+        ok = ops.writeNew(temp, data) && ops.renameOver(temp, file);
     } catch (...) {
         ok = false;
     }
@@ -63,6 +113,27 @@ bool replaceFileAtomically(FileOps& ops, const std::filesystem::path& target, st
         }
     }
     return ok;
+}
+
+void removeStaleTemporaries(FileOps& ops, const std::filesystem::path& target)
+{
+    try {
+        const std::filesystem::path file = followLinks(target);
+        std::filesystem::path folder = file.parent_path();
+        if (folder.empty())
+            folder = ".";
+        using View = std::basic_string_view<std::filesystem::path::value_type>;
+        const std::filesystem::path::string_type targetName = file.filename().native();
+        std::error_code error;
+        std::filesystem::directory_iterator entry(folder, error);
+        for (; !error && entry != std::filesystem::directory_iterator(); entry.increment(error)) {
+            const std::filesystem::path name = entry->path().filename();
+            if (isTemporaryName(View(name.native()), View(targetName)))
+                ops.removeIfUnused(entry->path());
+        }
+    } catch (...) {
+        // Cleaning up is a courtesy: nothing the user asked for depends on it.
+    }
 }
 
 } // namespace kv

@@ -14,10 +14,12 @@ class FileOps
 public:
     virtual ~FileOps() = default;
 
-    // Whole file into `out`. False when it cannot be opened or read.
+    // Whole file into `out`. False when it cannot be opened or read, and for
+    // anything but a regular file (a FIFO or a device would hang or never end).
     virtual bool readAll(const std::filesystem::path& file, std::string& out) = 0;
     virtual bool exists(const std::filesystem::path& file) = 0;
-    // Creates (owner read/write only) or truncates, writes, flushes to disk.
+    // Creates (owner read/write only) or truncates, writes, flushes to disk. The
+    // file counts as in use (see removeIfUnused) while this runs.
     virtual bool writeNew(const std::filesystem::path& file, std::string_view data) = 0;
     // Creates (owner read/write only) when missing, appends, flushes to disk.
     virtual bool append(const std::filesystem::path& file, std::string_view data) = 0;
@@ -26,13 +28,31 @@ public:
     virtual bool renameOver(const std::filesystem::path& from, const std::filesystem::path& to) = 0;
     // True when the file is gone afterwards, also when it was never there.
     virtual bool remove(const std::filesystem::path& file) = 0;
+    // Removes a regular file unless a writer still has it open; leaves anything
+    // else alone. True when it removed the file.
+    virtual bool removeIfUnused(const std::filesystem::path& file) = 0;
 };
 
 // The real file system. None of its operations throws.
 FileOps& realFileOps();
 
-// Writes `data` to a temporary file beside `target`, flushes it and renames it over
-// `target`. On failure the temporary file is removed and `target` is untouched.
+// The file a path finally names once symbolic links are followed (the path
+// itself when it is no link). People link their data into a synced or
+// encrypted folder: a rewrite goes to the linked file, and the link stays.
+std::filesystem::path followLinks(const std::filesystem::path& file);
+
+// Writes `data` to a temporary file beside the file `target` names (following
+// links), flushes it and renames it over that file. On failure the temporary file
+// is removed and the file is untouched.
 bool replaceFileAtomically(FileOps& ops, const std::filesystem::path& target, std::string_view data);
+
+// Removes the temporary files replaceFileAtomically leaves behind when the
+// program is killed mid-write: only names it makes itself for `target`, and
+// none that a writer still has open.
+void removeStaleTemporaries(FileOps& ops, const std::filesystem::path& target);
+
+// Creates the folder and any missing parents, each readable by the user alone
+// (a settings folder must not be opened to everybody by a loose umask).
+bool makePrivateFolders(const std::filesystem::path& folder);
 
 } // namespace kv

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -82,12 +83,17 @@ public:
     bool readAll(const std::filesystem::path& file, std::string& out) override
     {
         try {
-            const int fd = openRetrying(file.c_str(), O_RDONLY);
+            // Without O_NONBLOCK, opening a FIFO waits for a writer that may never come.
+            const int fd = openRetrying(file.c_str(), O_RDONLY | O_NONBLOCK);
             if (fd < 0)
                 return false;
-            std::string data;
             struct stat st = {};
-            if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
+            if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+                ::close(fd);
+                return false;
+            }
+            std::string data;
+            if (st.st_size > 0)
                 data.reserve(static_cast<std::size_t>(st.st_size));
             char buffer[65536];
             bool ok = true;
@@ -124,6 +130,9 @@ public:
         const int fd = openRetrying(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, PrivateMode);
         if (fd < 0)
             return false;
+        // Marks the file as in use for removeIfUnused in another run of the program;
+        // the lock goes with the descriptor, also when the process is killed.
+        ::flock(fd, LOCK_EX | LOCK_NB);
         bool ok = writeFully(fd, data) && syncFd(fd);
         ok = closeFd(fd) && ok;
         return ok;
@@ -162,6 +171,22 @@ public:
     }
 
     bool remove(const std::filesystem::path& file) override { return ::unlink(file.c_str()) == 0 || errno == ENOENT; }
+
+    bool removeIfUnused(const std::filesystem::path& file) override
+    {
+        const int fd = openRetrying(file.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK);
+        if (fd < 0)
+            return false;
+        struct stat st = {};
+        bool unused = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+        // A file system without locks cannot tell; a file left by a crash is then
+        // the likelier case, and losing a running write only fails that save.
+        if (unused && ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK)
+            unused = false;
+        const bool removed = unused && ::unlink(file.c_str()) == 0;
+        ::close(fd);
+        return removed;
+    }
 };
 
 } // namespace
@@ -170,6 +195,23 @@ FileOps& realFileOps()
 {
     static PosixFileOps ops;
     return ops;
+}
+
+bool makePrivateFolders(const std::filesystem::path& folder)
+{
+    try {
+        std::error_code error;
+        if (folder.empty() || std::filesystem::is_directory(folder, error))
+            return true;
+        const std::filesystem::path parent = folder.parent_path();
+        if (parent != folder && !makePrivateFolders(parent))
+            return false;
+        if (::mkdir(folder.c_str(), S_IRWXU) != 0 && errno != EEXIST)
+            return false;
+        return std::filesystem::is_directory(folder, error);
+    } catch (...) {
+        return false;
+    }
 }
 
 } // namespace kv

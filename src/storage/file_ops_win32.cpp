@@ -69,7 +69,8 @@ public:
         try {
             Handle handle(::CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-            if (!handle.valid())
+            // A console, a pipe or a device would never end or hang.
+            if (!handle.valid() || ::GetFileType(handle.get()) != FILE_TYPE_DISK)
                 return false;
             std::string data;
             LARGE_INTEGER size{};
@@ -162,6 +163,20 @@ public:
             return false;
         }
     }
+
+    bool removeIfUnused(const std::filesystem::path& file) override
+    {
+        try {
+            const DWORD attributes = ::GetFileAttributesW(file.c_str());
+            if (attributes == INVALID_FILE_ATTRIBUTES ||
+                (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0)
+                return false;
+            // A writer holds its file open without delete sharing: the delete fails.
+            return ::DeleteFileW(file.c_str()) != 0;
+        } catch (...) {
+            return false;
+        }
+    }
 };
 
 } // namespace
@@ -170,6 +185,24 @@ FileOps& realFileOps()
 {
     static Win32FileOps ops;
     return ops;
+}
+
+bool makePrivateFolders(const std::filesystem::path& folder)
+{
+    // New folders take their parent's access list, as files do.
+    try {
+        std::error_code error;
+        if (folder.empty() || std::filesystem::is_directory(folder, error))
+            return true;
+        const std::filesystem::path parent = folder.parent_path();
+        if (parent != folder && !makePrivateFolders(parent))
+            return false;
+        if (!::CreateDirectoryW(folder.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS)
+            return false;
+        return std::filesystem::is_directory(folder, error);
+    } catch (...) {
+        return false;
+    }
 }
 
 } // namespace kv

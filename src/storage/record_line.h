@@ -15,6 +15,10 @@ struct Record
     std::string comments;
     std::string address;
     std::string recorded; // "MM-DD-YYYY hh:mm:ss", kept as text
+    // The line as the file held it, for a record read from a line that a full save
+    // could not write back from the fields above (it did not decipher, or held more
+    // than they can): the save writes this instead, until the record is replaced.
+    std::string keptLine = {};
 
     bool operator==(const Record&) const = default;
 };

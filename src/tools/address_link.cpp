@@ -14,18 +14,70 @@ namespace {
 // A text reads as an address once something of at least three characters follows its first dot.
 constexpr qsizetype MinimumAfterDot = 3;
 
-// A data file is only as trustworthy as whoever could write to it: an address that starts a local
-// program or opens a document when clicked must not be handed to the system.
-bool isWebAddress(const QString& text)
+// The scheme a text names ("http" in "http://..."), or nothing. "host.example:8080/" names none: a
+// scheme is never followed by a port number.
+std::optional<QString> schemeOf(const QString& text)
 {
-    for (const char* scheme : {"http://", "https://", "ftp://"}) {
-        if (text.startsWith(QLatin1String(scheme), Qt::CaseInsensitive))
-            return true;
+    qsizetype colon = 0;
+    while (colon < text.size()) {
+        const QChar c = text[colon];
+        const bool ascii = c.unicode() < 128;
+        if (!(ascii && (c.isLetter() || (colon > 0 && (c.isDigit() || c == u'+' || c == u'-' || c == u'.')))))
+            break;
+        ++colon;
     }
-    return false;
+    if (colon == 0 || colon >= text.size() || text[colon] != u':')
+        return std::nullopt;
+    qsizetype digits = colon + 1;
+    while (digits < text.size() && text[digits].isDigit() && text[digits].unicode() < 128)
+        ++digits;
+    const bool port = digits > colon + 1 && (digits == text.size() || QStringLiteral("/?#").contains(text[digits]));
+    if (port)
+        return std::nullopt;
+    return text.left(colon).toLower();
+}
+
+// A host name with a dot ("www.example.com", also with letters beyond ASCII), then optionally a port
+// and a path, without blanks or characters a shell would act on.
+bool looksLikeWebAddress(const QString& text)
+{
+    static const QString ShellCharacters = QStringLiteral("\\\"'<>|^&`$;{}");
+    bool dotInHost = false;
+    bool inHost = true;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c.isSpace() || c.category() == QChar::Other_Control || ShellCharacters.contains(c))
+            return false;
+        if (!inHost)
+            continue;
+        if (c == u':' || c == u'/' || c == u'?' || c == u'#') {
+            inHost = false;
+        } else if (c == u'.') {
+            dotInHost = dotInHost || i > 0;
+        } else if (!c.isLetterOrNumber() && c != u'-') {
+            return false;
+        }
+    }
+    return !text.isEmpty() && text[0].isLetterOrNumber() && dotInHost;
 }
 
 } // namespace
+
+std::optional<QString> addressToOpen(const QString& text)
+{
+    if (const std::optional<QString> scheme = schemeOf(text)) {
+        for (const char* web : {"http", "https", "ftp"}) {
+            if (*scheme == QLatin1String(web) && text.mid(scheme->size(), 3) == QLatin1String("://"))
+                return text;
+        }
+        if (*scheme == QLatin1String("mailto"))
+            return text;
+        return std::nullopt;
+    }
+    if (looksLikeWebAddress(text))
+        return QStringLiteral("http://") + text;
+    return std::nullopt;
+}
 
 AddressLink::AddressLink(QLineEdit* address, QWidget* frame1, QWidget* mainWindow, std::array<QAction*, 3> schemeItems,
                          OpenWithDefaultHandler open, ShowMessage message)
@@ -115,13 +167,14 @@ void AddressLink::open()
     const QString text = m_address->text();
     if (text.isEmpty() || !isLink())
         return;
-    if (!isWebAddress(text)) {
+    const std::optional<QString> target = addressToOpen(text);
+    if (!target) {
         if (m_message)
-            m_message(QStringLiteral("Only http, https and ftp addresses are opened"));
+            m_message(QStringLiteral("Only web and mail addresses are opened"));
         return;
     }
     if (m_open)
-        m_open(text, m_mainWindow);
+        m_open(*target, m_mainWindow);
 }
 
 void AddressLink::showAsLink(bool link)

@@ -9,12 +9,20 @@
 #include <QObject>
 #include <QPalette>
 #include <array>
+#include <optional>
 
 class QAction;
 class QLineEdit;
 class QWidget;
 
 namespace kv {
+
+// What a click on the address hands to the default handler, or nothing when the text must not be
+// opened. A data file is only as trustworthy as whoever could write to it, so only web and mail
+// addresses go out: http, https and ftp ones and "mailto:" as they are, and an address typed without a
+// scheme ("www.example.com") with "http://" in front, as the platform's shell would take it. Other
+// schemes (file:, javascript:, ...), paths and text with blanks or shell characters are refused.
+std::optional<QString> addressToOpen(const QString& text);
 
 class AddressLink : public QObject
 {

@@ -17,8 +17,8 @@ namespace kv {
 void OpenHelp(const std::filesystem::path& programFolder, QWidget* mainWindow, const OpenWithDefaultHandler& open);
 
 // Sees every key before the control with the focus does: calls `openHelp` when F1 is released in any
-// widget of `mainWindow` (not in other windows such as the generator). Installs itself on the
-// application; owned by `mainWindow`.
+// widget of `mainWindow` (not in other windows such as the generator), once however long the key was
+// held. Installs itself on the application; owned by `mainWindow`.
 class HelpKey : public QObject
 {
     Q_OBJECT
@@ -30,8 +30,14 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    bool inMainWindow(QObject* watched) const;
+
     QWidget* m_mainWindow;
     std::function<void()> m_openHelp;
+    // The page was opened since F1 last went down: a held key's repeats open nothing more.
+    bool m_openedThisPress = false;
+    // When F1 last came up (0: never, or a platform that gives no times).
+    quint64 m_lastReleaseTime = 0;
 };
 
 } // namespace kv

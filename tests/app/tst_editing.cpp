@@ -281,6 +281,59 @@ private slots:
         QCOMPARE(w->model().at(1).service, std::string("c"));
     }
 
+    // Mended fault: a list that is not a whole copy of the file (its load failed, or another program
+    // wrote the file since) was written over it by Remove and Replace, and the entries it lacked were
+    // gone. Both now change nothing until the database is read again; Add, which loses nothing, goes on.
+    void aListThatIsNotTheFileIsNeverWrittenOverIt_data()
+    {
+        QTest::addColumn<bool>("loadFails");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("not read at start") << true << "Keystead Vault - Not saved: db1.ksd could not be read";
+        QTest::newRow("written by another program")
+            << false << "Keystead Vault - Not saved: db1.ksd was changed outside the program";
+    }
+    void aListThatIsNotTheFileIsNeverWrittenOverIt()
+    {
+        QFETCH(bool, loadFails);
+        QFETCH(QString, message);
+        kvtest::WindowFixture fx;
+        std::vector<kv::Record> onDisk{record("a", "u1", "p1"), record("b", "u2", "p2")};
+        std::unique_ptr<kv::FrmScrn> w;
+        if (loadFails) {
+            std::filesystem::create_directory(fx.dataFile()); // unreadable for a moment
+            w = fx.start();
+            QCOMPARE(w->windowTitle(), QStringLiteral("Keystead Vault - Could not read db1.ksd"));
+            std::filesystem::remove(fx.dataFile());
+            fx.writeDatabase(onDisk);
+            kvtest::type(w.get(), {"", "new", "u", "", "p"});
+            kvtest::press(w.get(), 1);
+            onDisk.push_back(record("new", "u", "p", "", "", Now));
+        } else {
+            fx.writeDatabase(onDisk);
+            w = fx.start();
+            QVERIFY(kv::AppendRecord(fx.folder(), "db1", kv::BuildRecordLine(record("elsewhere"))));
+            onDisk.push_back(record("elsewhere"));
+        }
+        const std::string before = fx.readFile(fx.dataFile());
+        const int rows = w->model().count();
+        for (int button : {2, 3}) {
+            kvtest::selectRow(w.get(), 0);
+            kvtest::type(w.get(), {"", QString::fromStdString(w->model().at(0).service), "x", "", "y"});
+            kvtest::press(w.get(), button);
+            QCOMPARE(w->windowTitle(), message);
+            QCOMPARE(w->model().count(), rows);
+            QCOMPARE(fx.readFile(fx.dataFile()), before);
+            QVERIFY(!std::filesystem::exists(fx.folder() / "db1.bak"));
+        }
+        // Reading the database again, with a click on its box, lifts the guard.
+        kvtest::click(w->Check1[0], Qt::RightButton, QPoint(6, 6));
+        QCOMPARE(w->model().count(), int(onDisk.size()));
+        kvtest::selectRow(w.get(), 0);
+        kvtest::press(w.get(), 2);
+        onDisk.erase(onDisk.begin());
+        QCOMPARE(fx.readDatabase(), onDisk);
+    }
+
     void hidingPasswordsMasksOnlyTheField()
     {
         kvtest::WindowFixture fx;

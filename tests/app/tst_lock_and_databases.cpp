@@ -2,6 +2,7 @@
 // databases.
 
 #include "app/window_fixture.h"
+#include "faulty_file_ops.h"
 #include "gui_test_support.h"
 #include "lock/lock_record.h"
 #include "storage/line_cipher.h"
@@ -9,6 +10,7 @@
 #include <QAction>
 #include <QFrame>
 #include <QLabel>
+#include <QMenu>
 
 using kvtest::Fields;
 using kvtest::record;
@@ -180,6 +182,67 @@ private slots:
         kvtest::press(w.get(), 2);
         QVERIFY(lockText(fx).starts_with("u|p|"));
         QCOMPARE(fx.readDatabase(), (std::vector<kv::Record>{record("Keystead Vault", "u", "p")}));
+    }
+
+    // Mended faults: at a locked window anyone could add a "Keystead Vault" entry of their own, so
+    // replacing the log-in with one they know; and the Tools label, drawn disabled, still opened the menu.
+    void aLockedWindowKeepsItsLogInAndItsMenu()
+    {
+        kvtest::WindowFixture fx;
+        storeLock(fx, "u|p|");
+        auto w = fx.start();
+        const std::string lock = fx.settings().get("101");
+        kvtest::type(w.get(), {"", "Keystead Vault", "me", "", "mine"});
+        kvtest::press(w.get(), 1);
+        QCOMPARE(w->windowTitle(), QStringLiteral("Keystead Vault - Unlock before changing the log-in"));
+        QCOMPARE(fx.settings().get("101"), lock);
+        QCOMPARE(w->model().count(), 0);
+        QVERIFY(!std::filesystem::exists(fx.dataFile()));
+        kvtest::click(w->Label2);
+        QTest::qWait(50);
+        QVERIFY(!w->Tmenu->isVisible());
+
+        // The stored credentials still unlock, and the menu opens again.
+        kvtest::type(w.get(), {"", "", "u", "", "p"});
+        QVERIFY(!w->isLocked());
+        kvtest::click(w->Label2);
+        QTRY_VERIFY(w->Tmenu->isVisible());
+        w->Tmenu->hide();
+    }
+
+    // Mended fault: a log-in that could not be stored went unreported, and the user believed the
+    // program protected (or no longer locked).
+    void aLogInThatCannotBeStoredIsReported_data()
+    {
+        QTest::addColumn<bool>("arming");
+        QTest::newRow("arming") << true;
+        QTest::newRow("disarming") << false;
+    }
+    void aLogInThatCannotBeStoredIsReported()
+    {
+        QFETCH(bool, arming);
+        kvtest::WindowFixture fx;
+        if (!arming)
+            storeLock(fx, "u|p|");
+        fx.writeDatabase({record("Keystead Vault", "u", "p")});
+        kv::test::FaultyFileOps unwritable(kv::test::FaultyFileOps::Op::RenameOver, "settings.reg");
+        fx.registry = std::make_unique<kv::RegFileRegistry>(fx.settingsFile(), unwritable);
+        const std::string lock = fx.settings().get("101");
+        auto w = fx.start();
+        if (arming) {
+            kvtest::type(w.get(), {"", "Keystead Vault", "u2", "", "p2"});
+            kvtest::press(w.get(), 1);
+            QCOMPARE(fx.readDatabase().size(), std::size_t(2)); // the entry itself is stored
+        } else {
+            kvtest::type(w.get(), {"", "", "u", "", "p"});
+            kvtest::clickRow(w.get(), 0);
+            kvtest::press(w.get(), 2);
+            // Still armed: its entry stays, the reminder of what unlocks.
+            QCOMPARE(w->model().count(), 1);
+            QCOMPARE(fx.readDatabase().size(), std::size_t(1));
+        }
+        QCOMPARE(w->windowTitle(), QStringLiteral("Keystead Vault - Could not store the log-in"));
+        QCOMPARE(fx.settings().get("101"), lock);
     }
 
     void refusedLockEntryDoesNotArm()

@@ -29,6 +29,10 @@ bool save(Registry& reg, std::string_view name, std::string_view text)
 
 TEST(SettingsStore, FirstWriteCreatesKeyAndPrivateFile)
 {
+#ifndef _WIN32
+    // Mended fault: a loose umask made the new folder writable by everybody.
+    test::ScopedUmask umask(0);
+#endif
     TestFolder folder;
     const auto file = folder / "Orvendale" / "Keystead Vault.reg";
     RegFileRegistry reg(file);
@@ -44,6 +48,8 @@ TEST(SettingsStore, FirstWriteCreatesKeyAndPrivateFile)
     // Windows has no mode bits: a new file takes its folder's access list.
     EXPECT_EQ(std::filesystem::status(file).permissions() & std::filesystem::perms::all,
               std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    EXPECT_EQ(std::filesystem::status(file.parent_path()).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_all);
 #endif
 }
 
@@ -144,6 +150,30 @@ TEST(SettingsStore, RewriteKeepsEverythingElseAsWritten)
               head + "\"103\"=\"1\"\nwhat is this\n\"101\"=hex:01,02\n\"102\"=\"True\"\n\"x\"=\"z\"\n" + tail);
 }
 
+// Mended fault: a last line ending in a continuation backslash swallowed the next
+// value written (and the write said it succeeded); one ending in a bare CR got CR
+// LF added and stopped reading, the lock record with it.
+TEST(SettingsStore, HandEditedLastLinesKeepEveryValue)
+{
+    const std::string head = "REGEDIT4\r\n\r\n" + Section + "\r\n\"103\"=\"1\"\r\n";
+    const std::string cases[] = {
+        "\"blob\"=hex:01,02,\\", "\"blob\"=hex:01,02,\\\r\n", "\"blob\"=hex:01,\\\r\n  02,\\",
+        "\"101\"=\"ABC\"\r",     "\"101\"=\"ABC\"\r\r\n",
+    };
+    for (const std::string& tail : cases) {
+        SCOPED_TRACE(tail);
+        TestFolder folder;
+        writeFile(folder / "s.reg", head + tail);
+        RegFileRegistry reg(folder / "s.reg");
+        const std::string lock = get(reg, "101");
+        ASSERT_TRUE(save(reg, "102", "True"));
+        ASSERT_TRUE(save(reg, "101", lock));
+        EXPECT_EQ(get(reg, "102"), "True");
+        EXPECT_EQ(get(reg, "103"), "1");
+        EXPECT_EQ(get(reg, "101"), lock);
+    }
+}
+
 TEST(SettingsStore, MissingOrDamagedFileReadsEmpty)
 {
     const std::optional<std::string> contents[] = {
@@ -202,6 +232,26 @@ TEST(SettingsStore, FailedReplaceKeepsOldFileAndReportsFailure)
 }
 
 #ifndef _WIN32
+// Mended faults: a settings file linked into a synced folder stays a link, and a
+// write killed half-way leaves no copy of the settings (the log-in among them).
+TEST(SettingsStore, WritesKeepLinksAndLeaveNoStrayCopies)
+{
+    TestFolder folder;
+    std::filesystem::create_directories(folder / "config");
+    std::filesystem::create_directories(folder / "synced");
+    writeFile(folder / "synced" / "settings", "REGEDIT4\r\n\r\n" + Section + "\r\n\"103\"=\"1\"\r\n");
+    std::filesystem::create_symlink(folder / "synced" / "settings", folder / "config" / "s.reg");
+    writeFile(folder / "synced" / "settings.tmp0123456789abcdef-00000001", "a killed write");
+    RegFileRegistry reg(folder / "config" / "s.reg");
+
+    ASSERT_TRUE(save(reg, "102", "True"));
+    EXPECT_TRUE(std::filesystem::is_symlink(folder / "config" / "s.reg"));
+    EXPECT_EQ(get(reg, "103"), "1");
+    EXPECT_EQ(get(reg, "102"), "True");
+    EXPECT_NE(readFile(folder / "synced" / "settings").find("\"102\"=\"True\""), std::string::npos);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder / "synced"), {}), 1);
+}
+
 TEST(SettingsStore, DefaultFileFollowsTheConfigurationFolder)
 {
     const char* oldXdg = std::getenv("XDG_CONFIG_HOME");

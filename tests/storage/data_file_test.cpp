@@ -1,5 +1,6 @@
 #include "storage/data_file.h"
 
+#include "storage/line_cipher.h"
 #include "storage_test_support.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +9,13 @@
 #include <cctype>
 #include <string>
 #include <vector>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace kv {
 namespace {
@@ -31,6 +39,13 @@ std::vector<Record> load(const TestFolder& folder)
     std::vector<Record> rows;
     EXPECT_TRUE(LoadDatabase(folder.path(), "db1", rows));
     return rows;
+}
+
+// The row a line a full save cannot write back from fields gives: `fields`, and the line itself.
+Record kept(Record fields, std::string line)
+{
+    fields.keptLine = std::move(line);
+    return fields;
 }
 
 std::string lower(std::string text)
@@ -109,7 +124,11 @@ TEST(DataFile, LoadReadsEveryWayALineMayBeStored)
         {"LF only", SavedA + "\n" + AppendedB + "\n", {RowA, RowB}},
         {"lower-case digits", lower(SavedA) + "\r\n" + lower(AppendedB) + "\r\n", {RowA, RowB}},
         {"blank lines, no final break", "\r\n\r\n" + SavedA + "\r\n  \r\n\n" + AppendedB, {RowA, RowB}},
-        {"undecodable line gives an empty row", "ZZ\r\n" + AppendedA + "\r\n", {Record{}, RowA}},
+        {"undecodable line gives an empty row", "ZZ\r\n" + AppendedA + "\r\n", {kept({}, "ZZ"), RowA}},
+        // Files another editor touched.
+        {"byte-order mark", "\xEF\xBB\xBF" + SavedA + "\r\n", {RowA}},
+        {"lone CR line ends", SavedA + "\r" + AppendedB + "\r", {RowA, RowB}},
+        {"mixed line ends", SavedA + "\n" + AppendedB + "\r" + SavedA + "\r\n", {RowA, RowB, RowA}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -207,9 +226,10 @@ TEST(DataFile, EveryFailureIsReported)
     EXPECT_FALSE(AppendRecord(folder.path(), "db1", BuildRecordLine(RowB), appendFails));
     EXPECT_EQ(test::readFile(folder / "db1.ksd"), SavedA + "\r\n");
 
-    // The new content is in place, but the backup could not be deleted.
+    // Mended fault: the new content is in place, so a backup that cannot be deleted
+    // is no failure of the save (the next one replaces it).
     FaultyFileOps backupStays(FaultyFileOps::Op::Remove, "db1.bak");
-    EXPECT_FALSE(SaveDatabase(folder.path(), "db1", rows, backupStays));
+    EXPECT_TRUE(SaveDatabase(folder.path(), "db1", rows, backupStays));
     EXPECT_EQ(test::readFile(folder / "db1.ksd"), SavedB + "\r\n");
     EXPECT_EQ(folder.names(), (std::vector<std::string>{"db1.bak", "db1.ksd"}));
 }
@@ -227,7 +247,9 @@ TEST(DataFile, WritersRefuseOverlongLines)
     EXPECT_FALSE(AppendRecord(folder.path(), "db1", BuildRecordLine(tooLong)));
     EXPECT_TRUE(folder.names().empty());
     ASSERT_TRUE(AppendRecord(folder.path(), "db1", BuildRecordLine(longest)));
-    EXPECT_EQ(load(folder), std::vector<Record>{longest});
+    const std::string appended = test::readFile(folder / "db1.ksd");
+    // Too long for a full save to write back from its fields: the row keeps its line.
+    EXPECT_EQ(load(folder), std::vector<Record>{kept(longest, appended.substr(0, appended.size() - 2))});
 
     // A full save enciphers CR LF too, so its limit is two characters shorter.
     const std::string before = test::readFile(folder / "db1.ksd");
@@ -242,7 +264,117 @@ TEST(DataFile, WritersRefuseOverlongLines)
     EXPECT_EQ(load(folder), fits);
 }
 
+// Mended fault: a line a full save cannot write back from the row's fields (it does
+// not decipher, or holds more than a record can) is written back as it was, in
+// its place, until the user removes or replaces its row. Before, the save wrote an
+// empty record over it, or failed on it, though the user never touched it.
+TEST(DataFile, DamagedLinesSurviveAFullSave)
+{
+    const std::string overLimit = encodeBytes(std::string(MaxStoredLineLength, 'x') + "|||||||", AppTitle);
+    const struct
+    {
+        const char* what;
+        std::string line;
+    } cases[] = {
+        {"not hexadecimal", "2A191B0F17190518452A0709617G"},
+        {"odd digit out", SavedA.substr(1) + "|"},
+        {"deciphers beyond the cipher's limit", overLimit},
+        {"more fields than a record has", encodeBytes("a|b|c|d|e|f|g|\r\n", AppTitle)},
+        {"no field at all", encodeBytes("a line without any bar", AppTitle)},
+        {"blanks around", "  ZZ\t"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TestFolder folder;
+        const std::string original = SavedA + "\r\n" + c.line + "\r\n" + SavedB + "\r\n";
+        test::writeFile(folder / "db1.ksd", original);
+        std::vector<Record> rows = load(folder);
+        ASSERT_EQ(rows.size(), 3u);
+        ASSERT_TRUE(SaveDatabase(folder.path(), "db1", rows));
+        EXPECT_EQ(test::readFile(folder / "db1.ksd"), original);
+
+        rows.erase(rows.begin());
+        ASSERT_TRUE(SaveDatabase(folder.path(), "db1", rows));
+        EXPECT_EQ(test::readFile(folder / "db1.ksd"), c.line + "\r\n" + SavedB + "\r\n");
+
+        rows[0] = RowA; // replaced by the user
+        ASSERT_TRUE(SaveDatabase(folder.path(), "db1", rows));
+        EXPECT_EQ(test::readFile(folder / "db1.ksd"), SavedA + "\r\n" + SavedB + "\r\n");
+    }
+}
+
+// Mended fault: a save killed half-way leaves a temporary file, a full copy of the
+// database; the next save removes those of its own database, and nothing else.
+TEST(DataFile, NextSaveRemovesStaleTemporaries)
+{
+    TestFolder folder;
+    test::writeFile(folder / "db1.ksd", SavedA + "\r\n");
+    const std::vector<std::string> stale = {"db1.ksd.tmp0123456789abcdef-00000001",
+                                            "db1.bak.tmpfedcba9876543210-0000002a"};
+    const std::vector<std::string> others = {
+        "db2.ksd.tmp0123456789abcdef-00000001", // another database
+        "db1.ksd.tmp0123456789ABCDEF-00000001", // not a name the program makes
+        "db1.ksd.tmp0123456789abcdef-0000001",  "db1.ksd.tmp-notes", "db1.ksd.tmp0123456789abcdef-00000001.txt",
+    };
+    for (const auto& name : stale)
+        test::writeFile(folder / name, "copy");
+    for (const auto& name : others)
+        test::writeFile(folder / name, "keep");
 #ifndef _WIN32
+    // One a save of another run is still writing, its lock held.
+    const std::string busy = "db1.ksd.tmp00000000000000ff-00000003";
+    const int fd = ::open((folder / busy).c_str(), O_WRONLY | O_CREAT, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+#endif
+
+    const std::vector<Record> rows{RowB};
+    ASSERT_TRUE(SaveDatabase(folder.path(), "db1", rows));
+    std::vector<std::string> expected = others;
+    expected.push_back("db1.ksd");
+#ifndef _WIN32
+    expected.push_back(busy);
+    ::close(fd);
+#endif
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(folder.names(), expected);
+}
+
+#ifndef _WIN32
+// Mended fault: a FIFO or a device where the data file goes made the load hang (or
+// never end); now it is a failed load, and neither writer touches it.
+TEST(DataFile, SomethingOtherThanAFileIsNeitherReadNorWritten)
+{
+    TestFolder folder;
+    ASSERT_EQ(::mkfifo((folder / "db1.ksd").c_str(), 0600), 0);
+    std::vector<Record> rows;
+    EXPECT_FALSE(LoadDatabase(folder.path(), "db1", rows));
+    EXPECT_FALSE(AppendRecord(folder.path(), "db1", BuildRecordLine(RowA)));
+    const std::vector<Record> one{RowA};
+    EXPECT_FALSE(SaveDatabase(folder.path(), "db1", one));
+    EXPECT_EQ(folder.names(), std::vector<std::string>{"db1.ksd"});
+}
+
+// Mended fault: a data file that is a link into a synced or encrypted folder stays
+// a link; the save replaces the file it points to, in that file's own folder.
+TEST(DataFile, SaveThroughALinkKeepsTheLink)
+{
+    TestFolder folder;
+    std::filesystem::create_directories(folder / "program");
+    std::filesystem::create_directories(folder / "synced");
+    test::writeFile(folder / "synced" / "vault", SavedA + "\r\n");
+    std::filesystem::create_symlink("../synced/vault", folder / "program" / "db1.ksd");
+
+    const std::vector<Record> rows{RowB};
+    ASSERT_TRUE(SaveDatabase(folder / "program", "db1", rows));
+    EXPECT_TRUE(std::filesystem::is_symlink(folder / "program" / "db1.ksd"));
+    EXPECT_EQ(test::readFile(folder / "synced" / "vault"), SavedB + "\r\n");
+    EXPECT_EQ(test::readFile(folder / "program" / "db1.ksd"), SavedB + "\r\n");
+    EXPECT_EQ(folder.names(), (std::vector<std::string>{"program", "synced"}));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder / "synced"), {}), 1);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder / "program"), {}), 1);
+}
+
 // Mended fault: data files and backups are private.
 TEST(DataFile, FilesAreOwnerReadWriteOnly)
 {

@@ -2,6 +2,7 @@
 // Shared by the storage tests: a private temporary folder per test, whole-file
 // reads and writes, and a FileOps double that makes one chosen operation fail.
 
+#include "faulty_file_ops.h"
 #include "storage/file_ops.h"
 
 #include <gtest/gtest.h>
@@ -104,66 +105,5 @@ private:
     mode_t m_old;
 };
 #endif
-
-// The real file system, with one operation made to fail for files whose name
-// begins with `prefix`. A failing write first writes half of its data, as a
-// full disk would.
-class FaultyFileOps : public FileOps
-{
-public:
-    enum class Op { None, ReadAll, WriteNew, Append, RenameOver, Remove };
-
-    FaultyFileOps(Op failing, std::string prefix) : m_failing(failing), m_prefix(std::move(prefix)) {}
-
-    bool readAll(const std::filesystem::path& file, std::string& out) override
-    {
-        if (fails(Op::ReadAll, file))
-            return false;
-        return m_real.readAll(file, out);
-    }
-    bool exists(const std::filesystem::path& file) override { return m_real.exists(file); }
-    bool writeNew(const std::filesystem::path& file, std::string_view data) override
-    {
-        if (fails(Op::WriteNew, file)) {
-            m_real.writeNew(file, data.substr(0, data.size() / 2));
-            return false;
-        }
-        return m_real.writeNew(file, data);
-    }
-    bool append(const std::filesystem::path& file, std::string_view data) override
-    {
-        if (fails(Op::Append, file))
-            return false;
-        return m_real.append(file, data);
-    }
-    bool renameOver(const std::filesystem::path& from, const std::filesystem::path& to) override
-    {
-        if (fails(Op::RenameOver, to))
-            return false;
-        return m_real.renameOver(from, to);
-    }
-    bool remove(const std::filesystem::path& file) override
-    {
-        if (fails(Op::Remove, file))
-            return false;
-        return m_real.remove(file);
-    }
-
-    int failures() const { return m_failures; }
-
-private:
-    bool fails(Op op, const std::filesystem::path& file)
-    {
-        if (op != m_failing || file.filename().string().rfind(m_prefix, 0) != 0)
-            return false;
-        ++m_failures;
-        return true;
-    }
-
-    FileOps& m_real = realFileOps();
-    Op m_failing;
-    std::string m_prefix;
-    int m_failures = 0;
-};
 
 } // namespace kv::test

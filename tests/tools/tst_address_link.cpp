@@ -14,7 +14,7 @@
 namespace {
 
 const QColor PureBlue(0, 0, 255);
-const QString Refused = QStringLiteral("Only http, https and ftp addresses are opened");
+const QString Refused = QStringLiteral("Only web and mail addresses are opened");
 
 // The part of the main window the link lives in: the edit frame with the Address field, another field,
 // a label that passes moves on to the frame, and a drawn shape the pointer goes through.
@@ -157,46 +157,63 @@ private slots:
         verifyLook(*m_host, link);
     }
 
-    // Only a left release on a link opens, and only a web address: a tampered data file must not be able
-    // to start a program or open a document through a click on its address.
+    // Only a left release on a link opens, and only a web or mail address: a tampered data file must not
+    // be able to start a program or open a document through a click on its address. An address typed
+    // without a scheme opens as the platform's shell would take it, as http.
     void releaseOpensOnlyWebAddressesShownAsLinks_data()
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("hovered");
         QTest::addColumn<int>("button");
-        QTest::addColumn<int>("outcome"); // 0 nothing, 1 opened, 2 refused
+        QTest::addColumn<QString>("opened"); // what the handler gets; empty: nothing
+        QTest::addColumn<bool>("refused");
         const QString web = QStringLiteral("https://mail.example.org/?a=1 b");
         const int left = Qt::LeftButton;
-        QTest::newRow("left on the link") << web << true << left << 1;
-        QTest::newRow("right on the link") << web << true << int(Qt::RightButton) << 0;
-        QTest::newRow("middle on the link") << web << true << int(Qt::MiddleButton) << 0;
-        QTest::newRow("left, plain") << web << false << left << 0;
-        QTest::newRow("left, not an address") << QStringLiteral("https://a.bc") << true << left << 0;
-        QTest::newRow("ftp, mixed case") << QStringLiteral("Ftp://files.example.org/a.zip") << true << left << 1;
-        QTest::newRow("local file") << QStringLiteral("file:///home/user/run.desktop") << true << left << 2;
-        QTest::newRow("program path") << QStringLiteral("C:\\Windows\\System32\\cmd.exe") << true << left << 2;
-        QTest::newRow("script") << QStringLiteral("javascript:alert(document.cookie)") << true << left << 2;
-        QTest::newRow("mail") << QStringLiteral("mailto:someone@example.com") << true << left << 2;
-        QTest::newRow("no scheme") << QStringLiteral("www.example.com") << true << left << 2;
-        QTest::newRow("blank before") << QStringLiteral(" http://www.example.com") << true << left << 2;
-        QTest::newRow("no slashes") << QStringLiteral("http:www.example.com") << true << left << 2;
+        QTest::newRow("left on the link") << web << true << left << web << false;
+        QTest::newRow("right on the link") << web << true << int(Qt::RightButton) << QString() << false;
+        QTest::newRow("middle on the link") << web << true << int(Qt::MiddleButton) << QString() << false;
+        QTest::newRow("left, plain") << web << false << left << QString() << false;
+        QTest::newRow("left, not an address") << QStringLiteral("https://a.bc") << true << left << QString() << false;
+        QTest::newRow("ftp, mixed case") << QStringLiteral("Ftp://files.example.org/a.zip") << true << left
+                                         << QStringLiteral("Ftp://files.example.org/a.zip") << false;
+        QTest::newRow("mail") << QStringLiteral("mailto:someone@example.com") << true << left
+                              << QStringLiteral("mailto:someone@example.com") << false;
+        QTest::newRow("no scheme") << QStringLiteral("www.example.com") << true << left
+                                   << QStringLiteral("http://www.example.com") << false;
+        QTest::newRow("no scheme, port and path") << QStringLiteral("intra.example:8080/a?b=c") << true << left
+                                                  << QStringLiteral("http://intra.example:8080/a?b=c") << false;
+        QTest::newRow("local file") << QStringLiteral("file:///home/user/run.desktop") << true << left << QString()
+                                    << true;
+        QTest::newRow("program path") << QStringLiteral("C:\\Windows\\System32\\cmd.exe") << true << left << QString()
+                                      << true;
+        QTest::newRow("share path") << QStringLiteral("\\\\server\\share\\run.exe") << true << left << QString()
+                                    << true;
+        QTest::newRow("relative path") << QStringLiteral("../bin/run.sh") << true << left << QString() << true;
+        QTest::newRow("script") << QStringLiteral("javascript:alert(document.cookie)") << true << left << QString()
+                                << true;
+        QTest::newRow("no scheme, shell characters")
+            << QStringLiteral("www.example.com&calc.exe") << true << left << QString() << true;
+        QTest::newRow("no scheme, blank") << QStringLiteral("run.exe --all") << true << left << QString() << true;
+        QTest::newRow("blank before") << QStringLiteral(" http://www.example.com") << true << left << QString() << true;
+        QTest::newRow("no slashes") << QStringLiteral("http:www.example.com") << true << left << QString() << true;
     }
     void releaseOpensOnlyWebAddressesShownAsLinks()
     {
         QFETCH(QString, text);
         QFETCH(bool, hovered);
         QFETCH(int, button);
-        QFETCH(int, outcome);
+        QFETCH(QString, opened);
+        QFETCH(bool, refused);
         m_host->address->setText(text);
         if (hovered)
             m_host->hoverAddress();
         QTest::mousePress(m_host->address, Qt::MouseButton(button), Qt::NoModifier, QPoint(40, 9));
         m_host->release(Qt::MouseButton(button));
-        QCOMPARE(m_host->opened.size(), std::size_t(outcome == 1 ? 1 : 0));
-        if (outcome == 1)
-            QVERIFY(m_host->opened[0] == std::make_pair(text, m_host->window));
-        QCOMPARE(m_host->messages, outcome == 2 ? QStringList{Refused} : QStringList());
-        if (outcome == 2)
+        QCOMPARE(m_host->opened.size(), std::size_t(opened.isEmpty() ? 0 : 1));
+        if (!opened.isEmpty())
+            QVERIFY(m_host->opened[0] == std::make_pair(opened, m_host->window));
+        QCOMPARE(m_host->messages, refused ? QStringList{Refused} : QStringList());
+        if (refused)
             QVERIFY2(m_host->link->isLink(), "a refused address keeps the link look");
     }
 

@@ -87,6 +87,37 @@ private slots:
         QVERIFY(host.opened.empty());
     }
 
+    // Mended fault: a held F1 repeats as release and press pairs, which the platform marks as repeats
+    // only when it sees both at once. Unmarked, each release opened the page again.
+    void holdingF1OpensThePageOnce_data()
+    {
+        QTest::addColumn<bool>("marked");
+        QTest::newRow("repeats marked") << true;
+        QTest::newRow("repeats unmarked, release and press at one instant") << false;
+    }
+    void holdingF1OpensThePageOnce()
+    {
+        QFETCH(bool, marked);
+        Host host(true);
+        host.field->setFocus();
+        const auto send = [&](QEvent::Type type, quint64 time, bool repeat) {
+            QKeyEvent key(type, Qt::Key_F1, Qt::NoModifier, QString(), repeat);
+            key.setTimestamp(time);
+            QApplication::sendEvent(host.field, &key);
+        };
+        send(QEvent::KeyPress, 1000, false);
+        for (quint64 time = 1500; time < 2000; time += 40) {
+            send(QEvent::KeyRelease, time, marked);
+            send(QEvent::KeyPress, time, marked);
+        }
+        send(QEvent::KeyRelease, 2100, false);
+        QCOMPARE(host.opened.size(), std::size_t(1));
+        // The next press is the user's own again.
+        send(QEvent::KeyPress, 3000, false);
+        send(QEvent::KeyRelease, 3100, false);
+        QCOMPARE(host.opened.size(), std::size_t(2));
+    }
+
     void missingPageOpensNothing()
     {
         Host host(false);

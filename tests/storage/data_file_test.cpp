@@ -313,7 +313,7 @@ TEST(DataFile, NextSaveRemovesStaleTemporaries)
                                             "db1.bak.tmpfedcba9876543210-0000002a"};
     const std::vector<std::string> others = {
         "db2.ksd.tmp0123456789abcdef-00000001", // another database
-        "db1.ksd.tmp0123456789ABCDEF-00000001", // not a name the program makes
+        "db1.ksd.tmp0123456789ABCDEF-00000009", // not a name the program makes
         "db1.ksd.tmp0123456789abcdef-0000001",  "db1.ksd.tmp-notes", "db1.ksd.tmp0123456789abcdef-00000001.txt",
     };
     for (const auto& name : stale)

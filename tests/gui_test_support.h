@@ -8,13 +8,18 @@
 
 namespace kvtest {
 
-// Finds a child by object name and fails the calling test when it is missing.
+// Finds a child by object name and warns when it is missing (the test then
+// fails on the null pointer).
+template <typename T> T* named(QObject* parent, const QString& name)
+{
+    T* found = parent->findChild<T*>(name);
+    if (!found)
+        qWarning("no child named %s", qPrintable(name));
+    return found;
+}
 template <typename T> T* child(QObject* parent, const char* name)
 {
-    T* found = parent->findChild<T*>(QString::fromLatin1(name));
-    if (!found)
-        qWarning("no child named %s", name);
-    return found;
+    return named<T>(parent, QString::fromLatin1(name));
 }
 
 // A press and release of one button, with the move before them that a real

@@ -3,9 +3,10 @@
 #include "app/controls.h"
 #include "app/lock_gate.h"
 #include "app/shape_widget.h"
+#include "lock/lock_record.h"
+#include "product/product.h"
 #include "records/editing_commands.h"
 #include "storage/database_choice.h"
-#include "storage/line_cipher.h"
 
 #include <QAction>
 #include <QApplication>
@@ -20,7 +21,7 @@
 #include <QScreen>
 #include <QTableView>
 
-// The images live in the GUI library; a static library's resources are registered by hand.
+// The images live in the window's library; a static library's resources are registered by hand.
 static void registerResources()
 {
     Q_INIT_RESOURCE(resources);
@@ -29,6 +30,11 @@ static void registerResources()
 namespace kv {
 
 namespace {
+
+QString fromView(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 // "True", or any number other than 0, switches the grid on.
 bool settingIsOn(const std::string& text)
@@ -52,7 +58,7 @@ FrmScrn::FrmScrn(Environment env, QWidget* parent)
 {
     registerResources();
     setObjectName(QStringLiteral("frmScrn"));
-    setWindowTitle(QString::fromLatin1(WindowTitle.data(), WindowTitle.size()));
+    setWindowTitle(fromView(WindowTitle));
     setWindowIcon(QIcon(QStringLiteral(":/icons/app.png")));
     resize(toPixels(7620), toPixels(5655));
     if (const QScreen* screen = QGuiApplication::primaryScreen())
@@ -61,39 +67,46 @@ FrmScrn::FrmScrn(Environment env, QWidget* parent)
     buildControls();
     buildMenus();
 
-    EditingWidgets editing;
-    std::copy(Text1.begin(), Text1.end(), editing.fields.begin());
-    editing.list = ListView1;
-    editing.retainUser = mnuRetainUser;
     EditingHooks hooks;
     hooks.clock = m_env.clock;
     hooks.isLocked = [this] { return isLocked(); };
     hooks.setAddressPrefix = [this] { SetAddressPrefix(); };
+    hooks.showMessage = [this](const QString& text) { showMessage(text); };
     hooks.setCaption = [this](const QString& caption) { setWindowTitle(caption); };
-    m_commands = std::make_unique<EditingCommands>(editing, m_model, m_database, m_settings, std::move(hooks));
-    for (int i = 0; i < 4; ++i)
-        connect(toolbarButtons[i], &QAction::triggered, this, [this, i] { m_commands->run(i + 1); });
+    m_commands = std::make_unique<EditingCommands>(EditingWidgets{editFields(), m_recordList, m_retainUserAction},
+                                                   m_model, m_database, m_settings, std::move(hooks));
+    for (const ToolbarCommand command :
+         {ToolbarCommand::Add, ToolbarCommand::Remove, ToolbarCommand::Replace, ToolbarCommand::Clear}) {
+        connect(m_commandButtons[static_cast<std::size_t>(command) - 1], &QAction::triggered, this,
+                [this, command] { m_commands->run(command); });
+    }
 
+    const LockWidgets lock{m_editArea,
+                           m_toolsStrip,
+                           m_lockPanel,
+                           m_recordList,
+                           m_lockMessage,
+                           field(FieldIndex::Username),
+                           field(FieldIndex::Password)};
     m_lock = new LockGate(
-        {Frame1, Frame2, Frame3, ListView1, Label3, Text1[EditUsername], Text1[EditPassword]}, m_settings,
-        [this] { ClearEditFields(); }, [this] { layoutPass(); }, this);
+        lock, m_settings, [this] { ClearEditFields(); }, [this] { layoutPass(); }, this);
 
     for (int i = 0; i < 3; ++i)
-        connect(Check1[i], &CheckBox::mouseReleased, this,
+        connect(m_databaseBoxes[i], &CheckBox::mouseReleased, this,
                 [this, i](Qt::MouseButton button) { onDatabaseBoxReleased(i, button); });
-    connect(mnuHide, &QAction::triggered, this, &FrmScrn::toggleHide);
+    connect(m_hideAction, &QAction::triggered, this, &FrmScrn::toggleHide);
     wireTools();
 
-    Label2->installEventFilter(this);
-    for (EditField* field : Text1)
-        field->installEventFilter(this);
-    ListView1->installEventFilter(this);
-    connect(mnulines, &QAction::triggered, this, &FrmScrn::toggleGrid);
-    connect(mnuQuit, &QAction::triggered, this, &FrmScrn::QuitApplication);
-    connect(ListView1->horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int section) {
+    m_toolsLabel->installEventFilter(this);
+    for (EditField* edit : m_fields)
+        edit->installEventFilter(this);
+    m_recordList->installEventFilter(this);
+    connect(m_gridAction, &QAction::triggered, this, &FrmScrn::toggleGrid);
+    connect(m_quitAction, &QAction::triggered, this, &FrmScrn::QuitApplication);
+    connect(m_recordList->horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int section) {
         m_model.sortOnHeaderClick(section);
-        ListView1->horizontalHeader()->setSortIndicatorShown(true);
-        ListView1->horizontalHeader()->setSortIndicator(m_model.sortColumn(), m_model.sortOrder());
+        m_recordList->horizontalHeader()->setSortIndicatorShown(true);
+        m_recordList->horizontalHeader()->setSortIndicator(m_model.sortColumn(), m_model.sortOrder());
     });
 
     loadStep();
@@ -101,17 +114,22 @@ FrmScrn::FrmScrn(Environment env, QWidget* parent)
 
 FrmScrn::~FrmScrn() = default;
 
+EditFields FrmScrn::editFields() const
+{
+    return {field(FieldIndex::Address), field(FieldIndex::Service), field(FieldIndex::Username),
+            field(FieldIndex::Comments), field(FieldIndex::Password)};
+}
+
 void FrmScrn::loadStep()
 {
-    CredentialSlots lock;
-    LockRecordIO(m_settings, lock, LockRead);
+    const Credentials lock = ReadLockRecord(m_settings).value_or(Credentials{});
 
-    const bool grid = settingIsOn(m_settings.get("102"));
-    mnulines->setChecked(grid);
-    ListView1->setShowGrid(grid);
+    const bool grid = settingIsOn(m_settings.get(GridSetting));
+    m_gridAction->setChecked(grid);
+    m_recordList->setShowGrid(grid);
 
-    const int index = databaseIndexFromSetting(m_settings.get("103"));
-    Check1[index]->setChecked(true);
+    const int index = databaseIndexFromSetting(m_settings.get(DatabaseSetting));
+    m_databaseBoxes[index]->setChecked(true);
     m_database.choose(DataFileBaseFor(index));
 
     m_lock->applyAtStart(lock);
@@ -134,12 +152,12 @@ void FrmScrn::QuitApplication()
 
 void FrmScrn::showMessage(const QString& text)
 {
-    setWindowTitle(QString::fromLatin1(AppTitle.data(), AppTitle.size()) + QStringLiteral(" - ") + text);
+    setWindowTitle(fromView(AppTitle) + QStringLiteral(" - ") + text);
 }
 
 bool FrmScrn::isLocked() const
 {
-    return Frame3->isVisibleTo(this);
+    return m_lock && m_lock->isLocked();
 }
 
 void FrmScrn::ClearEditFields()
@@ -150,14 +168,14 @@ void FrmScrn::ClearEditFields()
 void FrmScrn::toggleGrid()
 {
     // The menu item has already flipped itself; the grid flips from its own state.
-    ListView1->setShowGrid(!ListView1->showGrid());
-    m_settings.save("102", mnulines->isChecked() ? "True" : "False");
+    m_recordList->setShowGrid(!m_recordList->showGrid());
+    m_settings.save(GridSetting, m_gridAction->isChecked() ? "True" : "False");
 }
 
 void FrmScrn::toggleHide()
 {
     // The item has flipped its own check mark; the field's mask flips from its own state.
-    EditField* password = Text1[EditPassword];
+    EditField* password = field(FieldIndex::Password);
     password->setEchoMode(password->echoMode() == QLineEdit::Normal ? QLineEdit::Password : QLineEdit::Normal);
 }
 
@@ -166,10 +184,10 @@ void FrmScrn::onDatabaseBoxReleased(int index, Qt::MouseButton button)
     if (button == Qt::LeftButton) {
         for (int i = 0; i < 3; ++i) {
             if (i != index)
-                Check1[i]->setChecked(false);
+                m_databaseBoxes[i]->setChecked(false);
         }
         m_database.choose(DataFileBaseFor(index));
-        m_settings.save("103", std::to_string(index));
+        m_settings.save(DatabaseSetting, std::to_string(index));
     }
     m_model.clear();
     loadDatabase();
@@ -183,18 +201,18 @@ bool FrmScrn::eventFilter(QObject* watched, QEvent* event)
         event->ignore();
         return true;
     }
-    if (watched == ListView1 && event->type() == QEvent::KeyPress &&
+    if (watched == m_recordList && event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
         // The view would copy the current cell, which may be the clear password.
         return true;
     }
-    if (watched == Label2 && event->type() == QEvent::MouseButtonRelease) {
+    if (watched == m_toolsLabel && event->type() == QEvent::MouseButtonRelease) {
         auto* mouse = static_cast<QMouseEvent*>(event);
-        if (mouse->button() == Qt::LeftButton && Label2->rect().contains(mouse->position().toPoint()))
+        if (mouse->button() == Qt::LeftButton && m_toolsLabel->rect().contains(mouse->position().toPoint()))
             openToolsMenu(QCursor::pos());
         return false;
     }
-    if (watched == ListView1->viewport()) {
+    if (watched == m_recordList->viewport()) {
         switch (event->type()) {
         case QEvent::MouseButtonPress:
             onListPress(static_cast<QMouseEvent*>(event));
@@ -217,18 +235,18 @@ void FrmScrn::openToolsMenu(const QPoint& at)
     // window's filter: nothing of the menu until the user has unlocked.
     if (isLocked())
         return;
-    Tmenu->popup(at);
+    m_fileMenu->popup(at);
 }
 
 void FrmScrn::onListPress(QMouseEvent* event)
 {
-    ListView1->setFocus(Qt::MouseFocusReason);
-    const QModelIndex index = ListView1->indexAt(event->position().toPoint());
+    m_recordList->setFocus(Qt::MouseFocusReason);
+    const QModelIndex index = m_recordList->indexAt(event->position().toPoint());
     // A press on empty space keeps the selection: the pending load still takes it.
     if (!index.isValid() || (event->button() != Qt::LeftButton && event->button() != Qt::RightButton))
         return;
-    ListView1->selectionModel()->setCurrentIndex(index,
-                                                 QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    m_recordList->selectionModel()->setCurrentIndex(index,
+                                                    QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     m_itemClickPending = true;
 }
 
@@ -240,33 +258,18 @@ void FrmScrn::onListRelease(QMouseEvent* event)
         loadSelectedRowIntoFields();
         m_itemClickPending = false;
     } else if (event->button() == Qt::RightButton) {
-        Tother->popup(event->globalPosition().toPoint());
+        m_listMenu->popup(event->globalPosition().toPoint());
     }
-}
-
-int FrmScrn::selectedRow() const
-{
-    const QModelIndexList rows = ListView1->selectionModel()->selectedRows();
-    return rows.isEmpty() ? -1 : rows.first().row();
 }
 
 void FrmScrn::loadSelectedRowIntoFields()
 {
-    const int row = selectedRow();
-    if (row < 0)
+    const QModelIndexList rows = m_recordList->selectionModel()->selectedRows();
+    if (rows.isEmpty())
         return;
     // A copy: a field change may unlock the window, which can touch the list.
-    const Record record = m_model.at(row);
-    Text1[EditAddress]->setText(QString::fromStdString(record.address));
-    Text1[EditService]->setText(QString::fromStdString(record.service));
-    Text1[EditUsername]->setText(QString::fromStdString(record.username));
-    Text1[EditPassword]->setText(QString::fromStdString(record.password));
-    Text1[EditComments]->setText(QString::fromStdString(record.comments));
-    Text1[EditPassword]->setToolTip(QString::fromStdString(record.password));
-    QString caption = QString::fromLatin1(WindowTitle.data(), WindowTitle.size());
-    if (!record.recorded.empty())
-        caption += QStringLiteral(" - Modified: ") + QString::fromStdString(record.recorded);
-    setWindowTitle(caption);
+    const Record record = m_model.at(rows.first().row());
+    m_commands->LoadRecord(record);
 }
 
 } // namespace kv

@@ -1,9 +1,12 @@
 #pragma once
 // The main window: tools strip, edit area with its toolbar, the record list, the
-// covering panel of the lock, and the two pop-up menus.
+// covering panel of the lock, and the two pop-up menus. Its controls are its own;
+// people and tests who automate it find them by their object names ("Text1_1",
+// "ListView1", "mnuHide", ...).
 
 #include "app/environment.h"
 #include "app/twips.h"
+#include "records/edit_fields.h"
 #include "records/record_list_model.h"
 #include "settings/settings_store.h"
 #include "storage/open_database.h"
@@ -28,9 +31,6 @@ class EditingCommands;
 class LockGate;
 class ShapeWidget;
 
-// Indexes of the edit fields.
-enum EditIndex { EditAddress = 0, EditService = 1, EditUsername = 2, EditComments = 3, EditPassword = 4 };
-
 class FrmScrn : public QWidget
 {
     Q_OBJECT
@@ -51,8 +51,6 @@ public:
     QString dataFileBase() const { return QString::fromStdString(m_database.base()); }
     bool isLocked() const;
     RecordListModel& model() { return m_model; }
-    EditingCommands& commands() { return *m_commands; }
-    const Environment& environment() const { return m_env; }
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -60,20 +58,20 @@ protected:
 
 private:
     void buildControls();
+    void buildEditArea();
+    void buildRecordList();
     void buildMenus();
     void buildToolbar();
+    void wireTools();
     void loadStep();
-    void place(QWidget* widget, TwipRect twips);
 
     void onListPress(QMouseEvent* event);
     void onListRelease(QMouseEvent* event);
     void loadSelectedRowIntoFields();
-    int selectedRow() const;
     void toggleGrid();
     void toggleHide();
     void onDatabaseBoxReleased(int index, Qt::MouseButton button);
     void openToolsMenu(const QPoint& at);
-    void wireTools();
 
     Environment m_env;
     SettingsStore m_settings;
@@ -84,37 +82,39 @@ private:
     LockGate* m_lock = nullptr;
     AddressLink* m_addressLink = nullptr;
 
-public:
-    // Controls, named as the window's design names them.
-    QFrame* Frame1 = nullptr;
-    QFrame* Frame2 = nullptr;
-    QFrame* Frame3 = nullptr;
-    QLabel* Label2 = nullptr;
-    QLabel* Label3 = nullptr;
-    QToolBar* Toolbar1 = nullptr;
-    QTableView* ListView1 = nullptr;
-    std::array<CheckBox*, 3> Check1{};
-    std::array<QLabel*, 5> Label1{};
-    std::array<EditField*, 5> Text1{};
-    std::array<ShapeWidget*, 8> Shape1{};
-    ShapeWidget* Line1 = nullptr;
-    ShapeWidget* Line2 = nullptr;
+    // Controls (object names in brackets).
+    QFrame* m_toolsStrip = nullptr;                  // Frame2
+    std::array<CheckBox*, 3> m_databaseBoxes{};      // Check1_0 .. Check1_2
+    QLabel* m_toolsLabel = nullptr;                  // Label2, opens the File menu
+    QFrame* m_editArea = nullptr;                    // Frame1
+    QToolBar* m_toolbar = nullptr;                   // Toolbar1
+    std::array<QAction*, 4> m_commandButtons{};      // Toolbar1_1 .. Toolbar1_4: Add, Remove, Replace, Clear
+    std::array<QLabel*, FieldCount> m_fieldLabels{}; // Label1_0 .. Label1_4, by FieldIndex
+    std::array<EditField*, FieldCount> m_fields{};   // Text1_0 .. Text1_4, by FieldIndex
+    QTableView* m_recordList = nullptr;              // ListView1
+    QFrame* m_lockPanel = nullptr;                   // Frame3
+    QLabel* m_lockMessage = nullptr;                 // Label3
+    std::array<ShapeWidget*, 8> m_shapes{};          // Shape1_0 .. Shape1_7
+    ShapeWidget* m_rightLine = nullptr;              // Line1
+    ShapeWidget* m_leftLine = nullptr;               // Line2
 
-    QMenu* Tmenu = nullptr;
-    QMenu* Tadress = nullptr;
-    QMenu* Tcopy = nullptr;
-    QMenu* Tother = nullptr;
-    QAction* mnuRetainUser = nullptr;
-    QAction* mnuHide = nullptr;
-    QAction* mnuSuges = nullptr;
-    std::array<QAction*, 3> mnuAddress{};
-    QAction* mnuCopyURL = nullptr;
-    QAction* mnuCopyUser = nullptr;
-    QAction* mnuCopyPass = nullptr;
-    QAction* mnuHelp = nullptr;
-    QAction* mnuQuit = nullptr;
-    QAction* mnulines = nullptr;
-    std::array<QAction*, 4> toolbarButtons{};
+    QMenu* m_fileMenu = nullptr;               // Tmenu, "File"
+    QMenu* m_schemeMenu = nullptr;             // Tadress, "Addresses are"
+    QMenu* m_copyMenu = nullptr;               // Tcopy, "Copy"
+    QMenu* m_listMenu = nullptr;               // Tother, "Other"
+    QAction* m_retainUserAction = nullptr;     // mnuRetainUser
+    QAction* m_hideAction = nullptr;           // mnuHide
+    QAction* m_suggestAction = nullptr;        // mnuSuges
+    std::array<QAction*, 3> m_schemeActions{}; // mnuAddress_0 .. mnuAddress_2: HTTP, HTTPS, FTP
+    QAction* m_copyAddressAction = nullptr;    // mnuCopyURL
+    QAction* m_copyUserAction = nullptr;       // mnuCopyUser
+    QAction* m_copyPasswordAction = nullptr;   // mnuCopyPass
+    QAction* m_helpAction = nullptr;           // mnuHelp
+    QAction* m_quitAction = nullptr;           // mnuQuit
+    QAction* m_gridAction = nullptr;           // mnulines
+
+    EditField* field(FieldIndex index) const { return m_fields[static_cast<std::size_t>(index)]; }
+    EditFields editFields() const;
 };
 
 } // namespace kv

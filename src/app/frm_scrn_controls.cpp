@@ -52,7 +52,7 @@ struct FieldDesign
     TwipRect field;
     TwipRect shape;
 };
-const FieldDesign FieldDesigns[5] = {
+const FieldDesign FieldDesigns[FieldCount] = {
     {"Address", {2295, 105, 1515, 165}, {2280, 315, 4815, 270}, {2220, 285, 4950, 345}},
     {"Service", {285, 675, 1515, 165}, {345, 900, 2205, 270}, {255, 855, 2370, 345}},
     {"Username", {2835, 675, 1515, 165}, {2865, 900, 2205, 270}, {2775, 855, 2370, 345}},
@@ -60,75 +60,99 @@ const FieldDesign FieldDesigns[5] = {
     {"Password", {5355, 675, 1515, 165}, {5355, 900, 1740, 270}, {5280, 855, 1890, 345}},
 };
 
-} // namespace
-
-void FrmScrn::place(QWidget* widget, TwipRect twips)
+void place(QWidget* widget, TwipRect twips)
 {
     widget->setGeometry(twips.toPixels());
 }
+
+} // namespace
 
 void FrmScrn::buildControls()
 {
     setFont(tahoma(8));
 
     // Drawn on the window behind the list: created first so they lie underneath.
-    Shape1[7] = new ShapeWidget(ShapeWidget::Kind::Rectangle, QStringLiteral("Shape1_7"), this);
-    place(Shape1[7], {30, 2385, 7335, 2970});
-    Shape1[5] = new ShapeWidget(ShapeWidget::Kind::RoundedRectangle, QStringLiteral("Shape1_5"), this);
-    place(Shape1[5], {30, 2130, 7350, 345});
-    Shape1[6] = new ShapeWidget(ShapeWidget::Kind::RoundedRectangle, QStringLiteral("Shape1_6"), this);
-    place(Shape1[6], {30, 5280, 7350, 345});
-    Line2 = new ShapeWidget(ShapeWidget::Kind::VerticalLine, QStringLiteral("Line2"), this);
-    Line2->setLine(30, 2355, 5385);
-    Line1 = new ShapeWidget(ShapeWidget::Kind::VerticalLine, QStringLiteral("Line1"), this);
-    Line1->setLine(7365, 2355, 5475);
+    m_shapes[7] = new ShapeWidget(ShapeWidget::Kind::Rectangle, QStringLiteral("Shape1_7"), this);
+    place(m_shapes[7], {30, 2385, 7335, 2970});
+    m_shapes[5] = new ShapeWidget(ShapeWidget::Kind::RoundedRectangle, QStringLiteral("Shape1_5"), this);
+    place(m_shapes[5], {30, 2130, 7350, 345});
+    m_shapes[6] = new ShapeWidget(ShapeWidget::Kind::RoundedRectangle, QStringLiteral("Shape1_6"), this);
+    place(m_shapes[6], {30, 5280, 7350, 345});
+    m_leftLine = new ShapeWidget(ShapeWidget::Kind::VerticalLine, QStringLiteral("Line2"), this);
+    m_leftLine->setLine(30, 2355, 5385);
+    m_rightLine = new ShapeWidget(ShapeWidget::Kind::VerticalLine, QStringLiteral("Line1"), this);
+    m_rightLine->setLine(7365, 2355, 5475);
 
     // Tools strip.
-    Frame2 = makeFrame("Frame2", this);
-    place(Frame2, {45, -90, 7320, 360});
+    m_toolsStrip = makeFrame("Frame2", this);
+    place(m_toolsStrip, {45, -90, 7320, 360});
     const int checkLefts[3] = {165, 900, 1635};
     for (int i = 0; i < 3; ++i) {
-        Check1[i] = new CheckBox(Frame2);
-        Check1[i]->setObjectName(QStringLiteral("Check1_%1").arg(i));
-        place(Check1[i], {checkLefts[i], 105, 645, 195});
+        m_databaseBoxes[i] = new CheckBox(m_toolsStrip);
+        m_databaseBoxes[i]->setObjectName(QStringLiteral("Check1_%1").arg(i));
+        place(m_databaseBoxes[i], {checkLefts[i], 105, 645, 195});
     }
-    Label2 = new QLabel(QStringLiteral("Tools"), Frame2);
-    Label2->setObjectName(QStringLiteral("Label2"));
-    Label2->setFont(tahoma(8, true));
-    place(Label2, {2390, 105, 525, 180});
+    m_toolsLabel = new QLabel(QStringLiteral("Tools"), m_toolsStrip);
+    m_toolsLabel->setObjectName(QStringLiteral("Label2"));
+    m_toolsLabel->setFont(tahoma(8, true));
+    place(m_toolsLabel, {2390, 105, 525, 180});
 
-    // Edit area.
-    Frame1 = makeFrame("Frame1", this);
-    place(Frame1, {45, 180, 7320, 1920});
-    for (int i = 0; i < 5; ++i) {
+    buildEditArea();
+    buildRecordList();
+
+    // The covering panel of the lock, above the list.
+    m_lockPanel = makeFrame("Frame3", this);
+    place(m_lockPanel, {30, 2100, 7350, 3555});
+    m_lockPanel->setAutoFillBackground(true);
+    m_lockMessage = new QLabel(m_lockPanel);
+    m_lockMessage->setObjectName(QStringLiteral("Label3"));
+    m_lockMessage->setAlignment(Qt::AlignCenter);
+    place(m_lockMessage, {30, 465, 7245, 210});
+    m_lockPanel->hide();
+
+    // Tab order: Service, Username, Password, Comments, Address.
+    setTabOrder(field(FieldIndex::Service), field(FieldIndex::Username));
+    setTabOrder(field(FieldIndex::Username), field(FieldIndex::Password));
+    setTabOrder(field(FieldIndex::Password), field(FieldIndex::Comments));
+    setTabOrder(field(FieldIndex::Comments), field(FieldIndex::Address));
+}
+
+void FrmScrn::buildEditArea()
+{
+    m_editArea = makeFrame("Frame1", this);
+    place(m_editArea, {45, 180, 7320, 1920});
+    for (int i = 0; i < FieldCount; ++i) {
         const FieldDesign& design = FieldDesigns[i];
-        Shape1[i] = new ShapeWidget(ShapeWidget::Kind::RoundedRectangle, QStringLiteral("Shape1_%1").arg(i), Frame1);
-        place(Shape1[i], design.shape);
-        Label1[i] = new QLabel(QString::fromLatin1(design.caption), Frame1);
-        Label1[i]->setObjectName(QStringLiteral("Label1_%1").arg(i));
-        place(Label1[i], design.label);
-        Text1[i] = new EditField(Frame1);
-        Text1[i]->setObjectName(QStringLiteral("Text1_%1").arg(i));
-        place(Text1[i], design.field);
+        m_shapes[i] =
+            new ShapeWidget(ShapeWidget::Kind::RoundedRectangle, QStringLiteral("Shape1_%1").arg(i), m_editArea);
+        place(m_shapes[i], design.shape);
+        m_fieldLabels[i] = new QLabel(QString::fromLatin1(design.caption), m_editArea);
+        m_fieldLabels[i]->setObjectName(QStringLiteral("Label1_%1").arg(i));
+        place(m_fieldLabels[i], design.label);
+        m_fields[i] = new EditField(m_editArea);
+        m_fields[i]->setObjectName(QStringLiteral("Text1_%1").arg(i));
+        place(m_fields[i], design.field);
     }
-    Text1[EditPassword]->setEchoMode(QLineEdit::Password);
+    field(FieldIndex::Password)->setEchoMode(QLineEdit::Password);
     buildToolbar();
+}
 
-    // The record list.
-    ListView1 = new QTableView(this);
-    ListView1->setObjectName(QStringLiteral("ListView1"));
-    place(ListView1, {105, 2190, 7260, 3375});
-    ListView1->setFont(tahoma(9));
-    ListView1->setModel(&m_model);
-    ListView1->setSelectionBehavior(QAbstractItemView::SelectRows);
-    ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
-    ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    ListView1->setWordWrap(false);
-    ListView1->setShowGrid(false);
-    ListView1->verticalHeader()->hide();
-    ListView1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    ListView1->verticalHeader()->setDefaultSectionSize(QFontMetrics(ListView1->font()).height() + 4);
-    QHeaderView* header = ListView1->horizontalHeader();
+void FrmScrn::buildRecordList()
+{
+    m_recordList = new QTableView(this);
+    m_recordList->setObjectName(QStringLiteral("ListView1"));
+    place(m_recordList, {105, 2190, 7260, 3375});
+    m_recordList->setFont(tahoma(9));
+    m_recordList->setModel(&m_model);
+    m_recordList->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_recordList->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_recordList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_recordList->setWordWrap(false);
+    m_recordList->setShowGrid(false);
+    m_recordList->verticalHeader()->hide();
+    m_recordList->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_recordList->verticalHeader()->setDefaultSectionSize(QFontMetrics(m_recordList->font()).height() + 4);
+    QHeaderView* header = m_recordList->horizontalHeader();
     header->setStretchLastSection(false);
     header->setSectionsMovable(false);
     header->setHighlightSections(false);
@@ -142,102 +166,86 @@ void FrmScrn::buildControls()
         header->setSectionResizeMode(column, QHeaderView::Fixed);
         header->resizeSection(column, 1);
     }
-    ListView1->viewport()->installEventFilter(this);
-
-    // The covering panel of the lock, above the list.
-    Frame3 = makeFrame("Frame3", this);
-    place(Frame3, {30, 2100, 7350, 3555});
-    Frame3->setAutoFillBackground(true);
-    Label3 = new QLabel(Frame3);
-    Label3->setObjectName(QStringLiteral("Label3"));
-    Label3->setAlignment(Qt::AlignCenter);
-    place(Label3, {30, 465, 7245, 210});
-    Frame3->hide();
-
-    // Tab order: Service, Username, Password, Comments, Address.
-    setTabOrder(Text1[EditService], Text1[EditUsername]);
-    setTabOrder(Text1[EditUsername], Text1[EditPassword]);
-    setTabOrder(Text1[EditPassword], Text1[EditComments]);
-    setTabOrder(Text1[EditComments], Text1[EditAddress]);
+    m_recordList->viewport()->installEventFilter(this);
 }
 
 void FrmScrn::buildToolbar()
 {
-    Toolbar1 = new QToolBar(Frame1);
-    Toolbar1->setObjectName(QStringLiteral("Toolbar1"));
-    Toolbar1->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    Toolbar1->setIconSize(QSize(16, 16));
-    Toolbar1->setFont(tahoma(7));
+    m_toolbar = new QToolBar(m_editArea);
+    m_toolbar->setObjectName(QStringLiteral("Toolbar1"));
+    m_toolbar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    m_toolbar->setIconSize(QSize(16, 16));
+    m_toolbar->setFont(tahoma(7));
     // Four captioned buttons share the room left of the Address field.
-    Toolbar1->setStyleSheet(QStringLiteral("QToolBar { spacing: 0px; padding: 0px; border: none; }"
-                                           "QToolButton { padding: 0px; margin: 0px; font-size: 6pt; }"));
-    Toolbar1->setMovable(false);
-    Toolbar1->setContentsMargins(0, 0, 0, 0);
-    Toolbar1->layout()->setContentsMargins(0, 0, 0, 0);
-    Toolbar1->layout()->setSpacing(0);
-    Toolbar1->setFloatable(false);
+    m_toolbar->setStyleSheet(QStringLiteral("QToolBar { spacing: 0px; padding: 0px; border: none; }"
+                                            "QToolButton { padding: 0px; margin: 0px; font-size: 6pt; }"));
+    m_toolbar->setMovable(false);
+    m_toolbar->setContentsMargins(0, 0, 0, 0);
+    m_toolbar->layout()->setContentsMargins(0, 0, 0, 0);
+    m_toolbar->layout()->setSpacing(0);
+    m_toolbar->setFloatable(false);
     const char* captions[4] = {"Add", "Remove", "Replace", "Clear"};
     const char* icons[4] = {":/icons/add.png", ":/icons/remove.png", ":/icons/replace.png", ":/icons/clear.png"};
     for (int i = 0; i < 4; ++i) {
-        QAction* action = Toolbar1->addAction(QIcon(QString::fromLatin1(icons[i])), QString::fromLatin1(captions[i]));
+        QAction* action = m_toolbar->addAction(QIcon(QString::fromLatin1(icons[i])), QString::fromLatin1(captions[i]));
         action->setObjectName(QStringLiteral("Toolbar1_%1").arg(i + 1));
-        QWidget* button = Toolbar1->widgetForAction(action);
+        QWidget* button = m_toolbar->widgetForAction(action);
         button->setObjectName(QStringLiteral("Toolbar1_%1").arg(i + 1));
         button->ensurePolished();
         button->setFixedWidth(std::max(20, button->fontMetrics().horizontalAdvance(action->text()) + 6));
-        toolbarButtons[i] = action;
+        m_commandButtons[i] = action;
     }
     const QRect design = TwipRect{120, 180, 1905, 450}.toPixels();
     // The design height fits the images; the captions under them need a little more.
-    Toolbar1->setGeometry(design.left(), design.top() - 4, std::max(design.width(), Toolbar1->sizeHint().width()),
-                          Toolbar1->sizeHint().height());
+    m_toolbar->setGeometry(design.left(), design.top() - 4, std::max(design.width(), m_toolbar->sizeHint().width()),
+                           m_toolbar->sizeHint().height());
 }
 
 void FrmScrn::buildMenus()
 {
-    Tmenu = new QMenu(QStringLiteral("File"), this);
-    Tmenu->setObjectName(QStringLiteral("Tmenu"));
-    mnuRetainUser = makeAction("mnuRetainUser", "Retain Username", Tmenu, true, true);
-    mnuHide = makeAction("mnuHide", "Hide Passwords", Tmenu, true, true);
-    mnuSuges = makeAction("mnuSuges", "Suggest Password", Tmenu);
-    Tmenu->addAction(mnuRetainUser);
-    Tmenu->addAction(mnuHide);
-    Tmenu->addAction(mnuSuges);
-    Tmenu->addSeparator()->setObjectName(QStringLiteral("sep1"));
+    m_fileMenu = new QMenu(QStringLiteral("File"), this);
+    m_fileMenu->setObjectName(QStringLiteral("Tmenu"));
+    m_retainUserAction = makeAction("mnuRetainUser", "Retain Username", m_fileMenu, true, true);
+    m_hideAction = makeAction("mnuHide", "Hide Passwords", m_fileMenu, true, true);
+    m_suggestAction = makeAction("mnuSuges", "Suggest Password", m_fileMenu);
+    m_fileMenu->addAction(m_retainUserAction);
+    m_fileMenu->addAction(m_hideAction);
+    m_fileMenu->addAction(m_suggestAction);
+    m_fileMenu->addSeparator()->setObjectName(QStringLiteral("sep1"));
 
-    Tadress = Tmenu->addMenu(QStringLiteral("Addresses are"));
-    Tadress->setObjectName(QStringLiteral("Tadress"));
+    m_schemeMenu = m_fileMenu->addMenu(QStringLiteral("Addresses are"));
+    m_schemeMenu->setObjectName(QStringLiteral("Tadress"));
     const char* schemes[3] = {"HTTP", "HTTPS", "FTP"};
     for (int i = 0; i < 3; ++i) {
-        mnuAddress[i] = makeAction("", schemes[i], Tadress, true, i == 0);
-        mnuAddress[i]->setObjectName(QStringLiteral("mnuAddress_%1").arg(i));
-        Tadress->addAction(mnuAddress[i]);
+        m_schemeActions[i] = makeAction("", schemes[i], m_schemeMenu, true, i == 0);
+        m_schemeActions[i]->setObjectName(QStringLiteral("mnuAddress_%1").arg(i));
+        m_schemeMenu->addAction(m_schemeActions[i]);
     }
 
-    Tcopy = Tmenu->addMenu(QStringLiteral("Copy"));
-    Tcopy->setObjectName(QStringLiteral("Tcopy"));
-    mnuCopyURL = makeAction("mnuCopyURL", "URL", Tcopy);
-    mnuCopyUser = makeAction("mnuCopyUser", "Username", Tcopy);
-    mnuCopyPass = makeAction("mnuCopyPass", "Password      ", Tcopy);
+    m_copyMenu = m_fileMenu->addMenu(QStringLiteral("Copy"));
+    m_copyMenu->setObjectName(QStringLiteral("Tcopy"));
+    m_copyAddressAction = makeAction("mnuCopyURL", "URL", m_copyMenu);
+    m_copyUserAction = makeAction("mnuCopyUser", "Username", m_copyMenu);
+    m_copyPasswordAction = makeAction("mnuCopyPass", "Password      ", m_copyMenu);
     const QKeySequence shortcuts[3] = {QKeySequence(Qt::CTRL | Qt::Key_A), QKeySequence(Qt::CTRL | Qt::Key_U),
                                        QKeySequence(Qt::CTRL | Qt::Key_P)};
-    QAction* copyItems[3] = {mnuCopyURL, mnuCopyUser, mnuCopyPass};
+    QAction* copyItems[3] = {m_copyAddressAction, m_copyUserAction, m_copyPasswordAction};
     for (int i = 0; i < 3; ++i) {
         copyItems[i]->setShortcut(shortcuts[i]);
         copyItems[i]->setShortcutContext(Qt::WindowShortcut);
-        Tcopy->addAction(copyItems[i]);
+        m_copyMenu->addAction(copyItems[i]);
         addAction(copyItems[i]); // the menu is never on a bar: the window carries the shortcuts
     }
-    Tmenu->addSeparator()->setObjectName(QStringLiteral("sep2"));
-    mnuHelp = makeAction("mnuHelp", "Help", Tmenu);
-    mnuQuit = makeAction("mnuQuit", "Quit", Tmenu);
-    Tmenu->addAction(mnuHelp);
-    Tmenu->addAction(mnuQuit);
+    m_fileMenu->addSeparator()->setObjectName(QStringLiteral("sep2"));
+    m_helpAction = makeAction("mnuHelp", "Help", m_fileMenu);
+    m_quitAction = makeAction("mnuQuit", "Quit", m_fileMenu);
+    m_fileMenu->addAction(m_helpAction);
+    m_fileMenu->addAction(m_quitAction);
 
-    Tother = new QMenu(QStringLiteral("Other"), this);
-    Tother->setObjectName(QStringLiteral("Tother"));
-    mnulines = makeAction("mnulines", "Show grid", Tother, true, false);
-    Tother->addAction(mnulines);
+    m_listMenu = new QMenu(QStringLiteral("Other"), this);
+    m_listMenu->setObjectName(QStringLiteral("Tother"));
+    m_gridAction = makeAction("mnulines", "Show grid", m_listMenu, true, false);
+    m_listMenu->addAction(m_gridAction);
 }
 
 } // namespace kv

@@ -48,21 +48,21 @@ void FrmScrn::layoutPass()
     const int sh = toTwips(height());
     try {
         if (isLocked()) {
-            setWidth(Frame3, sw - 50);
-            setHeight(Frame3, sh - Frame3Top - 10);
+            setWidth(m_lockPanel, sw - 50);
+            setHeight(m_lockPanel, sh - Frame3Top - 10);
         } else {
-            setHeight(ListView1, sh - Frame1Height - 400);
-            setHeight(Shape1[7], sh - Frame1Height - 600);
-            Shape1[6]->move(Shape1[6]->x(), toPixels(sh - 400));
-            Line1->setLine(Line1->lineX(), Line1Top, sh - 380);
-            Line2->setLine(Line2X, Line2Top, sh - 150);
+            setHeight(m_recordList, sh - Frame1Height - 400);
+            setHeight(m_shapes[7], sh - Frame1Height - 600);
+            m_shapes[6]->move(m_shapes[6]->x(), toPixels(sh - 400));
+            m_rightLine->setLine(m_rightLine->lineX(), Line1Top, sh - 380);
+            m_leftLine->setLine(Line2X, Line2Top, sh - 150);
         }
-        setWidth(Frame1, sw - 100);
-        setWidth(Frame2, sw - 100);
-        setWidth(ListView1, sw - 250);
+        setWidth(m_editArea, sw - 100);
+        setWidth(m_toolsStrip, sw - 100);
+        setWidth(m_recordList, sw - 250);
         for (int i : {5, 6, 7})
-            setWidth(Shape1[i], sw - 80);
-        Line1->setLine(sw - 55, Line1Top, Line1->lineY2());
+            setWidth(m_shapes[i], sw - 80);
+        m_rightLine->setLine(sw - 55, Line1Top, m_rightLine->lineY2());
     } catch (const NegativeSize&) {
         // The rest of the pass is skipped; the next resize tries again.
     }

@@ -15,19 +15,19 @@ namespace kv {
 void FrmScrn::wireTools()
 {
     const ShowMessage message = [this](const QString& text) { showMessage(text); };
-    m_addressLink =
-        new AddressLink(Text1[EditAddress], Frame1, this, mnuAddress, m_env.openWithDefaultHandler, message);
+    m_addressLink = new AddressLink({field(FieldIndex::Address), m_editArea, this, m_schemeActions},
+                                    m_env.openWithDefaultHandler, message);
 
-    connect(mnuCopyURL, &QAction::triggered, this,
-            [this, message] { CopyFieldText(Text1[EditAddress]->text(), false, message); });
-    connect(mnuCopyUser, &QAction::triggered, this,
-            [this, message] { CopyFieldText(Text1[EditUsername]->text(), false, message); });
-    connect(mnuCopyPass, &QAction::triggered, this,
-            [this, message] { CopyFieldText(Text1[EditPassword]->text(), true, message); });
-    connect(mnuSuges, &QAction::triggered, this, [this] { SuggestPassword(this); });
+    connect(m_copyAddressAction, &QAction::triggered, this,
+            [this, message] { CopyFieldText(field(FieldIndex::Address)->text(), false, message); });
+    connect(m_copyUserAction, &QAction::triggered, this,
+            [this, message] { CopyFieldText(field(FieldIndex::Username)->text(), false, message); });
+    connect(m_copyPasswordAction, &QAction::triggered, this,
+            [this, message] { CopyFieldText(field(FieldIndex::Password)->text(), true, message); });
+    connect(m_suggestAction, &QAction::triggered, this, [this] { SuggestPassword(this); });
 
     const auto openHelp = [this] { OpenHelp(m_env.programFolder, this, m_env.openWithDefaultHandler); };
-    connect(mnuHelp, &QAction::triggered, this, openHelp);
+    connect(m_helpAction, &QAction::triggered, this, openHelp);
     new HelpKey(this, openHelp);
 }
 

@@ -24,33 +24,32 @@ LockGate::LockGate(LockWidgets widgets, const SettingsStore& settings, std::func
     connect(m_w.password, &QLineEdit::textChanged, this, &LockGate::check);
 }
 
-void LockGate::applyAtStart(const CredentialSlots& stored)
+void LockGate::applyAtStart(const Credentials& stored)
 {
-    if (stored[2].empty())
+    if (stored.password.empty())
         return;
-    m_w.label3->setText(QStringLiteral("Authentication required.   Please enter username and password"));
-    m_w.label3->setVisible(true);
-    m_w.frame3->setVisible(true);
-    m_w.frame3->raise();
-    m_w.frame2->setEnabled(false);
+    m_w.message->setText(QStringLiteral("Authentication required.   Please enter username and password"));
+    m_w.message->setVisible(true);
+    m_w.panel->setVisible(true);
+    m_w.panel->raise();
+    m_w.toolsStrip->setEnabled(false);
     m_w.list->setEnabled(false);
-    m_expectedLength = QString::number(lengthOf(stored[2]) + lengthOf(stored[1]));
+    m_expectedLength = lengthOf(stored.password) + lengthOf(stored.user);
 }
 
 void LockGate::check()
 {
-    if (m_expectedLength.isEmpty())
+    if (!m_expectedLength)
         return;
-    if (m_w.username->text().size() + m_w.password->text().size() != m_expectedLength.toLongLong())
+    if (m_w.username->text().size() + m_w.password->text().size() != *m_expectedLength)
         return;
-    CredentialSlots stored;
-    LockRecordIO(m_settings, stored, LockRead);
-    if (m_w.password->text().toStdString() != stored[2] || m_w.username->text().toStdString() != stored[1])
+    const Credentials stored = ReadLockRecord(m_settings).value_or(Credentials{});
+    if (m_w.password->text().toStdString() != stored.password || m_w.username->text().toStdString() != stored.user)
         return;
-    m_w.frame1->setEnabled(true);
-    m_w.frame2->setEnabled(true);
-    m_expectedLength.clear();
-    m_w.frame3->setVisible(false);
+    m_w.editArea->setEnabled(true);
+    m_w.toolsStrip->setEnabled(true);
+    m_expectedLength.reset();
+    m_w.panel->setVisible(false);
     m_w.list->setEnabled(true);
     m_clearEditFields();
     m_layoutPass();

@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QString>
 #include <functional>
+#include <optional>
 
 class QLabel;
 class QLineEdit;
@@ -16,11 +17,11 @@ namespace kv {
 
 struct LockWidgets
 {
-    QWidget* frame1 = nullptr; // edit area
-    QWidget* frame2 = nullptr; // tools strip
-    QWidget* frame3 = nullptr; // covering panel
-    QWidget* list = nullptr;   // under the panel: out of reach of the keyboard while locked
-    QLabel* label3 = nullptr;
+    QWidget* editArea = nullptr;   // stays usable: the credentials are typed there
+    QWidget* toolsStrip = nullptr; // disabled while locked
+    QWidget* panel = nullptr;      // covers the list while locked
+    QWidget* list = nullptr;       // under the panel: out of reach of the keyboard while locked
+    QLabel* message = nullptr;     // on the panel
     QLineEdit* username = nullptr;
     QLineEdit* password = nullptr;
 };
@@ -33,7 +34,8 @@ public:
              std::function<void()> layoutPass, QObject* parent = nullptr);
 
     // At load: locks the window when a password is stored.
-    void applyAtStart(const CredentialSlots& stored);
+    void applyAtStart(const Credentials& stored);
+    bool isLocked() const { return m_expectedLength.has_value(); }
 
 private:
     void check();
@@ -42,8 +44,9 @@ private:
     const SettingsStore& m_settings;
     std::function<void()> m_clearEditFields;
     std::function<void()> m_layoutPass;
-    // Length of the stored password plus user name while locked; empty means unlocked.
-    QString m_expectedLength;
+    // While locked: the length of the stored password plus that of the user name.
+    // Only when the typed lengths add up to it is the record read and compared.
+    std::optional<qsizetype> m_expectedLength;
 };
 
 } // namespace kv

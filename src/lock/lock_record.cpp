@@ -1,5 +1,6 @@
 #include "lock/lock_record.h"
 
+#include "product/product.h"
 #include "storage/ansi_text.h"
 #include "storage/line_cipher.h"
 
@@ -20,7 +21,7 @@ std::string trimSpaces(std::string_view s)
 // The stored record, deciphered and split; false when there is none or it is malformed.
 bool readStored(const SettingsStore& store, LockFields& fields)
 {
-    const std::string cipher = store.get(LockValueName);
+    const std::string cipher = store.get(LockSetting);
     if (cipher.empty())
         return false;
     return parseLockText(DecodeLine(cipher, AppTitle), fields);
@@ -46,36 +47,38 @@ bool parseLockText(std::string_view decoded, LockFields& out)
 
     const std::size_t first = record.find('|');
     LockFields fields;
-    fields.username = trimSpaces(record.substr(0, first));
+    fields.credentials.user = trimSpaces(record.substr(0, first));
     record.remove_prefix(first + 1);
     const std::size_t second = record.find('|');
     if (second != std::string_view::npos) {
-        fields.password = trimSpaces(record.substr(0, second));
+        fields.credentials.password = trimSpaces(record.substr(0, second));
         fields.continuation = std::string(record.substr(second + 1));
     }
     out = std::move(fields);
     return true;
 }
 
-bool LockRecordIO(const SettingsStore& store, CredentialSlots& credentials, std::int16_t mode)
+std::optional<Credentials> ReadLockRecord(const SettingsStore& store)
 {
     try {
-        if (mode == LockRead) {
-            LockFields fields;
-            if (readStored(store, fields)) {
-                credentials[1] = std::move(fields.username);
-                credentials[2] = std::move(fields.password);
-            }
-            return true;
-        }
-        if (mode != LockWrite)
-            return false;
-        if (!storable(credentials[1]) || !storable(credentials[2]))
+        LockFields fields;
+        if (!readStored(store, fields))
+            return std::nullopt;
+        return std::move(fields.credentials);
+    } catch (...) {
+        return std::nullopt;
+    }
+}
+
+bool WriteLockRecord(const SettingsStore& store, const Credentials& credentials)
+{
+    try {
+        if (!storable(credentials.user) || !storable(credentials.password))
             return false;
         LockFields stored;
         const std::string continuation = readStored(store, stored) ? stored.continuation : std::string();
-        const std::string text = credentials[1] + "|" + credentials[2] + "|" + continuation;
-        return store.save(LockValueName, EncodeLine(text, AppTitle));
+        const std::string text = credentials.user + "|" + credentials.password + "|" + continuation;
+        return store.save(LockSetting, EncodeLine(text, AppTitle));
     } catch (...) {
         // Out of memory: a write that did not happen leaves the lock as it was.
         return false;

@@ -1,36 +1,38 @@
 #pragma once
-// The application lock's record: value "101", the enciphered text
-// "user|password|" followed by any continuation carried over unchanged.
+// The application lock's record: the settings value LockSetting, holding the
+// enciphered text "user|password|" followed by any continuation carried over
+// unchanged.
 
 #include "settings/settings_store.h"
 
-#include <array>
-#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace kv {
 
-// Slot 1 is the user name, slot 2 the password; the others mean nothing here.
-using CredentialSlots = std::array<std::string, 5>;
+struct Credentials
+{
+    std::string user;
+    std::string password;
 
-inline constexpr std::int16_t LockRead = 0;
-inline constexpr std::int16_t LockWrite = 1;
-inline constexpr std::string_view LockValueName = "101";
+    bool operator==(const Credentials&) const = default;
+};
 
-// Read: fills slots 1 and 2 (trimmed of spaces) from the stored record; a missing,
-// empty or malformed record (no "|" once deciphered) leaves the slots unchanged.
-// Write: stores slot 1, "|", slot 2, "|" and the stored continuation; refuses (stores
-// nothing) when slot 1 or 2 holds a "|" or a character outside Windows-1252, since
-// those would not read back as written. Returns whether the write reached the store
-// (always true for a read).
-bool LockRecordIO(const SettingsStore& store, CredentialSlots& credentials, std::int16_t mode);
+// The stored log-in, each field trimmed of spaces; nothing when no record is
+// stored or it is malformed (no "|" once deciphered). A record whose password is
+// empty is disarmed: it locks nothing.
+std::optional<Credentials> ReadLockRecord(const SettingsStore& store);
 
-// The record text for the given fields and continuation, and its parsing.
+// Stores "user|password|" and the stored continuation. Refuses (stores nothing)
+// credentials holding a "|" or a character outside Windows-1252, since those
+// would not read back as written. Returns whether the record reached the store.
+bool WriteLockRecord(const SettingsStore& store, const Credentials& credentials);
+
+// The record text split into its fields.
 struct LockFields
 {
-    std::string username;
-    std::string password;
+    Credentials credentials;
     std::string continuation; // "|"-terminated fields after the second
 };
 // False (and `out` untouched) when the text holds no "|" at all.

@@ -1,8 +1,8 @@
 #include "records/editing_commands.h"
 
 #include "lock/lock_record.h"
+#include "product/product.h"
 #include "storage/ansi_text.h"
-#include "storage/line_cipher.h"
 
 #include <QAction>
 #include <QItemSelectionModel>
@@ -13,16 +13,19 @@ namespace kv {
 
 namespace {
 
-enum Field { Address = 0, Service = 1, Username = 2, Comments = 3, Password = 4 };
-
-QString appTitle()
+QString fromView(std::string_view text)
 {
-    return QString::fromLatin1(AppTitle.data(), static_cast<qsizetype>(AppTitle.size()));
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 bool holdsSeparator(const std::string& text)
 {
     return text.find_first_of("|\r\n") != std::string::npos;
+}
+
+std::string textOf(const QLineEdit* field)
+{
+    return field->text().toStdString();
 }
 
 } // namespace
@@ -33,22 +36,20 @@ EditingCommands::EditingCommands(EditingWidgets widgets, RecordListModel& model,
 {
 }
 
-void EditingCommands::run(int button)
+void EditingCommands::run(ToolbarCommand command)
 {
-    switch (button) {
-    case 1:
+    switch (command) {
+    case ToolbarCommand::Add:
         Add();
         break;
-    case 2:
+    case ToolbarCommand::Remove:
         Remove();
         break;
-    case 3:
+    case ToolbarCommand::Replace:
         Replace();
         break;
-    case 4:
+    case ToolbarCommand::Clear:
         Clear();
-        break;
-    default:
         break;
     }
 }
@@ -56,11 +57,11 @@ void EditingCommands::run(int button)
 Record EditingCommands::recordFromFields() const
 {
     Record record;
-    record.service = m_w.fields[Service]->text().toStdString();
-    record.username = m_w.fields[Username]->text().toStdString();
-    record.password = m_w.fields[Password]->text().toStdString();
-    record.comments = m_w.fields[Comments]->text().toStdString();
-    record.address = m_w.fields[Address]->text().toStdString();
+    record.service = textOf(m_w.fields.service);
+    record.username = textOf(m_w.fields.username);
+    record.password = textOf(m_w.fields.password);
+    record.comments = textOf(m_w.fields.comments);
+    record.address = textOf(m_w.fields.address);
     return record;
 }
 
@@ -104,27 +105,22 @@ QString EditingCommands::recordedNow() const
     return m_hooks.clock().toString(QStringLiteral("MM-dd-yyyy HH:mm:ss"));
 }
 
-void EditingCommands::showMessage(const QString& text)
-{
-    m_hooks.setCaption(appTitle() + QStringLiteral(" - ") + text);
-}
-
 void EditingCommands::reportWriteFailure()
 {
-    showMessage(QStringLiteral("Could not write %1.ksd").arg(QString::fromStdString(m_database.base())));
+    m_hooks.showMessage(QStringLiteral("Could not write %1.ksd").arg(fromView(m_database.base())));
 }
 
 bool EditingCommands::mayRewrite()
 {
-    const QString file = QString::fromStdString(m_database.base()) + QStringLiteral(".ksd");
+    const QString file = fromView(m_database.base()) + QStringLiteral(".ksd");
     switch (m_database.checkRewrite()) {
     case OpenDatabase::Rewrite::Allowed:
         return true;
     case OpenDatabase::Rewrite::NotRead:
-        showMessage(QStringLiteral("Not saved: %1 could not be read").arg(file));
+        m_hooks.showMessage(QStringLiteral("Not saved: %1 could not be read").arg(file));
         return false;
     case OpenDatabase::Rewrite::Changed:
-        showMessage(QStringLiteral("Not saved: %1 was changed outside the program").arg(file));
+        m_hooks.showMessage(QStringLiteral("Not saved: %1 was changed outside the program").arg(file));
         return false;
     }
     return false;
@@ -142,11 +138,11 @@ void EditingCommands::Add()
     record.recorded = recordedNow().toStdString();
     // Whoever sits at a locked window must not put a log-in of their own in place.
     if (record.service == AppTitle && m_hooks.isLocked()) {
-        showMessage(QStringLiteral("Unlock before changing the log-in"));
+        m_hooks.showMessage(QStringLiteral("Unlock before changing the log-in"));
         return;
     }
     if (const auto why = refusal(record)) {
-        showMessage(*why);
+        m_hooks.showMessage(*why);
         return;
     }
     const bool lockStored = record.service != AppTitle || SetLockCredentials();
@@ -156,7 +152,7 @@ void EditingCommands::Add()
     if (!m_database.append(line))
         reportWriteFailure();
     else if (!lockStored)
-        showMessage(QStringLiteral("Could not store the log-in"));
+        m_hooks.showMessage(QStringLiteral("Could not store the log-in"));
     ClearEditFields();
 }
 
@@ -167,15 +163,14 @@ void EditingCommands::Remove()
     std::optional<int> row = selectedRow();
     if (!row)
         return;
-    const std::string service = m_w.fields[Service]->text().toStdString();
+    const std::string service = textOf(m_w.fields.service);
     if (service == AppTitle) {
-        CredentialSlots lock;
-        LockRecordIO(m_settings, lock, LockRead);
-        if (m_w.fields[Username]->text().toStdString() == lock[1] &&
-            m_w.fields[Password]->toolTip().toStdString() == lock[2]) {
+        // No record reads as empty credentials, as the fields may be.
+        const Credentials lock = ReadLockRecord(m_settings).value_or(Credentials{});
+        if (textOf(m_w.fields.username) == lock.user && m_loadedPassword == lock.password) {
             // Still armed: the entry stays in the list as the reminder of its credentials.
             if (!ClearLockCredentials()) {
-                showMessage(QStringLiteral("Could not store the log-in"));
+                m_hooks.showMessage(QStringLiteral("Could not store the log-in"));
                 return;
             }
             row.reset();
@@ -204,8 +199,7 @@ void EditingCommands::Replace()
     Record details = recordFromFields();
     details.recorded = recordedNow().toStdString();
     if (!findService(details.service)) {
-        m_hooks.setCaption(appTitle() + QStringLiteral(" - ") + m_w.fields[Service]->text() +
-                           QStringLiteral(" - Item not found"));
+        m_hooks.showMessage(m_w.fields.service->text() + QStringLiteral(" - Item not found"));
         return;
     }
     const std::optional<int> row = selectedRow();
@@ -215,7 +209,7 @@ void EditingCommands::Replace()
     Record stored = details;
     stored.service = m_model.at(*row).service;
     if (const auto why = refusal(stored)) {
-        showMessage(*why);
+        m_hooks.showMessage(*why);
         return;
     }
     m_model.replaceDetails(*row, stored);
@@ -225,32 +219,44 @@ void EditingCommands::Replace()
 
 void EditingCommands::Clear()
 {
-    m_hooks.setCaption(appTitle());
+    m_hooks.setCaption(fromView(AppTitle));
     ClearEditFields();
 }
 
 void EditingCommands::ClearEditFields()
 {
-    const QString kept = m_w.fields[Username]->text();
-    for (QLineEdit* field : m_w.fields)
+    const QString kept = m_w.fields.username->text();
+    for (QLineEdit* field : m_w.fields.inDesignOrder())
         field->setText(QString());
     if (m_w.retainUser->isChecked())
-        m_w.fields[Username]->setText(kept);
+        m_w.fields.username->setText(kept);
     m_hooks.setAddressPrefix();
+}
+
+void EditingCommands::LoadRecord(const Record& record)
+{
+    m_w.fields.address->setText(QString::fromStdString(record.address));
+    m_w.fields.service->setText(QString::fromStdString(record.service));
+    m_w.fields.username->setText(QString::fromStdString(record.username));
+    m_w.fields.password->setText(QString::fromStdString(record.password));
+    m_w.fields.comments->setText(QString::fromStdString(record.comments));
+    // Resting the pointer on the masked field shows the loaded password.
+    m_w.fields.password->setToolTip(QString::fromStdString(record.password));
+    m_loadedPassword = record.password;
+    QString caption = fromView(WindowTitle);
+    if (!record.recorded.empty())
+        caption += QStringLiteral(" - Modified: ") + QString::fromStdString(record.recorded);
+    m_hooks.setCaption(caption);
 }
 
 bool EditingCommands::SetLockCredentials()
 {
-    CredentialSlots credentials;
-    credentials[1] = m_w.fields[Username]->text().toStdString();
-    credentials[2] = m_w.fields[Password]->text().toStdString();
-    return LockRecordIO(m_settings, credentials, LockWrite);
+    return WriteLockRecord(m_settings, {textOf(m_w.fields.username), textOf(m_w.fields.password)});
 }
 
 bool EditingCommands::ClearLockCredentials()
 {
-    CredentialSlots credentials;
-    return LockRecordIO(m_settings, credentials, LockWrite);
+    return WriteLockRecord(m_settings, {});
 }
 
 } // namespace kv

@@ -2,6 +2,7 @@
 
 #include "settings/reg_file_document.h"
 #include "storage/line_cipher.h"
+#include "product/product.h"
 
 #include <cstdlib>
 #include <limits>

@@ -2,6 +2,7 @@
 
 #include "storage/ansi_text.h"
 #include "storage/line_cipher.h"
+#include "product/product.h"
 
 #include <charconv>
 #include <cstdint>

@@ -10,6 +10,11 @@
 
 namespace kv {
 
+// The values the program keeps under its key.
+inline constexpr std::string_view LockSetting = "101";     // the log-in, enciphered
+inline constexpr std::string_view GridSetting = "102";     // "Show grid": True or False
+inline constexpr std::string_view DatabaseSetting = "103"; // the open database's index, 0 to 2
+
 // "Software\Orvendale\" followed by the application title.
 std::string SettingsKeyPath();
 

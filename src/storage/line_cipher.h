@@ -7,11 +7,6 @@
 
 namespace kv {
 
-// The fixed application title: settings subkey, cipher key, lock service name.
-inline constexpr std::string_view AppTitle = "Keystead Vault";
-// The main window's own caption.
-inline constexpr std::string_view WindowTitle = "Keystead Vault Plus";
-
 // Both take and return UTF-8; the bytes enciphered are the Windows-1252 form of
 // the text (a character outside the code page becomes '?').
 // A text shorter than the key is first lengthened with "." and the start of the

@@ -79,50 +79,43 @@ std::optional<QString> addressToOpen(const QString& text)
     return std::nullopt;
 }
 
-AddressLink::AddressLink(QLineEdit* address, QWidget* frame1, QWidget* mainWindow, std::array<QAction*, 3> schemeItems,
-                         OpenWithDefaultHandler open, ShowMessage message)
-    : QObject(mainWindow), m_address(address), m_frame(frame1), m_mainWindow(mainWindow), m_schemeItems(schemeItems),
-      m_open(std::move(open)), m_message(std::move(message))
+AddressLink::AddressLink(AddressLinkWidgets widgets, OpenWithDefaultHandler open, ShowMessage message)
+    : QObject(widgets.window), m_w(widgets), m_open(std::move(open)), m_message(std::move(message))
 {
-    for (std::size_t i = 0; i < m_schemeItems.size(); ++i) {
-        QAction* item = m_schemeItems[i];
+    for (std::size_t i = 0; i < m_w.schemeItems.size(); ++i) {
+        QAction* item = m_w.schemeItems[i];
         item->setCheckable(true);
         item->setChecked(i == 0);
         connect(item, &QAction::triggered, this, [this, i] { chooseScheme(i); });
     }
     // Moves without a button pressed reach only widgets that track the mouse.
-    m_address->setMouseTracking(true);
-    m_frame->setMouseTracking(true);
-    m_address->installEventFilter(this);
-    m_frame->installEventFilter(this);
+    m_w.address->setMouseTracking(true);
+    m_w.editArea->setMouseTracking(true);
+    m_w.address->installEventFilter(this);
+    m_w.editArea->installEventFilter(this);
 }
 
 void AddressLink::SetAddressPrefix()
 {
-    for (const QAction* item : m_schemeItems) {
+    for (const QAction* item : m_w.schemeItems) {
         if (item->isChecked())
-            m_address->setText(prefixOf(item));
+            m_w.address->setText(prefixOf(item));
     }
-}
-
-bool AddressLink::isLink() const
-{
-    return m_address->font().underline();
 }
 
 bool AddressLink::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_address) {
+    if (watched == m_w.address) {
         if (event->type() == QEvent::MouseMove) {
             hover();
         } else if (event->type() == QEvent::MouseButtonRelease &&
                    static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
             open();
         }
-    } else if (watched == m_frame && event->type() == QEvent::MouseMove) {
+    } else if (watched == m_w.editArea && event->type() == QEvent::MouseMove) {
         // Moves over a control inside the frame that let the event pass on are not the frame's own.
         const QPoint at = static_cast<QMouseEvent*>(event)->position().toPoint();
-        if (!m_frame->childAt(at))
+        if (!m_w.editArea->childAt(at))
             leave();
     }
     return QObject::eventFilter(watched, event);
@@ -131,8 +124,8 @@ bool AddressLink::eventFilter(QObject* watched, QEvent* event)
 void AddressLink::chooseScheme(std::size_t index)
 {
     // Checkable items uncheck themselves when triggered while checked: set every mark explicitly.
-    for (std::size_t i = 0; i < m_schemeItems.size(); ++i)
-        m_schemeItems[i]->setChecked(i == index);
+    for (std::size_t i = 0; i < m_w.schemeItems.size(); ++i)
+        m_w.schemeItems[i]->setChecked(i == index);
     SetAddressPrefix();
 }
 
@@ -145,8 +138,8 @@ QString AddressLink::prefixOf(const QAction* item) const
 
 void AddressLink::hover()
 {
-    const QString text = m_address->text();
-    for (const QAction* item : m_schemeItems) {
+    const QString text = m_w.address->text();
+    for (const QAction* item : m_w.schemeItems) {
         if (item->isChecked() && text == prefixOf(item))
             return;
     }
@@ -158,14 +151,14 @@ void AddressLink::hover()
 
 void AddressLink::leave()
 {
-    if (isLink())
+    if (m_isLink)
         showAsLink(false);
 }
 
 void AddressLink::open()
 {
-    const QString text = m_address->text();
-    if (text.isEmpty() || !isLink())
+    const QString text = m_w.address->text();
+    if (text.isEmpty() || !m_isLink)
         return;
     const std::optional<QString> target = addressToOpen(text);
     if (!target) {
@@ -174,28 +167,29 @@ void AddressLink::open()
         return;
     }
     if (m_open)
-        m_open(*target, m_mainWindow);
+        m_open(*target, m_w.window);
 }
 
 void AddressLink::showAsLink(bool link)
 {
-    QFont font = m_address->font();
+    m_isLink = link;
+    QFont font = m_w.address->font();
     if (font.underline() != link) {
         font.setUnderline(link);
-        m_address->setFont(font);
+        m_w.address->setFont(font);
     }
 
-    QPalette palette = m_address->palette();
-    const QPalette system = QApplication::palette(m_address);
+    QPalette palette = m_w.address->palette();
+    const QPalette system = QApplication::palette(m_w.address);
     // A disabled field (the window locked) keeps the system's grey.
     for (const auto group : {QPalette::Active, QPalette::Inactive})
         palette.setColor(group, QPalette::Text, link ? QColor(0, 0, 255) : system.color(group, QPalette::Text));
-    m_address->setPalette(palette);
+    m_w.address->setPalette(palette);
 
     if (link)
-        m_mainWindow->setCursor(Qt::ArrowCursor);
+        m_w.window->setCursor(Qt::ArrowCursor);
     else
-        m_mainWindow->unsetCursor();
+        m_w.window->unsetCursor();
 }
 
 } // namespace kv

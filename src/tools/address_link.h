@@ -24,22 +24,29 @@ namespace kv {
 // schemes (file:, javascript:, ...), paths and text with blanks or shell characters are refused.
 std::optional<QString> addressToOpen(const QString& text);
 
+// The widgets the link works with.
+struct AddressLinkWidgets
+{
+    QLineEdit* address = nullptr;          // the Address field
+    QWidget* editArea = nullptr;           // the frame holding the edit fields: a move over it ends the link
+    QWidget* window = nullptr;             // the main window: owner of what opens, and its pointer shape
+    std::array<QAction*, 3> schemeItems{}; // "HTTP", "HTTPS", "FTP"
+};
+
 class AddressLink : public QObject
 {
     Q_OBJECT
 
 public:
-    // `address` is the Address field, `frame1` the frame that holds the edit fields, `schemeItems` the
-    // HTTP, HTTPS and FTP items. Takes over the items' check marks (HTTP checked) and watches the pointer
-    // over the field and the frame, switching mouse tracking on for both. Owned by `mainWindow`.
-    AddressLink(QLineEdit* address, QWidget* frame1, QWidget* mainWindow, std::array<QAction*, 3> schemeItems,
-                OpenWithDefaultHandler open, ShowMessage message);
+    // Takes over the scheme items' check marks (HTTP checked) and watches the pointer over the field and
+    // the edit area, switching mouse tracking on for both. Owned by the main window.
+    AddressLink(AddressLinkWidgets widgets, OpenWithDefaultHandler open, ShowMessage message);
 
     // Writes the checked scheme's prefix ("http://", ...) into the address field, replacing its text.
     void SetAddressPrefix();
 
     // True while the field looks like a link; only then does a left-button release open it.
-    bool isLink() const;
+    bool isLink() const { return m_isLink; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -52,12 +59,10 @@ private:
     void open();
     void showAsLink(bool link);
 
-    QLineEdit* m_address;
-    QWidget* m_frame;
-    QWidget* m_mainWindow;
-    std::array<QAction*, 3> m_schemeItems;
+    AddressLinkWidgets m_w;
     OpenWithDefaultHandler m_open;
     ShowMessage m_message;
+    bool m_isLink = false;
 };
 
 } // namespace kv

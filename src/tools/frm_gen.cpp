@@ -1,6 +1,7 @@
 #include "tools/frm_gen.h"
 
-#include "tools/password_generator.h"
+#include "generator/password_generator.h"
+#include "product/product.h"
 
 #include <QKeyEvent>
 #include <QLabel>

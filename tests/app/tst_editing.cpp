@@ -3,6 +3,7 @@
 
 #include "app/window_fixture.h"
 #include "gui_test_support.h"
+#include "product/product.h"
 #include "storage/line_cipher.h"
 
 #include <QAction>
@@ -31,8 +32,8 @@ std::vector<std::string> decodedLines(const std::string& file)
 QStringList fieldTexts(kv::FrmScrn* w)
 {
     QStringList texts;
-    for (auto* field : w->Text1)
-        texts << field->text();
+    for (int i = 0; i < kv::FieldCount; ++i)
+        texts << kvtest::field(w, kv::FieldIndex(i))->text();
     return texts;
 }
 
@@ -69,14 +70,14 @@ private slots:
             QCOMPARE(w->model().count(), 3);
 
             kvtest::clickRow(w.get(), 1);
-            w->Text1[kv::EditPassword]->clear();
-            QTest::keyClicks(w->Text1[kv::EditPassword], QStringLiteral("longer-pw"));
+            kvtest::field(w.get(), kv::FieldIndex::Password)->clear();
+            QTest::keyClicks(kvtest::field(w.get(), kv::FieldIndex::Password), QStringLiteral("longer-pw"));
             fx.now = fx.now.addSecs(60);
             kvtest::press(w.get(), 3);
             kvtest::clickRow(w.get(), 0);
             kvtest::press(w.get(), 2);
             QVERIFY(!std::filesystem::exists(fx.folder() / "db1.bak"));
-            w->mnuQuit->trigger();
+            kvtest::action(w.get(), "mnuQuit")->trigger();
         }
         const std::vector<kv::Record> expected = {record("beta", "bob", "longer-pw", "", "", "07-04-2026 18:31:05"),
                                                   record("gamma", "cy", "pc", "third", "ftp://c.example", Now)};
@@ -183,8 +184,8 @@ private slots:
         fx.writeDatabase({record("a", "x")});
         auto w = fx.start();
         if (!retain)
-            w->mnuRetainUser->trigger();
-        w->mnuAddress[scheme]->trigger();
+            kvtest::action(w.get(), "mnuRetainUser")->trigger();
+        kvtest::named<QAction>(w.get(), QStringLiteral("mnuAddress_%1").arg(scheme))->trigger();
         for (int button : {1, 4, 3, 2}) {
             kvtest::selectRow(w.get(), 0);
             kvtest::type(w.get(), {"site.example", "a", "me", "c", "p"});
@@ -238,7 +239,7 @@ private slots:
         auto w = fx.start();
         kvtest::selectRow(w.get(), 0);
         kvtest::type(w.get(), {"addr", "a", "u", "c", "p"});
-        w->Text1[field]->setText(text);
+        kvtest::field(w.get(), kv::FieldIndex(field))->setText(text);
         const QStringList typed = fieldTexts(w.get());
         kvtest::press(w.get(), button);
         QCOMPARE(w->windowTitle(), QStringLiteral("Keystead Vault - ") + message);
@@ -326,7 +327,7 @@ private slots:
             QVERIFY(!std::filesystem::exists(fx.folder() / "db1.bak"));
         }
         // Reading the database again, with a click on its box, lifts the guard.
-        kvtest::click(w->Check1[0], Qt::RightButton, QPoint(6, 6));
+        kvtest::click(kvtest::box(w.get(), 0), Qt::RightButton, QPoint(6, 6));
         QCOMPARE(w->model().count(), int(onDisk.size()));
         kvtest::selectRow(w.get(), 0);
         kvtest::press(w.get(), 2);
@@ -339,17 +340,17 @@ private slots:
         kvtest::WindowFixture fx;
         fx.writeDatabase({record("a", "u", "secret")});
         auto w = fx.start();
-        QLineEdit* password = w->Text1[kv::EditPassword];
-        QVERIFY(w->mnuHide->isChecked());
+        QLineEdit* password = kvtest::field(w.get(), kv::FieldIndex::Password);
+        QVERIFY(kvtest::action(w.get(), "mnuHide")->isChecked());
         QCOMPARE(password->echoMode(), QLineEdit::Password);
         kvtest::clickRow(w.get(), 0);
         QCOMPARE(password->displayText(), QStringLiteral("******"));
-        w->mnuHide->trigger();
-        QVERIFY(!w->mnuHide->isChecked());
+        kvtest::action(w.get(), "mnuHide")->trigger();
+        QVERIFY(!kvtest::action(w.get(), "mnuHide")->isChecked());
         QCOMPARE(password->echoMode(), QLineEdit::Normal);
         kvtest::clickRow(w.get(), 0);
         QCOMPARE(password->displayText(), QStringLiteral("secret"));
-        w->mnuHide->trigger();
+        kvtest::action(w.get(), "mnuHide")->trigger();
         QCOMPARE(password->displayText(), QStringLiteral("******"));
         QCOMPARE(password->text(), QStringLiteral("secret"));
         QCOMPARE(w->model().index(0, kv::ColPassword).data().toString(), QStringLiteral("******"));
@@ -360,12 +361,12 @@ private slots:
         kvtest::WindowFixture fx;
         auto w = fx.start();
         w->activateWindow();
-        w->Text1[kv::EditUsername]->setText(QStringLiteral("someone"));
-        w->Text1[kv::EditService]->setFocus(Qt::TabFocusReason);
-        QTest::keyClick(w->Text1[kv::EditService], Qt::Key_Tab);
-        QTRY_VERIFY(w->Text1[kv::EditUsername]->hasFocus());
-        QVERIFY(!w->Text1[kv::EditUsername]->hasSelectedText());
-        QCOMPARE(w->Text1[kv::EditUsername]->cursorPosition(), 7);
+        kvtest::field(w.get(), kv::FieldIndex::Username)->setText(QStringLiteral("someone"));
+        kvtest::field(w.get(), kv::FieldIndex::Service)->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(kvtest::field(w.get(), kv::FieldIndex::Service), Qt::Key_Tab);
+        QTRY_VERIFY(kvtest::field(w.get(), kv::FieldIndex::Username)->hasFocus());
+        QVERIFY(!kvtest::field(w.get(), kv::FieldIndex::Username)->hasSelectedText());
+        QCOMPARE(kvtest::field(w.get(), kv::FieldIndex::Username)->cursorPosition(), 7);
     }
 };
 

@@ -122,17 +122,18 @@ private slots:
         kvtest::WindowFixture fx;
         auto w = fx.start();
         QStringList fileItems;
-        for (QAction* a : w->Tmenu->actions())
+        for (QAction* a : kvtest::menu(w.get(), "Tmenu")->actions())
             fileItems << (a->isSeparator() ? QStringLiteral("-") : a->text());
         QCOMPARE(fileItems, (QStringList{"Retain Username", "Hide Passwords", "Suggest Password", "-", "Addresses are",
                                          "Copy", "-", "Help", "Quit"}));
-        QVERIFY(w->mnuRetainUser->isChecked());
-        QVERIFY(w->mnuHide->isChecked());
-        QVERIFY(w->mnuAddress[0]->isChecked());
-        QVERIFY(!w->mnuAddress[1]->isChecked() && !w->mnuAddress[2]->isChecked());
-        QCOMPARE(w->mnuCopyURL->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_A));
-        QCOMPARE(w->mnuCopyUser->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_U));
-        QCOMPARE(w->mnuCopyPass->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_P));
+        QVERIFY(kvtest::action(w.get(), "mnuRetainUser")->isChecked());
+        QVERIFY(kvtest::action(w.get(), "mnuHide")->isChecked());
+        QVERIFY(kvtest::action(w.get(), "mnuAddress_0")->isChecked());
+        QVERIFY(!kvtest::action(w.get(), "mnuAddress_1")->isChecked() &&
+                !kvtest::action(w.get(), "mnuAddress_2")->isChecked());
+        QCOMPARE(kvtest::action(w.get(), "mnuCopyURL")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_A));
+        QCOMPARE(kvtest::action(w.get(), "mnuCopyUser")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_U));
+        QCOMPARE(kvtest::action(w.get(), "mnuCopyPass")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_P));
         QCOMPARE(w->windowTitle(), QStringLiteral("Keystead Vault Plus"));
         QVERIFY(!w->findChild<QFrame*>("Frame3")->isVisible());
         QCOMPARE(w->size(), QSize(508, 377));
@@ -145,7 +146,8 @@ private slots:
         kvtest::WindowFixture fx;
         auto w = fx.start();
         int fired = 0;
-        for (QAction* item : {w->mnuCopyURL, w->mnuCopyUser, w->mnuCopyPass})
+        for (QAction* item : {kvtest::action(w.get(), "mnuCopyURL"), kvtest::action(w.get(), "mnuCopyUser"),
+                              kvtest::action(w.get(), "mnuCopyPass")})
             connect(item, &QAction::triggered, [&fired] { ++fired; });
         w->activateWindow();
         QLineEdit* service = field(w.get(), 1);
@@ -168,15 +170,15 @@ private slots:
         kvtest::click(list(w.get())->viewport(), Qt::LeftButton, rowPoint(w.get(), 0));
 
         QTest::keyRelease(field(w.get(), 3), Qt::Key_F1);
-        w->mnuHelp->trigger();
+        kvtest::action(w.get(), "mnuHelp")->trigger();
         QCOMPARE(fx.opened.size(), std::size_t(2));
         QVERIFY(fx.opened[0].endsWith(QStringLiteral("help.html")));
 
-        w->mnuCopyPass->trigger();
+        kvtest::action(w.get(), "mnuCopyPass")->trigger();
         QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("hidden-pw"));
-        w->mnuCopyUser->trigger();
+        kvtest::action(w.get(), "mnuCopyUser")->trigger();
         QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("me"));
-        w->mnuCopyURL->trigger();
+        kvtest::action(w.get(), "mnuCopyURL")->trigger();
         QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("https://site.example"));
     }
 
@@ -184,9 +186,9 @@ private slots:
     {
         kvtest::WindowFixture fx;
         auto w = fx.start();
-        kvtest::click(w->Label2);
-        QTRY_VERIFY(w->Tmenu->isVisible());
-        w->Tmenu->hide();
+        kvtest::click(kvtest::child<QLabel>(w.get(), "Label2"));
+        QTRY_VERIFY(kvtest::menu(w.get(), "Tmenu")->isVisible());
+        kvtest::menu(w.get(), "Tmenu")->hide();
     }
 
     void storedPreferencesApplyAtStart_data()
@@ -218,15 +220,15 @@ private slots:
         QFETCH(int, index);
         kvtest::WindowFixture fx;
         if (!grid.isEmpty())
-            fx.settings().save("102", grid.toStdString());
+            fx.settings().save(kv::GridSetting, grid.toStdString());
         if (!database.isEmpty())
-            fx.settings().save("103", database.toStdString());
+            fx.settings().save(kv::DatabaseSetting, database.toStdString());
         fx.writeDatabase({record(qPrintable(QStringLiteral("entry of db%1").arg(index + 1)))}, index + 1);
         auto w = fx.start();
-        QCOMPARE(w->mnulines->isChecked(), gridOn);
+        QCOMPARE(kvtest::action(w.get(), "mnulines")->isChecked(), gridOn);
         QCOMPARE(list(w.get())->showGrid(), gridOn);
         for (int i = 0; i < 3; ++i)
-            QCOMPARE(w->Check1[i]->isChecked(), i == index);
+            QCOMPARE(kvtest::box(w.get(), i)->isChecked(), i == index);
         QCOMPARE(w->dataFileBase(), QStringLiteral("db%1").arg(index + 1));
         QCOMPARE(column(w.get(), 0), QStringList{QStringLiteral("entry of db%1").arg(index + 1)});
         QVERIFY(!w->isLocked());
@@ -237,18 +239,18 @@ private slots:
         kvtest::WindowFixture fx;
         {
             auto w = fx.start();
-            w->mnulines->trigger();
-            QVERIFY(w->mnulines->isChecked());
+            kvtest::action(w.get(), "mnulines")->trigger();
+            QVERIFY(kvtest::action(w.get(), "mnulines")->isChecked());
             QVERIFY(list(w.get())->showGrid());
         }
-        QCOMPARE(fx.settings().get("102"), std::string("True"));
+        QCOMPARE(fx.settings().get(kv::GridSetting), std::string("True"));
         {
             auto w = fx.start();
-            QVERIFY(w->mnulines->isChecked());
+            QVERIFY(kvtest::action(w.get(), "mnulines")->isChecked());
             QVERIFY(list(w.get())->showGrid());
-            w->mnulines->trigger();
+            kvtest::action(w.get(), "mnulines")->trigger();
         }
-        QCOMPARE(fx.settings().get("102"), std::string("False"));
+        QCOMPARE(fx.settings().get(kv::GridSetting), std::string("False"));
         QVERIFY(!list(fx.start().get())->showGrid());
     }
 
@@ -371,9 +373,9 @@ private slots:
         auto w = fx.start();
         QTableView* view = list(w.get());
         kvtest::click(view->viewport(), Qt::RightButton, rowPoint(w.get(), 1));
-        QTRY_VERIFY(w->Tother->isVisible());
+        QTRY_VERIFY(kvtest::menu(w.get(), "Tother")->isVisible());
         QCOMPARE(field(w.get(), 1)->text(), QString());
-        w->Tother->hide();
+        kvtest::menu(w.get(), "Tother")->hide();
         // The next left release anywhere over the list loads the selected row.
         QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, emptyPoint(w.get()));
         QCOMPARE(field(w.get(), 1)->text(), QStringLiteral("second"));
@@ -431,7 +433,7 @@ private slots:
         const std::string before = fx.readFile(fx.dataFile());
         auto w = fx.start();
         QCOMPARE(w->model().rowCount(), 2);
-        w->mnuQuit->trigger();
+        kvtest::action(w.get(), "mnuQuit")->trigger();
         QCOMPARE(w->model().rowCount(), 0);
         QVERIFY(!w->isVisible());
         QCOMPARE(fx.readFile(fx.dataFile()), before);

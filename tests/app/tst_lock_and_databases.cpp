@@ -5,6 +5,7 @@
 #include "faulty_file_ops.h"
 #include "gui_test_support.h"
 #include "lock/lock_record.h"
+#include "product/product.h"
 #include "storage/line_cipher.h"
 
 #include <QAction>
@@ -19,12 +20,12 @@ namespace {
 
 std::string lockText(kvtest::WindowFixture& fx)
 {
-    return kv::DecodeLine(fx.settings().get("101"), kv::AppTitle);
+    return kv::DecodeLine(fx.settings().get(kv::LockSetting), kv::AppTitle);
 }
 
 void storeLock(kvtest::WindowFixture& fx, const std::string& text)
 {
-    fx.settings().save("101", kv::EncodeLine(text, kv::AppTitle));
+    fx.settings().save(kv::LockSetting, kv::EncodeLine(text, kv::AppTitle));
 }
 
 // Where a user clicks a caption-less check box: on its indicator.
@@ -59,7 +60,7 @@ private slots:
         QVERIFY(!w->findChild<QFrame*>("Frame2")->isEnabled());
         QVERIFY(w->findChild<QFrame*>("Frame1")->isEnabled());
         // The covered list is out of the keyboard's reach too.
-        QVERIFY(!w->ListView1->isEnabled());
+        QVERIFY(!kvtest::list(w.get())->isEnabled());
     }
 
     void typingTheCredentialsUnlocksAtTheMatchingKeystroke()
@@ -68,23 +69,23 @@ private slots:
         storeLock(fx, "user|pw  |");
         auto w = fx.start();
         QVERIFY(w->isLocked());
-        QTest::keyClicks(w->Text1[kv::EditComments], QStringLiteral("note"));
-        QTest::keyClicks(w->Text1[kv::EditUsername], QStringLiteral("user"));
-        QTest::keyClicks(w->Text1[kv::EditPassword], QStringLiteral("p"));
+        QTest::keyClicks(kvtest::field(w.get(), kv::FieldIndex::Comments), QStringLiteral("note"));
+        QTest::keyClicks(kvtest::field(w.get(), kv::FieldIndex::Username), QStringLiteral("user"));
+        QTest::keyClicks(kvtest::field(w.get(), kv::FieldIndex::Password), QStringLiteral("p"));
         QVERIFY(w->isLocked());
         // The stored trailing spaces were trimmed: "pw" is the whole password.
-        QTest::keyClicks(w->Text1[kv::EditPassword], QStringLiteral("w"));
+        QTest::keyClicks(kvtest::field(w.get(), kv::FieldIndex::Password), QStringLiteral("w"));
         QVERIFY(!w->isLocked());
         QVERIFY(!w->findChild<QFrame*>("Frame3")->isVisible());
         QVERIFY(w->findChild<QFrame*>("Frame2")->isEnabled());
-        QVERIFY(w->ListView1->isEnabled());
+        QVERIFY(kvtest::list(w.get())->isEnabled());
         // Cleared as after any command, the user name retained.
-        QCOMPARE(w->Text1[kv::EditComments]->text(), QString());
-        QCOMPARE(w->Text1[kv::EditPassword]->text(), QString());
-        QCOMPARE(w->Text1[kv::EditUsername]->text(), QStringLiteral("user"));
-        QCOMPARE(w->Text1[kv::EditAddress]->text(), QStringLiteral("http://"));
+        QCOMPARE(kvtest::field(w.get(), kv::FieldIndex::Comments)->text(), QString());
+        QCOMPARE(kvtest::field(w.get(), kv::FieldIndex::Password)->text(), QString());
+        QCOMPARE(kvtest::field(w.get(), kv::FieldIndex::Username)->text(), QStringLiteral("user"));
+        QCOMPARE(kvtest::field(w.get(), kv::FieldIndex::Address)->text(), QStringLiteral("http://"));
         // The list takes the window's size again.
-        QCOMPARE(w->ListView1->width(), w->width() - kv::toPixels(250));
+        QCOMPARE(kvtest::list(w.get())->width(), w->width() - kv::toPixels(250));
     }
 
     void wrongCredentialsKeepTheWindowLocked_data()
@@ -107,10 +108,10 @@ private slots:
         kvtest::WindowFixture fx;
         storeLock(fx, stored.toStdString());
         auto w = fx.start();
-        QTest::keyClicks(w->Text1[kv::EditUsername], user);
-        QTest::keyClicks(w->Text1[kv::EditPassword], password);
+        QTest::keyClicks(kvtest::field(w.get(), kv::FieldIndex::Username), user);
+        QTest::keyClicks(kvtest::field(w.get(), kv::FieldIndex::Password), password);
         QVERIFY(w->isLocked());
-        QCOMPARE(w->Text1[kv::EditPassword]->text(), password);
+        QCOMPARE(kvtest::field(w.get(), kv::FieldIndex::Password)->text(), password);
     }
 
     void recordsThatDoNotLock_data()
@@ -126,7 +127,7 @@ private slots:
         QFETCH(QString, stored);
         kvtest::WindowFixture fx;
         if (stored.isEmpty())
-            fx.settings().save("101", "not hex at all");
+            fx.settings().save(kv::LockSetting, "not hex at all");
         else
             storeLock(fx, stored.toStdString());
         fx.writeDatabase({record("a", "", "", "note", "a.example")});
@@ -135,8 +136,8 @@ private slots:
         QVERIFY(w->findChild<QFrame*>("Frame2")->isEnabled());
         // Unlocked, empty credentials never clear the other fields.
         kvtest::clickRow(w.get(), 0);
-        QCOMPARE(w->Text1[kv::EditComments]->text(), QStringLiteral("note"));
-        QCOMPARE(w->Text1[kv::EditAddress]->text(), QStringLiteral("a.example"));
+        QCOMPARE(kvtest::field(w.get(), kv::FieldIndex::Comments)->text(), QStringLiteral("note"));
+        QCOMPARE(kvtest::field(w.get(), kv::FieldIndex::Address)->text(), QStringLiteral("a.example"));
     }
 
     void lockedWindowKeepsThePanelOverTheListWhenResized()
@@ -156,8 +157,8 @@ private slots:
         storeLock(fx, "u|p|later|");
         fx.writeDatabase({record("other"), record("Keystead Vault", "u", "p"), record("Keystead Vault", "u", "p")});
         auto w = fx.start();
-        QTest::keyClicks(w->Text1[kv::EditUsername], QStringLiteral("u"));
-        QTest::keyClicks(w->Text1[kv::EditPassword], QStringLiteral("p"));
+        QTest::keyClicks(kvtest::field(w.get(), kv::FieldIndex::Username), QStringLiteral("u"));
+        QTest::keyClicks(kvtest::field(w.get(), kv::FieldIndex::Password), QStringLiteral("p"));
         QVERIFY(!w->isLocked());
         // Loading the entry sets the password tooltip the check compares.
         kvtest::clickRow(w.get(), 2);
@@ -174,10 +175,10 @@ private slots:
         storeLock(fx, "u|p|");
         fx.writeDatabase({record("other"), record("Keystead Vault", "u", "p")});
         auto w = fx.start();
-        QTest::keyClicks(w->Text1[kv::EditUsername], QStringLiteral("u"));
-        QTest::keyClicks(w->Text1[kv::EditPassword], QStringLiteral("p"));
+        QTest::keyClicks(kvtest::field(w.get(), kv::FieldIndex::Username), QStringLiteral("u"));
+        QTest::keyClicks(kvtest::field(w.get(), kv::FieldIndex::Password), QStringLiteral("p"));
         kvtest::clickRow(w.get(), 1);
-        w->Text1[kv::EditUsername]->setText(QStringLiteral("someone else"));
+        kvtest::field(w.get(), kv::FieldIndex::Username)->setText(QStringLiteral("someone else"));
         kvtest::selectRow(w.get(), 0);
         kvtest::press(w.get(), 2);
         QVERIFY(lockText(fx).starts_with("u|p|"));
@@ -191,23 +192,23 @@ private slots:
         kvtest::WindowFixture fx;
         storeLock(fx, "u|p|");
         auto w = fx.start();
-        const std::string lock = fx.settings().get("101");
+        const std::string lock = fx.settings().get(kv::LockSetting);
         kvtest::type(w.get(), {"", "Keystead Vault", "me", "", "mine"});
         kvtest::press(w.get(), 1);
         QCOMPARE(w->windowTitle(), QStringLiteral("Keystead Vault - Unlock before changing the log-in"));
-        QCOMPARE(fx.settings().get("101"), lock);
+        QCOMPARE(fx.settings().get(kv::LockSetting), lock);
         QCOMPARE(w->model().count(), 0);
         QVERIFY(!std::filesystem::exists(fx.dataFile()));
-        kvtest::click(w->Label2);
+        kvtest::click(kvtest::child<QLabel>(w.get(), "Label2"));
         QTest::qWait(50);
-        QVERIFY(!w->Tmenu->isVisible());
+        QVERIFY(!kvtest::menu(w.get(), "Tmenu")->isVisible());
 
         // The stored credentials still unlock, and the menu opens again.
         kvtest::type(w.get(), {"", "", "u", "", "p"});
         QVERIFY(!w->isLocked());
-        kvtest::click(w->Label2);
-        QTRY_VERIFY(w->Tmenu->isVisible());
-        w->Tmenu->hide();
+        kvtest::click(kvtest::child<QLabel>(w.get(), "Label2"));
+        QTRY_VERIFY(kvtest::menu(w.get(), "Tmenu")->isVisible());
+        kvtest::menu(w.get(), "Tmenu")->hide();
     }
 
     // Mended fault: a log-in that could not be stored went unreported, and the user believed the
@@ -227,7 +228,7 @@ private slots:
         fx.writeDatabase({record("Keystead Vault", "u", "p")});
         kv::test::FaultyFileOps unwritable(kv::test::FaultyFileOps::Op::RenameOver, "settings.reg");
         fx.registry = std::make_unique<kv::RegFileRegistry>(fx.settingsFile(), unwritable);
-        const std::string lock = fx.settings().get("101");
+        const std::string lock = fx.settings().get(kv::LockSetting);
         auto w = fx.start();
         if (arming) {
             kvtest::type(w.get(), {"", "Keystead Vault", "u2", "", "p2"});
@@ -242,7 +243,7 @@ private slots:
             QCOMPARE(fx.readDatabase().size(), std::size_t(1));
         }
         QCOMPARE(w->windowTitle(), QStringLiteral("Keystead Vault - Could not store the log-in"));
-        QCOMPARE(fx.settings().get("101"), lock);
+        QCOMPARE(fx.settings().get(kv::LockSetting), lock);
     }
 
     void refusedLockEntryDoesNotArm()
@@ -251,7 +252,7 @@ private slots:
         auto w = fx.start();
         kvtest::type(w.get(), {"", "Keystead Vault", "u", "", "p|q"});
         kvtest::press(w.get(), 1);
-        QCOMPARE(fx.settings().get("101"), std::string());
+        QCOMPARE(fx.settings().get(kv::LockSetting), std::string());
         QCOMPARE(w->model().count(), 0);
     }
 
@@ -263,26 +264,26 @@ private slots:
         {
             auto w = fx.start();
             // Anywhere on the box, not only on its indicator.
-            kvtest::click(w->Check1[2], Qt::LeftButton, QPoint(w->Check1[2]->width() - 2, 6));
-            QVERIFY(w->Check1[2]->isChecked());
-            QVERIFY(!w->Check1[0]->isChecked() && !w->Check1[1]->isChecked());
+            kvtest::click(kvtest::box(w.get(), 2), Qt::LeftButton, QPoint(kvtest::box(w.get(), 2)->width() - 2, 6));
+            QVERIFY(kvtest::box(w.get(), 2)->isChecked());
+            QVERIFY(!kvtest::box(w.get(), 0)->isChecked() && !kvtest::box(w.get(), 1)->isChecked());
             QCOMPARE(w->dataFileBase(), QStringLiteral("db3"));
-            QCOMPARE(fx.settings().get("103"), std::string("2"));
+            QCOMPARE(fx.settings().get(kv::DatabaseSetting), std::string("2"));
             QCOMPARE(w->model().count(), 1);
             QCOMPARE(w->model().at(0).service, std::string("three"));
 
             // Adding goes to the open database only.
             kvtest::type(w.get(), {"", "new", "", "", ""});
             kvtest::press(w.get(), 1);
-            kvtest::click(w->Check1[0], Qt::LeftButton, onIndicator());
+            kvtest::click(kvtest::box(w.get(), 0), Qt::LeftButton, onIndicator());
             QCOMPARE(w->model().count(), 1);
             QCOMPARE(w->model().at(0).service, std::string("one"));
             QCOMPARE(fx.readDatabase(3).size(), std::size_t(2));
             QCOMPARE(fx.readDatabase(1).size(), std::size_t(1));
-            kvtest::click(w->Check1[2], Qt::LeftButton, onIndicator());
+            kvtest::click(kvtest::box(w.get(), 2), Qt::LeftButton, onIndicator());
         }
         auto w = fx.start();
-        QVERIFY(w->Check1[2]->isChecked());
+        QVERIFY(kvtest::box(w.get(), 2)->isChecked());
         QCOMPARE(w->model().count(), 2);
     }
 
@@ -292,7 +293,7 @@ private slots:
         fx.writeDatabase({record("b"), record("c"), record("a")}, 1);
         auto w = fx.start();
         w->model().sortOnHeaderClick(kv::ColService); // descending
-        kvtest::click(w->Check1[1], Qt::RightButton, onIndicator());
+        kvtest::click(kvtest::box(w.get(), 1), Qt::RightButton, onIndicator());
         QCOMPARE(w->model().at(0).service, std::string("c"));
         QCOMPARE(w->model().at(2).service, std::string("a"));
     }
@@ -303,26 +304,26 @@ private slots:
         fx.writeDatabase({record("one")}, 1);
         auto w = fx.start();
         // Clicking the open database's box unchecks it and reloads the same file.
-        kvtest::click(w->Check1[0], Qt::LeftButton, onIndicator());
-        QVERIFY(!w->Check1[0]->isChecked());
+        kvtest::click(kvtest::box(w.get(), 0), Qt::LeftButton, onIndicator());
+        QVERIFY(!kvtest::box(w.get(), 0)->isChecked());
         QCOMPARE(w->dataFileBase(), QStringLiteral("db1"));
-        QCOMPARE(fx.settings().get("103"), std::string("0"));
+        QCOMPARE(fx.settings().get(kv::DatabaseSetting), std::string("0"));
         QCOMPARE(w->model().count(), 1);
 
         // A right click reloads the open database and changes nothing else.
         fx.writeDatabase({record("one"), record("added elsewhere")}, 1);
-        kvtest::click(w->Check1[1], Qt::RightButton, onIndicator());
+        kvtest::click(kvtest::box(w.get(), 1), Qt::RightButton, onIndicator());
         QCOMPARE(w->dataFileBase(), QStringLiteral("db1"));
-        QCOMPARE(fx.settings().get("103"), std::string("0"));
-        QVERIFY(!w->Check1[1]->isChecked());
+        QCOMPARE(fx.settings().get(kv::DatabaseSetting), std::string("0"));
+        QVERIFY(!kvtest::box(w.get(), 1)->isChecked());
         QCOMPARE(w->model().count(), 2);
 
         // The space bar toggles only the box.
-        w->Check1[2]->setFocus();
-        QTest::keyClick(w->Check1[2], Qt::Key_Space);
-        QVERIFY(w->Check1[2]->isChecked());
+        kvtest::box(w.get(), 2)->setFocus();
+        QTest::keyClick(kvtest::box(w.get(), 2), Qt::Key_Space);
+        QVERIFY(kvtest::box(w.get(), 2)->isChecked());
         QCOMPARE(w->dataFileBase(), QStringLiteral("db1"));
-        QCOMPARE(fx.settings().get("103"), std::string("0"));
+        QCOMPARE(fx.settings().get(kv::DatabaseSetting), std::string("0"));
         QCOMPARE(w->model().count(), 2);
     }
 };

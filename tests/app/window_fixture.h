@@ -3,12 +3,16 @@
 // would build it, with a fixed clock and a record of what it handed to the
 // default handler.
 
-#include "app/controls.h"
 #include "app/frm_scrn.h"
+#include "gui_test_support.h"
 #include "settings/reg_file_registry.h"
 #include "storage/data_file.h"
 
+#include <QAction>
+#include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -76,6 +80,29 @@ struct WindowFixture
     }
 };
 
+// The window's controls, found by their object names as people who automate it
+// would find them.
+inline QLineEdit* field(kv::FrmScrn* w, kv::FieldIndex index)
+{
+    return named<QLineEdit>(w, QStringLiteral("Text1_%1").arg(static_cast<int>(index)));
+}
+inline QTableView* list(kv::FrmScrn* w)
+{
+    return child<QTableView>(w, "ListView1");
+}
+inline QCheckBox* box(kv::FrmScrn* w, int index)
+{
+    return named<QCheckBox>(w, QStringLiteral("Check1_%1").arg(index));
+}
+inline QAction* action(kv::FrmScrn* w, const char* name)
+{
+    return child<QAction>(w, name);
+}
+inline QMenu* menu(kv::FrmScrn* w, const char* name)
+{
+    return child<QMenu>(w, name);
+}
+
 // Fills the edit fields as a user would, by typing (so every change is seen).
 struct Fields
 {
@@ -85,16 +112,17 @@ struct Fields
 inline void type(kv::FrmScrn* w, const Fields& f)
 {
     const QString texts[5] = {f.address, f.service, f.username, f.comments, f.password};
-    for (int i = 0; i < 5; ++i) {
-        w->Text1[i]->clear();
+    for (int i = 0; i < kv::FieldCount; ++i) {
+        QLineEdit* edit = field(w, kv::FieldIndex(i));
+        edit->clear();
         bool ascii = true;
         for (QChar c : texts[i])
             ascii = ascii && c.unicode() < 128;
         // Key events carry only ASCII; other text arrives as a paste would.
         if (ascii)
-            QTest::keyClicks(w->Text1[i], texts[i]);
+            QTest::keyClicks(edit, texts[i]);
         else
-            w->Text1[i]->insert(texts[i]);
+            edit->insert(texts[i]);
     }
 }
 
@@ -108,13 +136,13 @@ inline void press(kv::FrmScrn* w, int button)
 // Selects a row as a click on it does, without loading it into the fields.
 inline void selectRow(kv::FrmScrn* w, int row)
 {
-    w->ListView1->selectRow(row);
+    list(w)->selectRow(row);
 }
 
 // A left click on a row, loading it into the edit fields.
 inline void clickRow(kv::FrmScrn* w, int row)
 {
-    QTableView* view = w->ListView1;
+    QTableView* view = list(w);
     const QPoint at = view->visualRect(view->model()->index(row, 0)).center();
     QTest::mousePress(view->viewport(), Qt::LeftButton, {}, at);
     QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, at);

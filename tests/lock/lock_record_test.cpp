@@ -4,6 +4,7 @@
 #include "storage/line_cipher.h"
 
 #include "../storage/storage_test_support.h"
+#include "product/product.h"
 
 #include <gtest/gtest.h>
 
@@ -13,24 +14,16 @@ namespace {
 class LockRecord : public ::testing::Test
 {
 protected:
-    void storeRaw(std::string_view cipher) { ASSERT_TRUE(store.save(LockValueName, cipher)); }
+    void storeRaw(std::string_view cipher) { ASSERT_TRUE(store.save(LockSetting, cipher)); }
     void storePlain(std::string_view text) { storeRaw(EncodeLine(text, AppTitle)); }
     // The stored record deciphered, filler included.
-    std::string storedPlain() const { return DecodeLine(store.get(LockValueName), AppTitle); }
+    std::string storedPlain() const { return DecodeLine(store.get(LockSetting), AppTitle); }
 
-    CredentialSlots read()
-    {
-        CredentialSlots slots{"s0", "keep user", "keep pass", "s3", "s4"};
-        EXPECT_TRUE(LockRecordIO(store, slots, LockRead));
-        EXPECT_EQ(slots[0], "s0");
-        EXPECT_EQ(slots[3], "s3");
-        EXPECT_EQ(slots[4], "s4");
-        return slots;
-    }
+    // What is stored, or "keep user" / "keep pass" when nothing is.
+    Credentials read() { return ReadLockRecord(store).value_or(Credentials{"keep user", "keep pass"}); }
     bool write(std::string user, std::string password)
     {
-        CredentialSlots slots{"", std::move(user), std::move(password), "", ""};
-        return LockRecordIO(store, slots, LockWrite);
+        return WriteLockRecord(store, {std::move(user), std::move(password)});
     }
 
     test::TestFolder folder;
@@ -61,14 +54,14 @@ TEST_F(LockRecord, ReadsTheStoredFields)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.plain);
         storePlain(c.plain);
-        const CredentialSlots slots = read();
-        EXPECT_EQ(slots[1], c.user);
-        EXPECT_EQ(slots[2], c.password);
+        const Credentials stored = read();
+        EXPECT_EQ(stored.user, c.user);
+        EXPECT_EQ(stored.password, c.password);
     }
 }
 
 // Mended fault: a record without any "|" has no defined meaning; it reads as no lock.
-TEST_F(LockRecord, AbsentOrMalformedRecordLeavesSlotsUnchanged)
+TEST_F(LockRecord, AbsentOrMalformedRecordReadsAsNone)
 {
     const std::string cases[] = {
         "", // absent or empty value
@@ -80,9 +73,9 @@ TEST_F(LockRecord, AbsentOrMalformedRecordLeavesSlotsUnchanged)
     for (const std::string& cipher : cases) {
         SCOPED_TRACE(cipher);
         storeRaw(cipher);
-        const CredentialSlots slots = read();
-        EXPECT_EQ(slots[1], "keep user");
-        EXPECT_EQ(slots[2], "keep pass");
+        const Credentials stored = read();
+        EXPECT_EQ(stored.user, "keep user");
+        EXPECT_EQ(stored.password, "keep pass");
     }
 }
 
@@ -98,15 +91,15 @@ TEST_F(LockRecord, WriteKeepsTheStoredContinuation)
     // Disarming keeps the record, starting with "||".
     ASSERT_TRUE(write("", ""));
     EXPECT_EQ(storedPlain(), "||third|fourth|");
-    EXPECT_EQ(read()[2], "");
+    EXPECT_EQ(read().password, "");
 
     // Nothing worth keeping in a malformed record.
     storeRaw("garbage");
     ASSERT_TRUE(write("u", "p"));
     LockFields fields;
     ASSERT_TRUE(parseLockText(storedPlain(), fields));
-    EXPECT_EQ(fields.username, "u");
-    EXPECT_EQ(fields.password, "p");
+    EXPECT_EQ(fields.credentials.user, "u");
+    EXPECT_EQ(fields.credentials.password, "p");
     EXPECT_EQ(fields.continuation, "");
 }
 
@@ -126,9 +119,9 @@ TEST_F(LockRecord, WrittenCredentialsReadBack)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.user + "/" + c.password);
         ASSERT_TRUE(write(c.user, c.password));
-        const CredentialSlots slots = read();
-        EXPECT_EQ(slots[1], c.user);
-        EXPECT_EQ(slots[2], c.readPassword);
+        const Credentials stored = read();
+        EXPECT_EQ(stored.user, c.user);
+        EXPECT_EQ(stored.password, c.readPassword);
     }
 }
 
@@ -137,7 +130,7 @@ TEST_F(LockRecord, WrittenCredentialsReadBack)
 TEST_F(LockRecord, RefusesCredentialsThatCannotBeStored)
 {
     ASSERT_TRUE(write("u", "p"));
-    const std::string before = store.get(LockValueName);
+    const std::string before = store.get(LockSetting);
     const std::pair<std::string, std::string> cases[] = {
         {"a|b", "p"},
         {"u", "p|q"},
@@ -147,10 +140,8 @@ TEST_F(LockRecord, RefusesCredentialsThatCannotBeStored)
     for (const auto& [user, password] : cases) {
         SCOPED_TRACE(user + "/" + password);
         EXPECT_FALSE(write(user, password));
-        EXPECT_EQ(store.get(LockValueName), before);
+        EXPECT_EQ(store.get(LockSetting), before);
     }
-    CredentialSlots slots{};
-    EXPECT_FALSE(LockRecordIO(store, slots, 2));
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "storage/line_cipher.h"
 #include "storage_test_support.h"
+#include "product/product.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,5 @@
 #include "storage/line_cipher.h"
+#include "product/product.h"
 
 #include <gtest/gtest.h>
 

@@ -50,7 +50,8 @@ struct Host
         shape->setAttribute(Qt::WA_TransparentForMouseEvents);
         shape->lower();
         link = new kv::AddressLink(
-            address, frame1, window, items, [this](const QString& t, QWidget* owner) { opened.emplace_back(t, owner); },
+            {address, frame1, window, items},
+            [this](const QString& t, QWidget* owner) { opened.emplace_back(t, owner); },
             [this](const QString& m) { messages << m; });
         top.move(100, 100);
         top.show();

@@ -1,6 +1,6 @@
+#include "generator/password_generator.h"
 #include "gui_test_support.h"
 #include "tools/frm_gen.h"
-#include "tools/password_generator.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -2,7 +2,7 @@
 // BCryptGenRandom. The test swaps this program's import of that function for a
 // spy, so it sees every request and can hand out chosen bytes.
 
-#include "tools/password_generator.h"
+#include "generator/password_generator.h"
 
 #include <gtest/gtest.h>
 

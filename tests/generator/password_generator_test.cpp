@@ -1,4 +1,4 @@
-#include "tools/password_generator.h"
+#include "generator/password_generator.h"
 
 #include <gtest/gtest.h>
 

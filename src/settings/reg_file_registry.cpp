@@ -1,8 +1,8 @@
 #include "settings/reg_file_registry.h"
 
+#include "product/product.h"
 #include "settings/reg_file_document.h"
 #include "storage/line_cipher.h"
-#include "product/product.h"
 
 #include <cstdlib>
 #include <limits>

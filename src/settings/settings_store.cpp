@@ -1,8 +1,8 @@
 #include "settings/settings_store.h"
 
+#include "product/product.h"
 #include "storage/ansi_text.h"
 #include "storage/line_cipher.h"
-#include "product/product.h"
 
 #include <charconv>
 #include <cstdint>

@@ -1,8 +1,8 @@
 #include "storage/data_file.h"
 
+#include "product/product.h"
 #include "storage/ansi_text.h"
 #include "storage/line_cipher.h"
-#include "product/product.h"
 
 #include <algorithm>
 #include <functional>

@@ -1,7 +1,7 @@
 #include "storage/line_cipher.h"
 
-#include "storage/ansi_text.h"
 #include "product/product.h"
+#include "storage/ansi_text.h"
 
 #include <algorithm>
 #include <array>

@@ -127,7 +127,7 @@ TEST(GeneratePasswordWin32, EveryCharacterComesFromBCryptGenRandom)
     std::vector<unsigned char> eachOnce;
     for (int b = 0; b < 34; ++b)
         eachOnce.push_back(static_cast<unsigned char>(b));
-    const std::string alphabet(PasswordAlphabet);
+    const std::string alphabet = "12345678ABCDEFGHIJKLMNOPQRSTUVWXYZ";
     const struct
     {
         const char* what;
@@ -154,7 +154,7 @@ TEST(GeneratePasswordWin32, EveryCharacterComesFromBCryptGenRandom)
             EXPECT_EQ(spy.next, c.script.size());
             EXPECT_GE(spy.calls, 2);
             EXPECT_EQ(password.size(), static_cast<std::size_t>(c.length));
-            EXPECT_EQ(password.find_first_not_of(PasswordAlphabet), std::string::npos) << password;
+            EXPECT_EQ(password.find_first_not_of(alphabet), std::string::npos) << password;
         } else {
             EXPECT_EQ(password, c.expected);
         }

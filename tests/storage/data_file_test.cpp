@@ -1,8 +1,8 @@
 #include "storage/data_file.h"
 
+#include "product/product.h"
 #include "storage/line_cipher.h"
 #include "storage_test_support.h"
-#include "product/product.h"
 
 #include <gtest/gtest.h>
 

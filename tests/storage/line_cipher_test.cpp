@@ -1,5 +1,5 @@
-#include "storage/line_cipher.h"
 #include "product/product.h"
+#include "storage/line_cipher.h"
 
 #include <gtest/gtest.h>
 

@@ -2,6 +2,8 @@
 // Two small control kinds the main window needs beyond Qt's own.
 
 #include <QCheckBox>
+#include <QFrame>
+#include <QLabel>
 #include <QLineEdit>
 
 namespace kv {
@@ -28,11 +30,33 @@ public:
 
 signals:
     void mouseReleased(Qt::MouseButton button);
+    // Enter or Return while the box has the focus: the keyboard's way to choose it.
+    void chosen();
 
 protected:
     // The whole box answers a click, not only its small indicator.
     bool hitButton(const QPoint& pos) const override { return rect().contains(pos); }
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 };
+
+// A label that opens a menu when clicked ("Tools"). To assistive technology it is
+// a menu button that can be pressed; `pressed` tells that it was.
+class MenuLabel : public QLabel
+{
+    Q_OBJECT
+public:
+    using QLabel::QLabel;
+
+signals:
+    void pressed();
+};
+
+// Gives the window, its framed areas and its menu label the roles and actions
+// assistive technology expects of them. Once per program; later calls do nothing.
+void installAccessibleInterfaces();
+
+// A frame that groups controls, under the name a screen reader says for it.
+void markAsGrouping(QFrame* frame, const QString& name);
 
 } // namespace kv

@@ -19,6 +19,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QShortcut>
 #include <QTableView>
 
 // The images live in the window's library; a static library's resources are registered by hand.
@@ -57,6 +58,7 @@ FrmScrn::FrmScrn(Environment env, QWidget* parent)
     : QWidget(parent), m_env(std::move(env)), m_settings(*m_env.registry), m_database(m_env.programFolder)
 {
     registerResources();
+    installAccessibleInterfaces();
     setObjectName(QStringLiteral("frmScrn"));
     setWindowTitle(fromView(WindowTitle));
     setWindowIcon(QIcon(QStringLiteral(":/icons/app.png")));
@@ -91,9 +93,15 @@ FrmScrn::FrmScrn(Environment env, QWidget* parent)
     m_lock = new LockGate(
         lock, m_settings, [this] { ClearEditFields(); }, [this] { layoutPass(); }, this);
 
-    for (int i = 0; i < 3; ++i)
+    for (int i = 0; i < 3; ++i) {
         connect(m_databaseBoxes[i], &CheckBox::mouseReleased, this,
                 [this, i](Qt::MouseButton button) { onDatabaseBoxReleased(i, button); });
+        connect(m_databaseBoxes[i], &CheckBox::chosen, this, [this, i] { chooseDatabaseFromKeyboard(i); });
+    }
+    // F10 is the platform's key for a window's menu; this window's menu opens at "Tools".
+    auto* menuKey = new QShortcut(QKeySequence(Qt::Key_F10), this);
+    connect(menuKey, &QShortcut::activated, this, &FrmScrn::openToolsMenuFromKeyboard);
+    connect(m_toolsLabel, &MenuLabel::pressed, this, &FrmScrn::openToolsMenuFromKeyboard);
     connect(m_hideAction, &QAction::triggered, this, &FrmScrn::toggleHide);
     wireTools();
 
@@ -201,9 +209,12 @@ bool FrmScrn::eventFilter(QObject* watched, QEvent* event)
         event->ignore();
         return true;
     }
-    if (watched == m_recordList && event->type() == QEvent::KeyPress &&
-        static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
-        // The view would copy the current cell, which may be the clear password.
+    if (watched == m_recordList && event->type() == QEvent::KeyPress)
+        return onListKey(static_cast<QKeyEvent*>(event));
+    if (watched == m_recordList && event->type() == QEvent::ContextMenu &&
+        static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Keyboard) {
+        // The Menu key, which the platform turns into a request for a context menu.
+        openListMenuFromKeyboard();
         return true;
     }
     if (watched == m_toolsLabel && event->type() == QEvent::MouseButtonRelease) {
@@ -236,6 +247,51 @@ void FrmScrn::openToolsMenu(const QPoint& at)
     if (isLocked())
         return;
     m_fileMenu->popup(at);
+}
+
+void FrmScrn::openToolsMenuFromKeyboard()
+{
+    if (isLocked())
+        return;
+    openToolsMenu(m_toolsLabel->mapToGlobal(QPoint(0, m_toolsLabel->height())));
+    if (!m_fileMenu->actions().isEmpty())
+        m_fileMenu->setActiveAction(m_fileMenu->actions().first());
+}
+
+void FrmScrn::openListMenuFromKeyboard()
+{
+    if (isLocked())
+        return;
+    const QModelIndex current = m_recordList->currentIndex();
+    const QRect row = current.isValid() ? m_recordList->visualRect(current) : QRect();
+    m_listMenu->popup(m_recordList->viewport()->mapToGlobal(row.isValid() ? row.bottomLeft() : QPoint(0, 0)));
+    if (!m_listMenu->actions().isEmpty())
+        m_listMenu->setActiveAction(m_listMenu->actions().first());
+}
+
+void FrmScrn::chooseDatabaseFromKeyboard(int index)
+{
+    // Opening this database, as a left click on its box does; the box ends up checked.
+    m_databaseBoxes[index]->setChecked(true);
+    onDatabaseBoxReleased(index, Qt::LeftButton);
+}
+
+bool FrmScrn::onListKey(QKeyEvent* event)
+{
+    // The view would copy the current cell, which may be the clear password.
+    if (event->matches(QKeySequence::Copy))
+        return true;
+    const QKeyCombination key = event->keyCombination();
+    if (key == QKeyCombination(Qt::Key_Menu) || key == QKeyCombination(Qt::ShiftModifier, Qt::Key_F10)) {
+        openListMenuFromKeyboard();
+        return true;
+    }
+    // Moving through the list loads nothing; Enter loads the row, as a click does.
+    if (key == QKeyCombination(Qt::Key_Return) || key == QKeyCombination(Qt::KeypadModifier, Qt::Key_Enter)) {
+        loadSelectedRowIntoFields();
+        return true;
+    }
+    return false;
 }
 
 void FrmScrn::onListPress(QMouseEvent* event)

@@ -8,6 +8,7 @@
 #include "app/twips.h"
 #include "records/edit_fields.h"
 #include "records/record_list_model.h"
+#include "records/shown_records_model.h"
 #include "settings/settings_store.h"
 #include "storage/open_database.h"
 
@@ -29,6 +30,7 @@ class CheckBox;
 class EditField;
 class EditingCommands;
 class LockGate;
+class MenuLabel;
 class ShapeWidget;
 
 class FrmScrn : public QWidget
@@ -67,15 +69,22 @@ private:
 
     void onListPress(QMouseEvent* event);
     void onListRelease(QMouseEvent* event);
+    bool onListKey(QKeyEvent* event);
     void loadSelectedRowIntoFields();
     void toggleGrid();
     void toggleHide();
     void onDatabaseBoxReleased(int index, Qt::MouseButton button);
     void openToolsMenu(const QPoint& at);
+    // From the keyboard or assistive technology: under the Tools label, and at the
+    // list's current row, each with its first item active.
+    void openToolsMenuFromKeyboard();
+    void openListMenuFromKeyboard();
+    void chooseDatabaseFromKeyboard(int index);
 
     Environment m_env;
     SettingsStore m_settings;
     RecordListModel m_model;
+    ShownRecordsModel m_shownRecords; // what the list shows of m_model
     OpenDatabase m_database;
     bool m_itemClickPending = false;
     std::unique_ptr<EditingCommands> m_commands;
@@ -85,7 +94,7 @@ private:
     // Controls (object names in brackets).
     QFrame* m_toolsStrip = nullptr;                  // Frame2
     std::array<CheckBox*, 3> m_databaseBoxes{};      // Check1_0 .. Check1_2
-    QLabel* m_toolsLabel = nullptr;                  // Label2, opens the File menu
+    MenuLabel* m_toolsLabel = nullptr;               // Label2, opens the File menu
     QFrame* m_editArea = nullptr;                    // Frame1
     QToolBar* m_toolbar = nullptr;                   // Toolbar1
     std::array<QAction*, 4> m_commandButtons{};      // Toolbar1_1 .. Toolbar1_4: Add, Remove, Replace, Clear

@@ -85,14 +85,17 @@ void FrmScrn::buildControls()
 
     // Tools strip.
     m_toolsStrip = makeFrame("Frame2", this);
+    markAsGrouping(m_toolsStrip, QStringLiteral("Databases and tools"));
     place(m_toolsStrip, {45, -90, 7320, 360});
     const int checkLefts[3] = {165, 900, 1635};
     for (int i = 0; i < 3; ++i) {
         m_databaseBoxes[i] = new CheckBox(m_toolsStrip);
         m_databaseBoxes[i]->setObjectName(QStringLiteral("Check1_%1").arg(i));
+        // The boxes have no caption; a screen reader needs a name all the same.
+        m_databaseBoxes[i]->setAccessibleName(QStringLiteral("Database %1").arg(i + 1));
         place(m_databaseBoxes[i], {checkLefts[i], 105, 645, 195});
     }
-    m_toolsLabel = new QLabel(QStringLiteral("Tools"), m_toolsStrip);
+    m_toolsLabel = new MenuLabel(QStringLiteral("Tools"), m_toolsStrip);
     m_toolsLabel->setObjectName(QStringLiteral("Label2"));
     m_toolsLabel->setFont(tahoma(8, true));
     place(m_toolsLabel, {2390, 105, 525, 180});
@@ -106,20 +109,28 @@ void FrmScrn::buildControls()
     m_lockPanel->setAutoFillBackground(true);
     m_lockMessage = new QLabel(m_lockPanel);
     m_lockMessage->setObjectName(QStringLiteral("Label3"));
+    markAsGrouping(m_lockPanel, QStringLiteral("Locked"));
     m_lockMessage->setAlignment(Qt::AlignCenter);
     place(m_lockMessage, {30, 465, 7245, 210});
     m_lockPanel->hide();
 
-    // Tab order: Service, Username, Password, Comments, Address.
-    setTabOrder(field(FieldIndex::Service), field(FieldIndex::Username));
-    setTabOrder(field(FieldIndex::Username), field(FieldIndex::Password));
-    setTabOrder(field(FieldIndex::Password), field(FieldIndex::Comments));
-    setTabOrder(field(FieldIndex::Comments), field(FieldIndex::Address));
+    // Tab order: Service, Username, Password, Comments, Address, then the toolbar,
+    // the list and the database boxes.
+    QList<QWidget*> order = {field(FieldIndex::Service), field(FieldIndex::Username), field(FieldIndex::Password),
+                             field(FieldIndex::Comments), field(FieldIndex::Address)};
+    for (QAction* command : m_commandButtons)
+        order << m_toolbar->widgetForAction(command);
+    order << m_recordList;
+    for (CheckBox* box : m_databaseBoxes)
+        order << box;
+    for (qsizetype i = 0; i + 1 < order.size(); ++i)
+        setTabOrder(order[i], order[i + 1]);
 }
 
 void FrmScrn::buildEditArea()
 {
     m_editArea = makeFrame("Frame1", this);
+    markAsGrouping(m_editArea, QStringLiteral("Entry"));
     place(m_editArea, {45, 180, 7320, 1920});
     for (int i = 0; i < FieldCount; ++i) {
         const FieldDesign& design = FieldDesigns[i];
@@ -131,9 +142,14 @@ void FrmScrn::buildEditArea()
         place(m_fieldLabels[i], design.label);
         m_fields[i] = new EditField(m_editArea);
         m_fields[i]->setObjectName(QStringLiteral("Text1_%1").arg(i));
+        m_fields[i]->setAccessibleName(QString::fromLatin1(design.caption));
+        m_fieldLabels[i]->setBuddy(m_fields[i]);
         place(m_fields[i], design.field);
     }
     field(FieldIndex::Password)->setEchoMode(QLineEdit::Password);
+    // Without a description of its own, a screen reader would read the tooltip: the
+    // loaded password in clear.
+    field(FieldIndex::Password)->setAccessibleDescription(QStringLiteral("Shown as stars while Hide Passwords is on"));
     buildToolbar();
 }
 
@@ -143,7 +159,11 @@ void FrmScrn::buildRecordList()
     m_recordList->setObjectName(QStringLiteral("ListView1"));
     place(m_recordList, {105, 2190, 7260, 3375});
     m_recordList->setFont(tahoma(9));
-    m_recordList->setModel(&m_model);
+    m_shownRecords.setSourceModel(&m_model);
+    m_recordList->setModel(&m_shownRecords);
+    m_recordList->setAccessibleName(QStringLiteral("Entries"));
+    // Tab leaves the list for the next control instead of walking its cells.
+    m_recordList->setTabKeyNavigation(false);
     m_recordList->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_recordList->setSelectionMode(QAbstractItemView::SingleSelection);
     m_recordList->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -161,10 +181,11 @@ void FrmScrn::buildRecordList()
     for (int column = 0; column < RecordColumnCount; ++column)
         header->resizeSection(column, toPixels(1440));
     // The clear password and the recorded time ride along in columns too narrow to
-    // show anything, and nobody can drag them wider.
+    // show anything, and nobody can drag them wider, nor move the focus into them.
     for (int column : {int(ColPassHidden), int(ColRecorded)}) {
         header->setSectionResizeMode(column, QHeaderView::Fixed);
         header->resizeSection(column, 1);
+        m_recordList->setColumnHidden(column, true);
     }
     m_recordList->viewport()->installEventFilter(this);
 }
@@ -193,6 +214,8 @@ void FrmScrn::buildToolbar()
         button->setObjectName(QStringLiteral("Toolbar1_%1").arg(i + 1));
         button->ensurePolished();
         button->setFixedWidth(std::max(20, button->fontMetrics().horizontalAdvance(action->text()) + 6));
+        // Reached with Tab and pressed with the space bar; a click still leaves the focus where it was.
+        button->setFocusPolicy(Qt::TabFocus);
         m_commandButtons[i] = action;
     }
     const QRect design = TwipRect{120, 180, 1905, 450}.toPixels();

@@ -33,9 +33,12 @@ FrmGen::FrmGen(QWidget* owner)
     m_label->setAlignment(Qt::AlignCenter);
     m_label->setFocusPolicy(Qt::NoFocus);
     m_label->setText(QString::number(InitialLength) + QLatin1String(LengthText));
+    m_label->setAccessibleDescription(QStringLiteral("Left click or Up arrow: one character more. Right click or Down "
+                                                     "arrow: one less. Middle click or F5: a new password."));
     m_label->installEventFilter(this);
 
     m_text->setObjectName(QStringLiteral("Text1"));
+    m_text->setAccessibleName(QStringLiteral("Generated password"));
     m_text->setGeometry(18, 38, 267, 19);
 
     // Enter must not close the window: the user may press it in the field without losing the password.
@@ -63,6 +66,22 @@ void FrmGen::keyPressEvent(QKeyEvent* event)
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
         event->accept();
         return;
+    }
+    // The label's three clicks from the keyboard; the field passes these keys on.
+    if (event->modifiers() == Qt::NoModifier) {
+        switch (event->key()) {
+        case Qt::Key_Up:
+            changeLength(Qt::LeftButton);
+            return;
+        case Qt::Key_Down:
+            changeLength(Qt::RightButton);
+            return;
+        case Qt::Key_F5:
+            changeLength(Qt::MiddleButton);
+            return;
+        default:
+            break;
+        }
     }
     QDialog::keyPressEvent(event);
 }

@@ -60,15 +60,15 @@ private slots:
         QTest::addColumn<QString>("name");
         const QString fields[] = {"Address", "Service", "Username", "Comments", "Password"};
         for (int i = 0; i < 5; ++i)
-            QTest::addRow("Text1_%d", i) << "main" << QStringLiteral("Text1_%1").arg(i) << int(QAccessible::EditableText)
-                                         << fields[i];
+            QTest::addRow("Text1_%d", i) << "main" << QStringLiteral("Text1_%1").arg(i)
+                                         << int(QAccessible::EditableText) << fields[i];
         for (int i = 0; i < 3; ++i)
             QTest::addRow("Check1_%d", i) << "main" << QStringLiteral("Check1_%1").arg(i) << int(QAccessible::CheckBox)
                                           << QStringLiteral("Database %1").arg(i + 1);
         const QString commands[] = {"Add", "Remove", "Replace", "Clear"};
         for (int i = 0; i < 4; ++i)
-            QTest::addRow("Toolbar1_%d", i + 1) << "main" << QStringLiteral("Toolbar1_%1").arg(i + 1)
-                                                << int(QAccessible::Button) << commands[i];
+            QTest::addRow("Toolbar1_%d", i + 1)
+                << "main" << QStringLiteral("Toolbar1_%1").arg(i + 1) << int(QAccessible::Button) << commands[i];
         QTest::newRow("Label2") << "main"
                                 << "Label2" << int(QAccessible::ButtonMenu) << "Tools";
         QTest::newRow("ListView1") << "main"
@@ -169,10 +169,12 @@ private slots:
         QTableView* list = kvtest::list(w.get());
         list->setFocus();
         list->setCurrentIndex(list->model()->index(1, 0));
-        for (const auto& [key, modifier] : {std::pair{Qt::Key_F10, Qt::ShiftModifier}, {Qt::Key_Menu, Qt::NoModifier}}) {
+        for (const auto& [key, modifier] :
+             {std::pair{Qt::Key_F10, Qt::ShiftModifier}, {Qt::Key_Menu, Qt::NoModifier}}) {
             QTest::keyClick(list, key, modifier);
             QTRY_VERIFY(other->isVisible());
-            QVERIFY(list->viewport()->rect().translated(list->viewport()->mapToGlobal(QPoint())).contains(other->pos()));
+            QVERIFY(
+                list->viewport()->rect().translated(list->viewport()->mapToGlobal(QPoint())).contains(other->pos()));
             QTest::keyClick(other, Qt::Key_Escape);
             QTRY_VERIFY(!other->isVisible());
         }

@@ -10,14 +10,32 @@
 namespace kv::test {
 
 // The real file system, with one operation made to fail for files whose name
-// begins with `prefix`. A failing write first writes half of its data, as a
-// full disk would.
+// begins with `prefix`, or else one call counted from arm(). A failing write
+// first writes half of its data, as a full disk would.
 class FaultyFileOps : public FileOps
 {
 public:
-    enum class Op { None, ReadAll, WriteNew, Append, RenameOver, Remove };
+    enum class Op { None, ReadAll, WriteNew, Append, RenameOver, Remove, RemoveIfUnused };
 
     FaultyFileOps(Op failing, std::string prefix) : m_failing(failing), m_prefix(std::move(prefix)) {}
+
+    // Fails call number `n` (from 0) made after arm(), of any operation but exists(),
+    // or only of those that write when `writesOnly`. A negative `n` fails nothing:
+    // the double then only counts.
+    static FaultyFileOps failingCall(int n, bool writesOnly = false)
+    {
+        FaultyFileOps ops(Op::None, "");
+        ops.m_failAt = n;
+        ops.m_writesOnly = writesOnly;
+        return ops;
+    }
+    void arm()
+    {
+        m_armed = true;
+        m_calls = 0;
+    }
+    // Calls counted since arm().
+    int calls() const { return m_calls; }
 
     bool readAll(const std::filesystem::path& file, std::string& out) override
     {
@@ -52,15 +70,24 @@ public:
             return false;
         return m_real.remove(file);
     }
-    bool removeIfUnused(const std::filesystem::path& file) override { return m_real.removeIfUnused(file); }
+    bool removeIfUnused(const std::filesystem::path& file) override
+    {
+        if (fails(Op::RemoveIfUnused, file))
+            return false;
+        return m_real.removeIfUnused(file);
+    }
 
     int failures() const { return m_failures; }
 
 private:
     bool fails(Op op, const std::filesystem::path& file)
     {
-        if (op != m_failing || file.filename().string().rfind(m_prefix, 0) != 0)
+        if (m_armed && !(m_writesOnly && op == Op::ReadAll)) {
+            if (m_calls++ != m_failAt)
+                return false;
+        } else if (op != m_failing || file.filename().string().rfind(m_prefix, 0) != 0) {
             return false;
+        }
         ++m_failures;
         return true;
     }
@@ -69,6 +96,10 @@ private:
     Op m_failing;
     std::string m_prefix;
     int m_failures = 0;
+    bool m_armed = false;
+    bool m_writesOnly = false;
+    int m_failAt = -1;
+    int m_calls = 0;
 };
 
 } // namespace kv::test

@@ -3,6 +3,7 @@
 // real ones, tests their own.
 
 #include "settings/registry.h"
+#include "storage/file_ops.h"
 #include "tools/default_handler.h"
 
 #include <QDateTime>
@@ -15,6 +16,7 @@ struct Environment
 {
     std::filesystem::path programFolder; // data files, backups, help.html
     Registry* registry = nullptr;        // the settings store
+    FileOps* fileOps = nullptr;          // the data files' file system; none: the real one
     std::function<QDateTime()> clock;
     OpenWithDefaultHandler openWithDefaultHandler;
 };

@@ -61,28 +61,6 @@ bool rewritable(std::string_view plain)
     return rebuilt + LineEnd.size() <= MaxStoredLineLength;
 }
 
-// The bytes a full save writes for `rows`; false when a row cannot be stored.
-bool databaseContent(std::span<const Record> rows, std::string& content)
-{
-    std::string plain;
-    for (const Record& row : rows) {
-        if (!row.keptLine.empty()) {
-            content += row.keptLine;
-            content += LineEnd;
-            continue;
-        }
-        plain = utf8ToAnsi(BuildRecordLine(row));
-        plain += LineEnd; // enciphered with the line, as stored files always had it
-        if (plain.size() > MaxStoredLineLength)
-            return false;
-        if (content.empty())
-            content.reserve(rows.size() * (2 * plain.size() + LineEnd.size()) * 5 / 4);
-        content += encodeBytes(plain, AppTitle);
-        content += LineEnd;
-    }
-    return true;
-}
-
 // The file's content, with a missing file read as empty. False when it exists
 // but cannot be read.
 bool readContent(FileOps& ops, const std::filesystem::path& file, std::string& content)
@@ -106,6 +84,29 @@ std::filesystem::path backupFilePath(const std::filesystem::path& folder, std::s
 FileFingerprint fingerprintOf(std::string_view content)
 {
     return {content.size(), std::hash<std::string_view>{}(content)};
+}
+
+bool DatabaseContent(std::span<const Record> rows, std::string& out)
+{
+    std::string content;
+    std::string plain;
+    for (const Record& row : rows) {
+        if (!row.keptLine.empty()) {
+            content += row.keptLine;
+            content += LineEnd;
+            continue;
+        }
+        plain = utf8ToAnsi(BuildRecordLine(row));
+        plain += LineEnd; // enciphered with the line, as stored files always had it
+        if (plain.size() > MaxStoredLineLength)
+            return false;
+        if (content.empty())
+            content.reserve(rows.size() * (2 * plain.size() + LineEnd.size()) * 5 / 4);
+        content += encodeBytes(plain, AppTitle);
+        content += LineEnd;
+    }
+    out += content;
+    return true;
 }
 
 void ParseDatabase(std::string_view content, std::vector<Record>& out)
@@ -191,7 +192,7 @@ bool SaveDatabase(const std::filesystem::path& folder, std::string_view base, st
         // Build everything first: a row that cannot be stored stops the save
         // before any file is touched.
         std::string content;
-        if (!databaseContent(rows, content))
+        if (!DatabaseContent(rows, content))
             return false;
 
         const std::filesystem::path file = dataFilePath(folder, base);

@@ -40,6 +40,12 @@ using FileSeen = std::optional<FileFingerprint>;
 // Record::keptLine.
 void ParseDatabase(std::string_view content, std::vector<Record>& out);
 
+// The whole content a full save writes for `rows`, appended to `out`: each
+// enciphered line carries CR LF inside and is followed by CR LF; a row with a kept
+// line gets that line back unchanged. False (and `out` as it was) when a row's
+// line with its CR LF is longer than MaxStoredLineLength.
+bool DatabaseContent(std::span<const Record> rows, std::string& out);
+
 // Appends one record per non-blank line to `out`. A missing file means no records
 // and succeeds. A read failure, or anything but a regular file, returns false with
 // `out` untouched. `seen`, when given, receives what the file held (nothing on

@@ -223,6 +223,7 @@ private slots:
         QTest::newRow("add, carriage return") << 1 << 0 << "x\ry" << bar;
         QTest::newRow("add, outside the code page") << 1 << 4 << QString::fromUtf8("\xe4\xb8\xad") << western;
         QTest::newRow("add, too long") << 1 << 3 << QString(16400, QLatin1Char('c')) << tooLong;
+        QTest::newRow("add, 20,000 characters") << 1 << 4 << QString(20000, QLatin1Char('p')) << tooLong;
         QTest::newRow("replace, bar") << 3 << 2 << "u|v" << bar;
         QTest::newRow("replace, outside the code page") << 3 << 4 << QString::fromUtf8("\xf0\x9f\x94\x91") << western;
         QTest::newRow("replace, too long") << 3 << 0 << QString(16400, QLatin1Char('a')) << tooLong;

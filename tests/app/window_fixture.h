@@ -27,6 +27,7 @@ struct WindowFixture
     std::unique_ptr<kv::RegFileRegistry> registry;
     QDateTime now = QDateTime(QDate(2026, 7, 4), QTime(18, 30, 5));
     std::vector<QString> opened;
+    kv::FileOps* fileOps = nullptr; // for the data files; none: the real file system
 
     WindowFixture() { registry = std::make_unique<kv::RegFileRegistry>(settingsFile()); }
 
@@ -39,6 +40,7 @@ struct WindowFixture
         kv::Environment env;
         env.programFolder = folder();
         env.registry = registry.get();
+        env.fileOps = fileOps;
         env.clock = [this] { return now; };
         env.openWithDefaultHandler = [this](const QString& target, QWidget*) { opened.push_back(target); };
         return env;

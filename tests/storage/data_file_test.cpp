@@ -61,7 +61,7 @@ TEST(DataFile, FileNames)
     EXPECT_EQ(backupFilePath("/p", "db3"), std::filesystem::path("/p") / "db3.bak");
 }
 
-TEST(DataFile, SaveWritesThePartsFormatByteForByte)
+TEST(DataFile, SaveWritesTheFileFormatByteForByte)
 {
     TestFolder folder;
     test::writeFile(folder / "db1.ksd", AppendedA + "\r\n");
@@ -129,6 +129,7 @@ TEST(DataFile, LoadReadsEveryWayALineMayBeStored)
         // Files another editor touched.
         {"byte-order mark", "\xEF\xBB\xBF" + SavedA + "\r\n", {RowA}},
         {"lone CR line ends", SavedA + "\r" + AppendedB + "\r", {RowA, RowB}},
+        {"odd length: the last digit falls after the last field", SavedA + "7\r\n", {RowA}},
         {"mixed line ends", SavedA + "\n" + AppendedB + "\r" + SavedA + "\r\n", {RowA, RowB, RowA}},
     };
     for (const auto& c : cases) {
@@ -283,6 +284,10 @@ TEST(DataFile, DamagedLinesSurviveAFullSave)
         {"more fields than a record has", encodeBytes("a|b|c|d|e|f|g|\r\n", AppTitle)},
         {"no field at all", encodeBytes("a line without any bar", AppTitle)},
         {"blanks around", "  ZZ\t"},
+        {"a NUL byte", std::string("2A191B0F\0"
+                                   "17190518452A0709617E",
+                                   29)},
+        {"a line of a megabyte", encodeBytes(std::string(512 * 1024, 'x') + "||||||", AppTitle)},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -319,6 +324,7 @@ TEST(DataFile, NextSaveRemovesStaleTemporaries)
     };
     for (const auto& name : stale)
         test::writeFile(folder / name, "copy");
+    test::writeFile(folder / "db1.bak", "the backup of a save that was killed");
     for (const auto& name : others)
         test::writeFile(folder / name, "keep");
 #ifndef _WIN32
@@ -396,12 +402,13 @@ TEST(DataFile, FilesAreOwnerReadWriteOnly)
 }
 #endif
 
+// The old full save stopped at 32,766 rows; this one has no such limit.
 TEST(DataFile, LargestDatabaseRoundTrips)
 {
     TestFolder folder;
     std::vector<Record> rows;
-    rows.reserve(32766);
-    for (int i = 0; i < 32766; ++i) {
+    rows.reserve(40000);
+    for (int i = 0; i < 40000; ++i) {
         const std::string n = std::to_string(i);
         rows.push_back(
             {"service " + n, "user" + n, "pw\u00E9" + n, "", "https://s" + n + ".example", "07-04-2026 18:30:05"});

@@ -31,9 +31,10 @@ inline std::vector<kv::Record> makeRecords(int count)
 }
 
 // A folder holding db1.ksd written by the program's own full save.
-inline std::filesystem::path makeDatabaseFolder(const std::vector<kv::Record>& rows)
+inline std::filesystem::path makeDatabaseFolder(const std::vector<kv::Record>& rows, const std::string& name = "db")
 {
-    const auto folder = std::filesystem::temp_directory_path() / ("kv-bench-" + std::to_string(::getpid()));
+    const auto folder =
+        std::filesystem::temp_directory_path() / ("kv-bench-" + std::to_string(::getpid()) + "-" + name);
     std::filesystem::create_directories(folder);
     kv::realFileOps().writeNew(folder / "db1.ksd", "");
     kv::SaveDatabase(folder, "db1", rows);

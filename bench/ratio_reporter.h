@@ -1,6 +1,7 @@
 #pragma once
-// Prints the usual table, then each measured figure as a ratio to the baseline
-// measured in the same run, so the numbers mean something on any machine.
+// Prints the usual table, then each figure as a ratio to the baseline measured in
+// the same run, so the numbers mean something on any machine. Lines that start
+// with "TABLE|" are what scripts/bench gathers into its summary.
 
 #include <benchmark/benchmark.h>
 #include <cstdio>
@@ -11,32 +12,61 @@
 
 namespace kvbench {
 
+struct Target
+{
+    std::string figure;   // what the row is about, as the summary names it
+    std::string measured; // benchmark names
+    std::string baseline;
+    double most; // the largest ratio that meets the target; 0 for none
+};
+
+// One summary row: figure, the two times in milliseconds, their ratio, the target.
+inline void printTableRow(const std::string& figure, const std::string& measured, const std::string& baseline,
+                          double ratio, double most)
+{
+    const char* verdict = most <= 0 ? "-" : ratio <= most ? "meets" : "falls short";
+    std::printf("TABLE|%s|%s|%s|%.2fx|%s|%s\n", figure.c_str(), measured.c_str(), baseline.c_str(), ratio,
+                most > 0 ? ("<= " + std::to_string(most).substr(0, 4) + "x").c_str() : "-", verdict);
+}
+
+inline std::string milliseconds(double ms)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, ms < 1 ? "%.3f ms" : "%.1f ms", ms);
+    return text;
+}
+
 class RatioReporter : public benchmark::ConsoleReporter
 {
 public:
-    // Pairs of (measured, baseline) benchmark names.
-    explicit RatioReporter(std::vector<std::pair<std::string, std::string>> pairs) : m_pairs(std::move(pairs)) {}
+    explicit RatioReporter(std::vector<Target> targets) : m_targets(std::move(targets)) {}
 
     void ReportRuns(const std::vector<Run>& runs) override
     {
         ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs)
-            m_times[run.benchmark_name()] = run.GetAdjustedRealTime();
+        for (const Run& run : runs) {
+            // Times in milliseconds whatever unit the benchmark prints in.
+            m_times[run.benchmark_name()] =
+                run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit) * 1e3;
+        }
     }
 
     void Finalize() override
     {
         ConsoleReporter::Finalize();
         std::printf("\nRatios to the baseline of the same run (real time):\n");
-        for (const auto& [measured, baseline] : m_pairs) {
-            if (m_times.count(measured) && m_times.count(baseline) && m_times[baseline] > 0)
-                std::printf("  %-22s / %-20s = %6.1fx\n", measured.c_str(), baseline.c_str(),
-                            m_times[measured] / m_times[baseline]);
+        for (const Target& t : m_targets) {
+            if (!m_times.count(t.measured) || !m_times.count(t.baseline) || m_times[t.baseline] <= 0)
+                continue;
+            const double ratio = m_times[t.measured] / m_times[t.baseline];
+            std::printf("  %-28s / %-28s = %6.2fx\n", t.measured.c_str(), t.baseline.c_str(), ratio);
+            printTableRow(t.figure, milliseconds(m_times[t.measured]), milliseconds(m_times[t.baseline]), ratio,
+                          t.most);
         }
     }
 
 private:
-    std::vector<std::pair<std::string, std::string>> m_pairs;
+    std::vector<Target> m_targets;
     std::map<std::string, double> m_times;
 };
 

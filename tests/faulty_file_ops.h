@@ -3,9 +3,12 @@
 
 #include "storage/file_ops.h"
 
+#include <algorithm>
 #include <filesystem>
+#include <initializer_list>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kv::test {
 
@@ -15,9 +18,26 @@ namespace kv::test {
 class FaultyFileOps : public FileOps
 {
 public:
-    enum class Op { None, ReadAll, WriteNew, Append, RenameOver, Remove, RemoveIfUnused };
+    enum class Op {
+        None,
+        ReadAll,
+        WriteNew,
+        Append,
+        RenameOver,
+        Remove,
+        RemoveIfUnused,
+        ReadChunks,
+        ReadTail,
+        HardLink,
+        Status
+    };
 
-    FaultyFileOps(Op failing, std::string prefix) : m_failing(failing), m_prefix(std::move(prefix)) {}
+    // Op::ReadAll stands for every way of reading a file.
+    FaultyFileOps(Op failing, std::string prefix) : m_failing{failing}, m_prefix(std::move(prefix)) {}
+    FaultyFileOps(std::initializer_list<Op> failing, std::string prefix)
+        : m_failing(failing), m_prefix(std::move(prefix))
+    {
+    }
 
     // Fails call number `n` (from 0) made after arm(), of any operation but exists(),
     // or only of those that write when `writesOnly`. A negative `n` fails nothing:
@@ -44,6 +64,31 @@ public:
         return m_real.readAll(file, out);
     }
     bool exists(const std::filesystem::path& file) override { return m_real.exists(file); }
+    bool status(const std::filesystem::path& file, FileStatus& out) override
+    {
+        if (fails(Op::Status, file))
+            return false;
+        return m_real.status(file, out);
+    }
+    bool readChunks(const std::filesystem::path& file, FileStatus& status,
+                    const std::function<bool(std::string_view chunk)>& sink) override
+    {
+        if (fails(Op::ReadChunks, file))
+            return false;
+        return m_real.readChunks(file, status, sink);
+    }
+    bool readTail(const std::filesystem::path& file, std::size_t count, std::string& out) override
+    {
+        if (fails(Op::ReadTail, file))
+            return false;
+        return m_real.readTail(file, count, out);
+    }
+    bool hardLink(const std::filesystem::path& existing, const std::filesystem::path& name) override
+    {
+        if (fails(Op::HardLink, name))
+            return false;
+        return m_real.hardLink(existing, name);
+    }
     bool writeNew(const std::filesystem::path& file, std::string_view data) override
     {
         if (fails(Op::WriteNew, file)) {
@@ -82,18 +127,22 @@ public:
 private:
     bool fails(Op op, const std::filesystem::path& file)
     {
-        if (m_armed && !(m_writesOnly && op == Op::ReadAll)) {
+        const bool read = op == Op::ReadAll || op == Op::ReadChunks || op == Op::ReadTail || op == Op::Status;
+        if (m_armed && !(m_writesOnly && read)) {
             if (m_calls++ != m_failAt)
                 return false;
-        } else if (op != m_failing || file.filename().string().rfind(m_prefix, 0) != 0) {
-            return false;
+        } else {
+            const Op asked = read ? Op::ReadAll : op;
+            const bool chosen = std::find(m_failing.begin(), m_failing.end(), asked) != m_failing.end();
+            if (!chosen || file.filename().string().rfind(m_prefix, 0) != 0)
+                return false;
         }
         ++m_failures;
         return true;
     }
 
     FileOps& m_real = realFileOps();
-    Op m_failing;
+    std::vector<Op> m_failing;
     std::string m_prefix;
     int m_failures = 0;
     bool m_armed = false;

@@ -146,7 +146,7 @@ void FrmScrn::loadStep()
 
 void FrmScrn::loadDatabase()
 {
-    std::vector<Record> rows;
+    RecordTable rows;
     const bool ok = m_database.load(rows);
     m_model.appendAll(std::move(rows));
     if (!ok)

@@ -92,12 +92,7 @@ std::optional<int> EditingCommands::selectedRow() const
 
 std::optional<int> EditingCommands::findService(const std::string& service) const
 {
-    const auto records = m_model.records();
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        if (records[i].service == service)
-            return static_cast<int>(i);
-    }
-    return std::nullopt;
+    return m_model.findService(service);
 }
 
 QString EditingCommands::recordedNow() const
@@ -128,7 +123,7 @@ bool EditingCommands::mayRewrite()
 
 void EditingCommands::save()
 {
-    if (!m_database.save(m_model.records()))
+    if (!m_database.save(m_model.table()))
         reportWriteFailure();
 }
 

@@ -1,6 +1,9 @@
 #include "records/record_list_model.h"
 
+#include "storage/ansi_text.h"
+
 #include <algorithm>
+#include <array>
 #include <numeric>
 
 namespace kv {
@@ -10,28 +13,81 @@ namespace {
 const char* const HeaderTexts[RecordColumnCount] = {"Service",         "Username",   "Password", "Comments",
                                                     "Service Address", "Pass hiden", "Recorded"};
 
-} // namespace
+// Every Windows-1252 character lies in the Basic Multilingual Plane: one QChar each.
+const std::array<char16_t, 256>& unicodeOf()
+{
+    static const std::array<char16_t, 256> table = [] {
+        std::array<char16_t, 256> t{};
+        for (int b = 0; b < 256; ++b)
+            t[static_cast<std::size_t>(b)] = static_cast<char16_t>(ansiCodePoint(static_cast<unsigned char>(b)));
+        return t;
+    }();
+    return table;
+}
 
-QString columnText(const Record& record, int column)
+// Each character case-folded, so a sort ignores letter case the way
+// QString::toCaseFolded does, without making a string for every row.
+const std::array<char16_t, 256>& foldedOf()
+{
+    static const std::array<char16_t, 256> table = [] {
+        std::array<char16_t, 256> t{};
+        for (std::size_t b = 0; b < 256; ++b)
+            t[b] = QChar(unicodeOf()[b]).toCaseFolded().unicode();
+        return t;
+    }();
+    return table;
+}
+
+QString textOf(std::string_view bytes)
+{
+    QString text(static_cast<qsizetype>(bytes.size()), Qt::Uninitialized);
+    QChar* out = text.data();
+    const auto& unicode = unicodeOf();
+    for (const char c : bytes)
+        *out++ = QChar(unicode[static_cast<unsigned char>(c)]);
+    return text;
+}
+
+RecordField fieldOf(int column)
 {
     switch (column) {
     case ColService:
-        return QString::fromStdString(record.service);
+        return RecordField::Service;
     case ColUsername:
-        return QString::fromStdString(record.username);
+        return RecordField::Username;
     case ColPassword:
-        return QString::fromStdString(PasswordMask(record.password));
-    case ColComments:
-        return QString::fromStdString(record.comments);
-    case ColAddress:
-        return QString::fromStdString(record.address);
     case ColPassHidden:
-        return QString::fromStdString(record.password);
-    case ColRecorded:
-        return QString::fromStdString(record.recorded);
+        return RecordField::Password;
+    case ColComments:
+        return RecordField::Comments;
+    case ColAddress:
+        return RecordField::Address;
     default:
-        return {};
+        return RecordField::Recorded;
     }
+}
+
+bool foldedLess(std::string_view a, std::string_view b)
+{
+    const auto& folded = foldedOf();
+    const std::size_t n = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        const char16_t x = folded[static_cast<unsigned char>(a[i])];
+        const char16_t y = folded[static_cast<unsigned char>(b[i])];
+        if (x != y)
+            return x < y;
+    }
+    return a.size() < b.size();
+}
+
+} // namespace
+
+QString RecordListModel::cellText(int row, int column) const
+{
+    const std::string_view bytes = m_table.bytes(row, fieldOf(column));
+    if (column == ColPassword)
+        return QString(static_cast<qsizetype>(bytes.size()), QLatin1Char('*'));
+    return textOf(bytes);
 }
 
 int RecordListModel::rowCount(const QModelIndex& parent) const
@@ -46,11 +102,11 @@ int RecordListModel::columnCount(const QModelIndex& parent) const
 
 QVariant RecordListModel::data(const QModelIndex& index, int role) const
 {
-    if (!index.isValid() || index.row() >= count())
+    if (!index.isValid() || index.row() >= count() || index.column() >= RecordColumnCount)
         return {};
     if (role != Qt::DisplayRole)
         return {};
-    return columnText(at(index.row()), index.column());
+    return cellText(index.row(), index.column());
 }
 
 QVariant RecordListModel::headerData(int section, Qt::Orientation orientation, int role) const
@@ -66,22 +122,36 @@ Qt::ItemFlags RecordListModel::flags(const QModelIndex& index) const
     return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
 }
 
-void RecordListModel::append(Record record)
+std::optional<int> RecordListModel::findService(std::string_view service) const
+{
+    // A stored service holds only characters of the code page: one the code page
+    // cannot hold matches none.
+    if (!fitsAnsi(service))
+        return std::nullopt;
+    const std::string wanted = utf8ToAnsi(service);
+    for (int row = 0; row < count(); ++row) {
+        if (m_table.bytes(row, RecordField::Service) == wanted)
+            return row;
+    }
+    return std::nullopt;
+}
+
+void RecordListModel::append(const Record& record)
 {
     beginInsertRows({}, count(), count());
-    m_rows.push_back(std::move(record));
+    m_table.append(record);
     endInsertRows();
 }
 
-void RecordListModel::appendAll(std::vector<Record> records)
+void RecordListModel::appendAll(RecordTable records)
 {
     if (records.empty())
         return;
-    beginInsertRows({}, count(), count() + static_cast<int>(records.size()) - 1);
-    if (m_rows.empty())
-        m_rows = std::move(records);
+    beginInsertRows({}, count(), count() + records.size() - 1);
+    if (m_table.empty())
+        m_table = std::move(records);
     else
-        m_rows.insert(m_rows.end(), std::make_move_iterator(records.begin()), std::make_move_iterator(records.end()));
+        m_table.append(records);
     endInsertRows();
     // A list that sorts keeps a reloaded database in its order too.
     if (m_sorted)
@@ -93,7 +163,7 @@ void RecordListModel::removeAt(int row)
     if (row < 0 || row >= count())
         return;
     beginRemoveRows({}, row, row);
-    m_rows.erase(m_rows.begin() + row);
+    m_table.remove(row);
     endRemoveRows();
 }
 
@@ -101,20 +171,16 @@ void RecordListModel::replaceDetails(int row, const Record& details)
 {
     if (row < 0 || row >= count())
         return;
-    Record& target = m_rows[static_cast<std::size_t>(row)];
-    const std::string service = target.service;
-    target = details;
-    target.service = service;
+    m_table.replaceDetails(row, details);
     emit dataChanged(index(row, 0), index(row, RecordColumnCount - 1));
 }
 
 void RecordListModel::clear()
 {
-    if (m_rows.empty())
+    if (m_table.empty())
         return;
     beginResetModel();
-    m_rows.clear();
-    m_rows.shrink_to_fit();
+    m_table.clear();
     endResetModel();
 }
 
@@ -135,33 +201,27 @@ void RecordListModel::sortRows()
         return;
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
 
-    // Case-folded keys, computed once per row, keep a sort of tens of thousands of
-    // rows quick and independent of the user's locale.
-    std::vector<QString> keys;
-    keys.reserve(static_cast<std::size_t>(n));
-    for (const Record& record : m_rows)
-        keys.push_back(columnText(record, m_sortColumn).toCaseFolded());
-
+    // Rows are compared where they lie; only the order of their numbers moves. The
+    // mask column compares the masks, so in effect the passwords' lengths.
+    const RecordField field = fieldOf(m_sortColumn);
+    const bool masks = m_sortColumn == ColPassword;
+    const auto less = [&](int a, int b) {
+        const std::string_view x = m_table.bytes(a, field);
+        const std::string_view y = m_table.bytes(b, field);
+        return masks ? x.size() < y.size() : foldedLess(x, y);
+    };
     std::vector<int> order(static_cast<std::size_t>(n));
     std::iota(order.begin(), order.end(), 0);
-    const bool descending = m_sortOrder == Qt::DescendingOrder;
-    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-        const QString& ka = keys[static_cast<std::size_t>(a)];
-        const QString& kb = keys[static_cast<std::size_t>(b)];
-        return descending ? kb < ka : ka < kb;
-    });
-
-    std::vector<Record> sorted;
-    sorted.reserve(m_rows.size());
-    std::vector<int> newRowOf(static_cast<std::size_t>(n));
-    for (int newRow = 0; newRow < n; ++newRow) {
-        const int oldRow = order[static_cast<std::size_t>(newRow)];
-        newRowOf[static_cast<std::size_t>(oldRow)] = newRow;
-        sorted.push_back(std::move(m_rows[static_cast<std::size_t>(oldRow)]));
-    }
-    m_rows = std::move(sorted);
+    if (m_sortOrder == Qt::DescendingOrder)
+        std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return less(b, a); });
+    else
+        std::stable_sort(order.begin(), order.end(), less);
+    m_table.reorder(order);
 
     // Keep the selection and the current row on the same records.
+    std::vector<int> newRowOf(static_cast<std::size_t>(n));
+    for (int newRow = 0; newRow < n; ++newRow)
+        newRowOf[static_cast<std::size_t>(order[static_cast<std::size_t>(newRow)])] = newRow;
     const QModelIndexList before = persistentIndexList();
     QModelIndexList after;
     after.reserve(before.size());

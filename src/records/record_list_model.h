@@ -1,12 +1,14 @@
 #pragma once
 // The record list: every entry of the open database, in display order. It is the
 // only copy of the entries in memory; the full save writes it back in this order.
+// The entries stay in their compact form; a cell becomes text only when a view
+// asks for it.
 
-#include "storage/record_line.h"
+#include "storage/record_table.h"
 
 #include <QAbstractTableModel>
-#include <span>
-#include <vector>
+#include <optional>
+#include <string_view>
 
 namespace kv {
 
@@ -33,12 +35,15 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
-    std::span<const Record> records() const { return m_rows; }
-    const Record& at(int row) const { return m_rows.at(static_cast<std::size_t>(row)); }
-    int count() const { return static_cast<int>(m_rows.size()); }
+    const RecordTable& table() const { return m_table; }
+    Record at(int row) const { return m_table.record(row); }
+    int count() const { return m_table.size(); }
+    // The first row, in display order, whose service is exactly `service` (UTF-8).
+    std::optional<int> findService(std::string_view service) const;
 
-    void append(Record record);
-    void appendAll(std::vector<Record> records);
+    void append(const Record& record);
+    // A whole database at once (the load), taken over without copying.
+    void appendAll(RecordTable records);
     void removeAt(int row);
     // Overwrites everything but the service name.
     void replaceDetails(int row, const Record& details);
@@ -52,15 +57,13 @@ public:
     bool isSorted() const { return m_sorted; }
 
 private:
+    QString cellText(int row, int column) const;
     void sortRows();
 
-    std::vector<Record> m_rows;
+    RecordTable m_table;
     int m_sortColumn = 0;
     Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
     bool m_sorted = false;
 };
-
-// The text shown in a column of a record.
-QString columnText(const Record& record, int column);
 
 } // namespace kv

@@ -138,6 +138,11 @@ std::string ansiToUtf8(std::string_view ansi)
     return out;
 }
 
+char32_t ansiCodePoint(unsigned char byte)
+{
+    return byte >= 0x80 && byte < 0xA0 ? HighTable[byte - 0x80] : static_cast<char32_t>(byte);
+}
+
 bool fitsAnsi(std::string_view utf8)
 {
     std::size_t pos = 0;

@@ -21,6 +21,10 @@ std::string ansiToUtf8(std::string_view ansi);
 // be substituted) and the text is well-formed UTF-8.
 bool fitsAnsi(std::string_view utf8);
 
+// The Unicode code point a Windows-1252 byte stands for (the five undefined bytes
+// for the C1 code point of the same number).
+char32_t ansiCodePoint(unsigned char byte);
+
 // Number of characters (code points) in a UTF-8 text.
 std::size_t utf8Length(std::string_view utf8);
 

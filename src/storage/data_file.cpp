@@ -5,8 +5,7 @@
 #include "storage/line_cipher.h"
 
 #include <algorithm>
-#include <functional>
-#include <iterator>
+#include <cstring>
 
 namespace kv {
 
@@ -15,6 +14,8 @@ namespace {
 constexpr std::string_view LineEnd = "\r\n";
 constexpr std::string_view ByteOrderMark = "\xEF\xBB\xBF";
 constexpr std::size_t FieldCount = 6;
+constexpr RecordField LineFields[FieldCount] = {RecordField::Service,  RecordField::Username, RecordField::Password,
+                                                RecordField::Comments, RecordField::Address,  RecordField::Recorded};
 
 bool isBlank(char c)
 {
@@ -30,25 +31,82 @@ std::string_view trimmed(std::string_view line)
     return line;
 }
 
-// The next line of `content` without its line end (CR LF, LF or a lone CR, as
-// other editors leave them); `content` moves past it.
-std::string_view takeLine(std::string_view& content)
+// Cuts a file's content into lines, given a piece at a time: a line may span two
+// pieces, and so may a CR LF. Lines end in CR LF, LF or a lone CR, as other editors
+// leave them; a byte-order mark before the first line is skipped.
+template <typename OnLine> class LineSplitter
 {
-    std::size_t end = 0;
-    while (end < content.size() && content[end] != '\n' && content[end] != '\r')
-        ++end;
-    const std::string_view line = content.substr(0, end);
-    if (end < content.size())
-        end += content[end] == '\r' && end + 1 < content.size() && content[end + 1] == '\n' ? 2 : 1;
-    content.remove_prefix(end);
-    return line;
-}
+public:
+    explicit LineSplitter(OnLine onLine) : m_onLine(std::move(onLine)) {}
+
+    void feed(std::string_view piece)
+    {
+        if (m_skipLineFeed && !piece.empty()) {
+            if (piece.front() == '\n')
+                piece.remove_prefix(1);
+            m_skipLineFeed = false;
+        }
+        while (!piece.empty()) {
+            const std::size_t end = lineEnd(piece);
+            if (end == std::string_view::npos) {
+                m_partial.append(piece);
+                return;
+            }
+            if (m_partial.empty()) {
+                emit(piece.substr(0, end));
+            } else {
+                m_partial.append(piece.substr(0, end));
+                emit(m_partial);
+                m_partial.clear();
+            }
+            std::size_t next = end + 1;
+            if (piece[end] == '\r') {
+                if (next == piece.size())
+                    m_skipLineFeed = true; // its LF, if any, opens the next piece
+                else if (piece[next] == '\n')
+                    ++next;
+            }
+            piece.remove_prefix(next);
+        }
+    }
+
+    void finish()
+    {
+        if (!m_partial.empty())
+            emit(m_partial);
+        m_partial.clear();
+    }
+
+private:
+    static std::size_t lineEnd(std::string_view piece)
+    {
+        const void* lf = std::memchr(piece.data(), '\n', piece.size());
+        const std::size_t limit = lf ? static_cast<const char*>(lf) - piece.data() : piece.size();
+        const void* cr = std::memchr(piece.data(), '\r', limit);
+        if (cr)
+            return static_cast<const char*>(cr) - piece.data();
+        return lf ? limit : std::string_view::npos;
+    }
+
+    void emit(std::string_view line)
+    {
+        if (m_first && line.starts_with(ByteOrderMark))
+            line.remove_prefix(ByteOrderMark.size());
+        m_first = false;
+        m_onLine(line);
+    }
+
+    OnLine m_onLine;
+    std::string m_partial;
+    bool m_skipLineFeed = false;
+    bool m_first = true;
+};
 
 // Whether a full save can write the record back from its fields and lose nothing
 // of the deciphered line but what every reader ignores (what follows its last
-// "|": the line end and the cipher's filler). Not so for a line that did not
-// decipher (empty), one without any "|", one with more fields than a record has,
-// and one whose rebuilt line would be too long for the cipher.
+// "|": the line end and the cipher's filler). Not so for a line without any "|",
+// one with more fields than a record has, and one whose rebuilt line would be too
+// long for the cipher.
 bool rewritable(std::string_view plain)
 {
     const std::size_t last = plain.rfind('|');
@@ -61,12 +119,56 @@ bool rewritable(std::string_view plain)
     return rebuilt + LineEnd.size() <= MaxStoredLineLength;
 }
 
-// The file's content, with a missing file read as empty. False when it exists
-// but cannot be read.
-bool readContent(FileOps& ops, const std::filesystem::path& file, std::string& content)
+// One line of the file into a row of the table, deciphered straight into it. A
+// line DecodeLine cannot read still gives a row, all of it empty, as the old loader
+// did: the user sees that something was there, and the line is kept.
+void addFileLine(RecordTable& table, std::string_view raw)
 {
-    content.clear();
-    return ops.readAll(file, content) || !ops.exists(file);
+    const std::string_view line = trimmed(raw);
+    if (line.empty())
+        return;
+    const std::size_t size = (line.size() + 1) / 2;
+    char* plain = table.lineBuffer(size);
+    if (!decodeBytesTo(line, AppTitle, plain)) {
+        table.addLine(0, raw);
+        return;
+    }
+    table.addLine(size, rewritable(std::string_view(plain, size)) ? std::string_view() : raw);
+}
+
+// Room for what a file of `bytes` bytes holds: its text is half its size, and a
+// line is seldom shorter than 60 digits. Memory reserved but never filled costs
+// address space, not memory.
+void reserveFor(RecordTable& table, std::uint64_t bytes)
+{
+    table.reserve(static_cast<std::size_t>(bytes / 60 + 16), static_cast<std::size_t>(bytes / 2 + 64));
+}
+
+RecordTable tableOf(std::span<const Record> rows)
+{
+    RecordTable table;
+    for (const Record& row : rows)
+        table.append(row);
+    return table;
+}
+
+std::vector<Record> recordsOf(const RecordTable& table)
+{
+    std::vector<Record> rows;
+    rows.reserve(static_cast<std::size_t>(table.size()));
+    for (int i = 0; i < table.size(); ++i)
+        rows.push_back(table.record(i));
+    return rows;
+}
+
+// The file's status, a missing file's all zeros. False when it is there but is
+// not a regular file, or cannot be looked at.
+bool statusOf(FileOps& ops, const std::filesystem::path& file, FileStatus& status)
+{
+    status = {};
+    if (ops.status(file, status))
+        return status.regular;
+    return !ops.exists(file);
 }
 
 } // namespace
@@ -81,73 +183,112 @@ std::filesystem::path backupFilePath(const std::filesystem::path& folder, std::s
     return folder / (std::string(base) + ".bak");
 }
 
-FileFingerprint fingerprintOf(std::string_view content)
+void ParseDatabase(std::string_view content, RecordTable& out)
 {
-    return {content.size(), std::hash<std::string_view>{}(content)};
+    reserveFor(out, content.size());
+    LineSplitter splitter([&out](std::string_view line) { addFileLine(out, line); });
+    splitter.feed(content);
+    splitter.finish();
 }
 
-bool DatabaseContent(std::span<const Record> rows, std::string& out)
+void ParseDatabase(std::string_view content, std::vector<Record>& out)
 {
+    RecordTable table;
+    ParseDatabase(content, table);
+    std::vector<Record> rows = recordsOf(table);
+    out.insert(out.end(), std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
+}
+
+bool DatabaseContent(const RecordTable& rows, std::string& out)
+{
+    // Measured first, so the content is built in one allocation of its final size.
+    std::size_t size = 0;
+    for (int row = 0; row < rows.size(); ++row) {
+        const std::string_view kept = rows.bytes(row, RecordField::KeptLine);
+        if (!kept.empty()) {
+            size += kept.size() + LineEnd.size();
+            continue;
+        }
+        std::size_t plain = FieldCount + LineEnd.size();
+        for (const RecordField field : LineFields)
+            plain += rows.bytes(row, field).size();
+        if (plain > MaxStoredLineLength)
+            return false;
+        size += 2 * std::max(plain, AppTitle.size()) + LineEnd.size();
+    }
     std::string content;
+    content.reserve(size);
     std::string plain;
-    for (const Record& row : rows) {
-        if (!row.keptLine.empty()) {
-            content += row.keptLine;
+    for (int row = 0; row < rows.size(); ++row) {
+        const std::string_view kept = rows.bytes(row, RecordField::KeptLine);
+        if (!kept.empty()) {
+            content += kept;
             content += LineEnd;
             continue;
         }
-        plain = utf8ToAnsi(BuildRecordLine(row));
+        plain.clear();
+        for (const RecordField field : LineFields) {
+            plain += rows.bytes(row, field);
+            plain += '|';
+        }
         plain += LineEnd; // enciphered with the line, as stored files always had it
-        if (plain.size() > MaxStoredLineLength)
-            return false;
-        if (content.empty())
-            content.reserve(rows.size() * (2 * plain.size() + LineEnd.size()) * 5 / 4);
-        content += encodeBytes(plain, AppTitle);
+        encodeBytesAppend(plain, AppTitle, content);
         content += LineEnd;
     }
     out += content;
     return true;
 }
 
-void ParseDatabase(std::string_view content, std::vector<Record>& out)
+bool DatabaseContent(std::span<const Record> rows, std::string& out)
 {
-    if (content.starts_with(ByteOrderMark))
-        content.remove_prefix(ByteOrderMark.size());
-    out.reserve(out.size() + static_cast<std::size_t>(std::count(content.begin(), content.end(), '\n')) + 1);
-    std::string plain; // reused for every line
-    while (!content.empty()) {
-        const std::string_view raw = takeLine(content);
-        const std::string_view line = trimmed(raw);
-        if (line.empty())
-            continue;
-        // A line DecodeLine cannot read still gives a row, all of it empty, as the
-        // old loader did; the user sees that something was there.
-        decodeBytesInto(line, AppTitle, plain);
-        Record& record = out.emplace_back(ParseRecordLine(ansiToUtf8(plain)));
-        if (!rewritable(plain))
-            record.keptLine = raw;
+    return DatabaseContent(tableOf(rows), out);
+}
+
+bool LoadDatabase(const std::filesystem::path& folder, std::string_view base, RecordTable& out, FileOps& ops,
+                  FileSeen* seen)
+{
+    try {
+        if (seen)
+            seen->reset();
+        const std::filesystem::path file = dataFilePath(folder, base);
+        RecordTable rows;
+        FileStatus status;
+        bool reserved = false;
+        LineSplitter splitter([&rows](std::string_view line) { addFileLine(rows, line); });
+        const bool read = ops.readChunks(file, status, [&](std::string_view piece) {
+            if (!reserved)
+                reserveFor(rows, status.size);
+            reserved = true;
+            splitter.feed(piece);
+            return true;
+        });
+        if (!read) {
+            if (ops.exists(file))
+                return false;
+            status = {}; // no file yet: a database without records
+        }
+        splitter.finish();
+        if (out.empty())
+            out = std::move(rows);
+        else
+            out.append(rows);
+        if (seen)
+            *seen = status;
+        return true;
+    } catch (...) {
+        return false;
     }
 }
 
 bool LoadDatabase(const std::filesystem::path& folder, std::string_view base, std::vector<Record>& out, FileOps& ops,
                   FileSeen* seen)
 {
-    try {
-        if (seen)
-            seen->reset();
-        std::string content;
-        if (!readContent(ops, dataFilePath(folder, base), content))
-            return false;
-        std::vector<Record> rows;
-        ParseDatabase(content, rows);
-        out.reserve(out.size() + rows.size());
-        std::move(rows.begin(), rows.end(), std::back_inserter(out));
-        if (seen)
-            *seen = fingerprintOf(content);
-        return true;
-    } catch (...) {
+    RecordTable table;
+    if (!LoadDatabase(folder, base, table, ops, seen))
         return false;
-    }
+    std::vector<Record> rows = recordsOf(table);
+    out.insert(out.end(), std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
+    return true;
 }
 
 bool AppendRecord(const std::filesystem::path& folder, std::string_view base, std::string_view recordLine, FileOps& ops,
@@ -158,21 +299,27 @@ bool AppendRecord(const std::filesystem::path& folder, std::string_view base, st
         if (plain.size() > MaxStoredLineLength)
             return false;
         const std::filesystem::path file = dataFilePath(folder, base);
-        std::string existing;
-        if (!readContent(ops, file, existing))
+        FileStatus before;
+        if (!statusOf(ops, file, before))
             return false;
         std::string data;
-        // A file cut short or edited by hand may lack its last line break;
-        // without this the new line would be glued onto the last entry.
-        if (!existing.empty() && existing.back() != '\n')
-            data = LineEnd;
-        data += encodeBytes(plain, AppTitle);
+        if (before.regular) {
+            // A file cut short or edited by hand may lack its last line break;
+            // without this the new line would be glued onto the last entry.
+            std::string last;
+            if (!ops.readTail(file, 1, last))
+                return false;
+            if (!last.empty() && last.back() != '\n')
+                data = LineEnd;
+        }
+        encodeBytesAppend(plain, AppTitle, data);
         data += LineEnd;
         if (!ops.append(file, data))
             return false;
         if (seen) {
-            if (*seen == fingerprintOf(existing))
-                *seen = fingerprintOf(existing + data);
+            FileStatus after;
+            if (*seen == before && ops.status(file, after))
+                *seen = after;
             else
                 seen->reset(); // someone else wrote the file since we read it
         }
@@ -184,8 +331,8 @@ bool AppendRecord(const std::filesystem::path& folder, std::string_view base, st
     }
 }
 
-bool SaveDatabase(const std::filesystem::path& folder, std::string_view base, std::span<const Record> rows,
-                  FileOps& ops, FileSeen* seen)
+bool SaveDatabase(const std::filesystem::path& folder, std::string_view base, const RecordTable& rows, FileOps& ops,
+                  FileSeen* seen)
 {
     try {
         RemoveStaleTemporaries(folder, base, ops);
@@ -197,19 +344,24 @@ bool SaveDatabase(const std::filesystem::path& folder, std::string_view base, st
 
         const std::filesystem::path file = dataFilePath(folder, base);
         const std::filesystem::path backup = backupFilePath(folder, base);
-        std::string old;
-        if (!ops.readAll(file, old))
+        FileStatus current;
+        if (!ops.status(file, current) || !current.regular)
             return false; // above all a data file deleted from outside: write nothing
-        if (seen && *seen != fingerprintOf(old))
+        if (seen && *seen != current)
             return false; // the list is not a copy of this file: writing it would lose entries
-        // The copy goes through a temporary file too, so a failed copy leaves no
-        // half-written backup either.
-        if (!replaceFileAtomically(ops, backup, old))
+        // The data file is only ever replaced, never changed, by a full save: a
+        // second name for it holds the old content as well as a copy would.
+        if (!snapshotFile(ops, file, backup))
             return false;
         if (!replaceFileAtomically(ops, file, content))
             return false; // the data file is whole (old content), the backup stays
-        if (seen)
-            *seen = fingerprintOf(content);
+        if (seen) {
+            FileStatus after;
+            if (ops.status(file, after))
+                *seen = after;
+            else
+                seen->reset();
+        }
         // The new content is in place: a backup that will not go away is only
         // clutter, which the next save replaces.
         ops.remove(backup);
@@ -217,6 +369,12 @@ bool SaveDatabase(const std::filesystem::path& folder, std::string_view base, st
     } catch (...) {
         return false;
     }
+}
+
+bool SaveDatabase(const std::filesystem::path& folder, std::string_view base, std::span<const Record> rows,
+                  FileOps& ops, FileSeen* seen)
+{
+    return SaveDatabase(folder, base, tableOf(rows), ops, seen);
 }
 
 void RemoveStaleTemporaries(const std::filesystem::path& folder, std::string_view base, FileOps& ops)

@@ -115,6 +115,37 @@ bool replaceFileAtomically(FileOps& ops, const std::filesystem::path& target, st
     return ok;
 }
 
+bool snapshotFile(FileOps& ops, const std::filesystem::path& from, const std::filesystem::path& to)
+{
+    std::filesystem::path file;
+    std::filesystem::path target;
+    std::filesystem::path temp;
+    try {
+        file = followLinks(from);
+        target = followLinks(to);
+        temp = temporaryPathFor(target);
+    } catch (...) {
+        return false;
+    }
+    try {
+        if (ops.hardLink(file, temp) && ops.renameOver(temp, target)) {
+            // A rename between two names of one file does nothing, and leaves the
+            // temporary name standing.
+            ops.remove(temp);
+            return true;
+        }
+        ops.remove(temp);
+        std::string content;
+        return ops.readAll(file, content) && replaceFileAtomically(ops, to, content);
+    } catch (...) {
+        try {
+            ops.remove(temp);
+        } catch (...) {
+        }
+        return false;
+    }
+}
+
 void removeStaleTemporaries(FileOps& ops, const std::filesystem::path& target)
 {
     try {

@@ -3,16 +3,47 @@
 // interface so tests can make any one of them fail. Standard C++ plus the
 // platform's flush-to-disk and rename-over calls.
 
+#include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 
 namespace kv {
 
+// Which file a path names and when it last changed: enough to tell that someone
+// else wrote it since, without reading it. A missing file is all zeros.
+struct FileStatus
+{
+    std::uint64_t device = 0;
+    std::uint64_t file = 0; // the inode, or the file index on Windows
+    std::uint64_t size = 0;
+    std::int64_t modified = 0; // nanoseconds, or the system's own unit
+    bool regular = false;      // a file on disk, not a folder, a FIFO or a device
+
+    bool operator==(const FileStatus&) const = default;
+};
+
 class FileOps
 {
 public:
     virtual ~FileOps() = default;
+
+    // The file's status, following links. False when it is missing or cannot be
+    // looked at.
+    virtual bool status(const std::filesystem::path& file, FileStatus& out) = 0;
+    // Hands the file to `sink` a piece at a time, so a large file never sits in
+    // memory whole; `status` is filled once the file is open, before the first
+    // piece. False when it cannot be opened or read, when it is not a regular
+    // file, or when the sink says stop.
+    virtual bool readChunks(const std::filesystem::path& file, FileStatus& status,
+                            const std::function<bool(std::string_view chunk)>& sink) = 0;
+    // The last `count` bytes of the file (all of it when shorter). False when it
+    // cannot be read.
+    virtual bool readTail(const std::filesystem::path& file, std::size_t count, std::string& out) = 0;
+    // A second name for an existing file (a hard link). False where the file
+    // system has none, or across file systems; `name` must not exist yet.
+    virtual bool hardLink(const std::filesystem::path& existing, const std::filesystem::path& name) = 0;
 
     // Whole file into `out`. False when it cannot be opened or read, and for
     // anything but a regular file (a FIFO or a device would hang or never end).
@@ -45,6 +76,12 @@ std::filesystem::path followLinks(const std::filesystem::path& file);
 // links), flushes it and renames it over that file. On failure the temporary file
 // is removed and the file is untouched.
 bool replaceFileAtomically(FileOps& ops, const std::filesystem::path& target, std::string_view data);
+
+// Makes `to` hold what `from` holds now, replacing `to` in one step. Where the
+// file system allows, `to` becomes a second name for the file rather than a copy:
+// instant, whatever its size, and just as good as a copy for a file that is only
+// ever replaced whole, never changed in place.
+bool snapshotFile(FileOps& ops, const std::filesystem::path& from, const std::filesystem::path& to);
 
 // Removes the temporary files replaceFileAtomically leaves behind when the
 // program is killed mid-write: only names it makes itself for `target`, and

@@ -77,21 +77,123 @@ void syncFolderOf(const std::filesystem::path& file)
     }
 }
 
+void fillStatus(const struct stat& st, FileStatus& out)
+{
+    out.device = static_cast<std::uint64_t>(st.st_dev);
+    out.file = static_cast<std::uint64_t>(st.st_ino);
+    out.size = static_cast<std::uint64_t>(st.st_size);
+    out.modified = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    out.regular = S_ISREG(st.st_mode);
+}
+
+// Opens a regular file for reading; -1 for anything else. Without O_NONBLOCK,
+// opening a FIFO waits for a writer that may never come.
+int openRegular(const std::filesystem::path& file, struct stat& st)
+{
+    const int fd = openRetrying(file.c_str(), O_RDONLY | O_NONBLOCK);
+    if (fd < 0)
+        return -1;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
 class PosixFileOps final : public FileOps
 {
 public:
+    bool status(const std::filesystem::path& file, FileStatus& out) override
+    {
+        struct stat st = {};
+        if (::stat(file.c_str(), &st) != 0)
+            return false;
+        fillStatus(st, out);
+        return true;
+    }
+
+    bool readChunks(const std::filesystem::path& file, FileStatus& status,
+                    const std::function<bool(std::string_view chunk)>& sink) override
+    {
+        try {
+            struct stat st = {};
+            const int fd = openRegular(file, st);
+            if (fd < 0)
+                return false;
+            fillStatus(st, status);
+            // Big enough to read quickly, small enough to stay out of the way.
+            std::string buffer(256 * 1024, '\0');
+            bool ok = true;
+            for (;;) {
+                const ssize_t n = ::read(fd, buffer.data(), buffer.size());
+                if (n < 0) {
+                    if (errno == EINTR)
+                        continue;
+                    ok = false;
+                    break;
+                }
+                if (n == 0)
+                    break;
+                if (!sink(std::string_view(buffer.data(), static_cast<std::size_t>(n)))) {
+                    ok = false;
+                    break;
+                }
+            }
+            ::close(fd);
+            return ok;
+        } catch (...) {
+            return false;
+        }
+    }
+
+    bool readTail(const std::filesystem::path& file, std::size_t count, std::string& out) override
+    {
+        try {
+            struct stat st = {};
+            const int fd = openRegular(file, st);
+            if (fd < 0)
+                return false;
+            const auto size = static_cast<std::size_t>(st.st_size);
+            const std::size_t start = size > count ? size - count : 0;
+            std::string data(size - start, '\0');
+            std::size_t got = 0;
+            bool ok = true;
+            while (got < data.size()) {
+                const ssize_t n = ::pread(fd, data.data() + got, data.size() - got, static_cast<off_t>(start + got));
+                if (n < 0 && errno == EINTR)
+                    continue;
+                if (n <= 0) {
+                    ok = n == 0; // the file got shorter meanwhile: what is there is the tail
+                    break;
+                }
+                got += static_cast<std::size_t>(n);
+            }
+            ::close(fd);
+            if (!ok)
+                return false;
+            data.resize(got);
+            out.swap(data);
+            return true;
+        } catch (...) {
+            return false;
+        }
+    }
+
+    bool hardLink(const std::filesystem::path& existing, const std::filesystem::path& name) override
+    {
+        if (::link(existing.c_str(), name.c_str()) != 0)
+            return false;
+        syncFolderOf(name);
+        return true;
+    }
+
     bool readAll(const std::filesystem::path& file, std::string& out) override
     {
         try {
-            // Without O_NONBLOCK, opening a FIFO waits for a writer that may never come.
-            const int fd = openRetrying(file.c_str(), O_RDONLY | O_NONBLOCK);
+            struct stat st = {};
+            const int fd = openRegular(file, st);
             if (fd < 0)
                 return false;
-            struct stat st = {};
-            if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-                ::close(fd);
-                return false;
-            }
             std::string data;
             if (st.st_size > 0)
                 data.reserve(static_cast<std::size_t>(st.st_size));

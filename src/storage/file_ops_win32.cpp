@@ -61,9 +61,108 @@ bool writeFully(HANDLE handle, std::string_view data)
     return true;
 }
 
+void fillStatus(const BY_HANDLE_FILE_INFORMATION& info, FileStatus& out)
+{
+    out.device = info.dwVolumeSerialNumber;
+    out.file = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    out.size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    out.modified = static_cast<std::int64_t>((static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
+                                             info.ftLastWriteTime.dwLowDateTime);
+}
+
+// Opens a file on disk for reading, letting others read, write and rename it
+// meanwhile; an invalid handle for anything else (a console, a pipe, a device).
+HANDLE openForReading(const std::filesystem::path& file)
+{
+    HANDLE handle = ::CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle != INVALID_HANDLE_VALUE && ::GetFileType(handle) != FILE_TYPE_DISK) {
+        ::CloseHandle(handle);
+        return INVALID_HANDLE_VALUE;
+    }
+    return handle;
+}
+
 class Win32FileOps final : public FileOps
 {
 public:
+    bool status(const std::filesystem::path& file, FileStatus& out) override
+    {
+        try {
+            Handle handle(::CreateFileW(file.c_str(), FILE_READ_ATTRIBUTES,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+            BY_HANDLE_FILE_INFORMATION info{};
+            if (!handle.valid() || !::GetFileInformationByHandle(handle.get(), &info))
+                return false;
+            fillStatus(info, out);
+            out.regular = ::GetFileType(handle.get()) == FILE_TYPE_DISK &&
+                          (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+            return true;
+        } catch (...) {
+            return false;
+        }
+    }
+
+    bool readChunks(const std::filesystem::path& file, FileStatus& status,
+                    const std::function<bool(std::string_view chunk)>& sink) override
+    {
+        try {
+            Handle handle(openForReading(file));
+            BY_HANDLE_FILE_INFORMATION info{};
+            if (!handle.valid() || !::GetFileInformationByHandle(handle.get(), &info))
+                return false;
+            fillStatus(info, status);
+            status.regular = true;
+            std::string buffer(256 * 1024, '\0');
+            for (;;) {
+                DWORD got = 0;
+                if (!::ReadFile(handle.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr))
+                    return false;
+                if (got == 0)
+                    return true;
+                if (!sink(std::string_view(buffer.data(), got)))
+                    return false;
+            }
+        } catch (...) {
+            return false;
+        }
+    }
+
+    bool readTail(const std::filesystem::path& file, std::size_t count, std::string& out) override
+    {
+        try {
+            Handle handle(openForReading(file));
+            LARGE_INTEGER size{};
+            if (!handle.valid() || !::GetFileSizeEx(handle.get(), &size))
+                return false;
+            const auto total = static_cast<unsigned long long>(size.QuadPart);
+            const unsigned long long start = total > count ? total - count : 0;
+            LARGE_INTEGER position{};
+            position.QuadPart = static_cast<LONGLONG>(start);
+            if (!::SetFilePointerEx(handle.get(), position, nullptr, FILE_BEGIN))
+                return false;
+            std::string data(static_cast<std::size_t>(total - start), '\0');
+            DWORD got = 0;
+            if (!data.empty() && !::ReadFile(handle.get(), data.data(), static_cast<DWORD>(data.size()), &got, nullptr))
+                return false;
+            data.resize(got);
+            out.swap(data);
+            return true;
+        } catch (...) {
+            return false;
+        }
+    }
+
+    bool hardLink(const std::filesystem::path& existing, const std::filesystem::path& name) override
+    {
+        try {
+            return ::CreateHardLinkW(name.c_str(), existing.c_str(), nullptr) != 0;
+        } catch (...) {
+            return false;
+        }
+    }
+
     bool readAll(const std::filesystem::path& file, std::string& out) override
     {
         try {

@@ -31,11 +31,11 @@ int hexValue(char c)
 
 } // namespace
 
-std::string encodeBytes(std::string_view bytes, std::string_view keyBytes)
+void encodeBytesAppend(std::string_view bytes, std::string_view keyBytes, std::string& out)
 {
     const std::size_t m = keyBytes.size();
     if (m == 0)
-        return {};
+        return;
     // The filler comes from the application title whatever the key; with the
     // program's one key the two are the same.
     std::string_view filler;
@@ -45,14 +45,15 @@ std::string encodeBytes(std::string_view bytes, std::string_view keyBytes)
     const bool padded = m > n;
 
     static constexpr char Digits[] = "0123456789ABCDEF";
-    std::string out;
-    out.reserve(2 * (n + (padded ? 1 + filler.size() : 0)));
+    const std::size_t start = out.size();
+    out.resize(start + 2 * (n + (padded ? 1 + filler.size() : 0)));
+    char* dest = out.data() + start;
     std::size_t k = 0;
     const auto put = [&](char c) {
         const auto v =
             static_cast<unsigned char>(static_cast<unsigned char>(c) ^ static_cast<unsigned char>(keyBytes[k]));
-        out += Digits[v >> 4];
-        out += Digits[v & 0xF];
+        *dest++ = Digits[v >> 4];
+        *dest++ = Digits[v & 0xF];
         if (++k == m)
             k = 0;
     };
@@ -63,39 +64,49 @@ std::string encodeBytes(std::string_view bytes, std::string_view keyBytes)
         for (const char c : filler)
             put(c);
     }
+}
+
+std::string encodeBytes(std::string_view bytes, std::string_view keyBytes)
+{
+    std::string out;
+    encodeBytesAppend(bytes, keyBytes, out);
     return out;
 }
 
-void decodeBytesInto(std::string_view cipher, std::string_view keyBytes, std::string& out)
+bool decodeBytesTo(std::string_view cipher, std::string_view keyBytes, char* out)
 {
-    out.clear();
     const std::size_t m = keyBytes.size();
-    if (m == 0 || cipher.empty())
-        return;
-    out.resize((cipher.size() + 1) / 2);
-    char* dest = out.data();
+    if (m == 0)
+        return false;
     const std::size_t pairs = cipher.size() / 2;
     std::size_t k = 0;
     for (std::size_t i = 0; i < pairs; ++i) {
         const int high = hexValue(cipher[2 * i]);
         const int low = hexValue(cipher[2 * i + 1]);
-        if ((high | low) < 0) {
-            out.clear();
-            return;
-        }
-        dest[i] = static_cast<char>((high << 4 | low) ^ static_cast<unsigned char>(keyBytes[k]));
+        if ((high | low) < 0)
+            return false;
+        out[i] = static_cast<char>((high << 4 | low) ^ static_cast<unsigned char>(keyBytes[k]));
         if (++k == m)
             k = 0;
     }
     if (cipher.size() % 2 != 0) {
         // An odd-length input reads its last digit alone.
         const int last = hexValue(cipher.back());
-        if (last < 0) {
-            out.clear();
-            return;
-        }
-        dest[pairs] = static_cast<char>(last ^ static_cast<unsigned char>(keyBytes[k]));
+        if (last < 0)
+            return false;
+        out[pairs] = static_cast<char>(last ^ static_cast<unsigned char>(keyBytes[k]));
     }
+    return true;
+}
+
+void decodeBytesInto(std::string_view cipher, std::string_view keyBytes, std::string& out)
+{
+    out.clear();
+    if (keyBytes.empty() || cipher.empty())
+        return;
+    out.resize((cipher.size() + 1) / 2);
+    if (!decodeBytesTo(cipher, keyBytes, out.data()))
+        out.clear();
 }
 
 std::string decodeBytes(std::string_view cipher, std::string_view keyBytes)

@@ -23,5 +23,10 @@ std::string decodeBytes(std::string_view cipher, std::string_view keyBytes);
 // decodeBytes into a buffer the caller reuses (the loader, line after line).
 // `out` is emptied first; it stays empty on any failure.
 void decodeBytesInto(std::string_view cipher, std::string_view keyBytes, std::string& out);
+// decodeBytes straight into (cipher.size() + 1) / 2 bytes at `out`; false (and
+// `out` filled with whatever) on an invalid digit or an empty key.
+bool decodeBytesTo(std::string_view cipher, std::string_view keyBytes, char* out);
+// encodeBytes appended to `out`.
+void encodeBytesAppend(std::string_view bytes, std::string_view keyBytes, std::string& out);
 
 } // namespace kv

@@ -11,6 +11,13 @@ void OpenDatabase::choose(std::string base)
     m_seen.reset();
 }
 
+bool OpenDatabase::load(RecordTable& out)
+{
+    RemoveStaleTemporaries(m_folder, m_base, m_ops);
+    m_readWhole = LoadDatabase(m_folder, m_base, out, m_ops, &m_seen);
+    return m_readWhole;
+}
+
 bool OpenDatabase::load(std::vector<Record>& out)
 {
     RemoveStaleTemporaries(m_folder, m_base, m_ops);
@@ -30,14 +37,18 @@ OpenDatabase::Rewrite OpenDatabase::checkRewrite()
     if (!m_seen)
         return Rewrite::Changed;
     try {
-        const std::filesystem::path file = dataFilePath(m_folder, m_base);
-        std::string content;
-        if (!m_ops.readAll(file, content))
-            return Rewrite::Allowed; // gone or unreadable: the save fails on its own and says so
-        return fingerprintOf(content) == *m_seen ? Rewrite::Allowed : Rewrite::Changed;
+        FileStatus now;
+        if (!m_ops.status(dataFilePath(m_folder, m_base), now))
+            return Rewrite::Allowed; // gone: the save fails on its own and says so
+        return now == *m_seen ? Rewrite::Allowed : Rewrite::Changed;
     } catch (...) {
         return Rewrite::Allowed;
     }
+}
+
+bool OpenDatabase::save(const RecordTable& rows)
+{
+    return m_readWhole && SaveDatabase(m_folder, m_base, rows, m_ops, &m_seen);
 }
 
 bool OpenDatabase::save(std::span<const Record> rows)

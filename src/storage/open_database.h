@@ -27,6 +27,7 @@ public:
 
     // Removes what an interrupted save left behind, then appends the file's records
     // to `out` (LoadDatabase).
+    bool load(RecordTable& out);
     bool load(std::vector<Record>& out);
     bool append(std::string_view recordLine);
 
@@ -38,6 +39,7 @@ public:
     // Whether the list may be written over the file now. A missing file is allowed
     // here; the save itself then writes nothing, as it always did.
     Rewrite checkRewrite();
+    bool save(const RecordTable& rows);
     bool save(std::span<const Record> rows);
 
 private:

@@ -19,13 +19,18 @@ private slots:
         const auto row = [](const char* service, const char* password) {
             return kv::Record{service, "user", password, "", "", ""};
         };
-        model.appendAll({row("b", "pw"), row("a", "longer"), row("c", "")});
+        kv::RecordTable loaded;
+        for (const auto& record : {row("b", "pw"), row("a", "longer"), row("c", "")})
+            loaded.append(record);
+        model.appendAll(std::move(loaded));
         model.append(row("d", "x"));
         model.sortOnHeaderClick(kv::ColService);
         model.replaceDetails(1, row("ignored", "new"));
         model.removeAt(0);
         model.sortOnHeaderClick(kv::ColPassword);
-        model.appendAll({row("e", "y")}); // a reload into a sorted list takes its place in the order
+        kv::RecordTable reloaded;
+        reloaded.append(row("e", "y"));
+        model.appendAll(std::move(reloaded)); // a reload into a sorted list takes its place in the order
         QCOMPARE(model.rowCount(), 4);
         QCOMPARE(model.index(0, kv::ColService).data().toString(), QStringLiteral("e"));
         model.clear();

@@ -76,7 +76,7 @@ TEST(DataFile, SavingNoRowsLeavesAnEmptyFile)
 {
     TestFolder folder;
     test::writeFile(folder / "db1.ksd", SavedA + "\r\n");
-    ASSERT_TRUE(SaveDatabase(folder.path(), "db1", {}));
+    ASSERT_TRUE(SaveDatabase(folder.path(), "db1", std::vector<Record>{}));
     EXPECT_EQ(test::readFile(folder / "db1.ksd"), "");
     EXPECT_EQ(folder.names(), std::vector<std::string>{"db1.ksd"});
 }
@@ -190,12 +190,24 @@ TEST(DataFile, FailedSaveKeepsOldDataFileWhole)
 
 TEST(DataFile, SaveThatCannotMakeTheBackupWritesNothing)
 {
+    // The backup is a second name for the file where the file system allows, else
+    // a copy: each row stops both ways of making it.
+    using Op = FaultyFileOps::Op;
     const std::string old = SavedA + "\r\n";
-    for (const auto op : {FaultyFileOps::Op::ReadAll, FaultyFileOps::Op::WriteNew, FaultyFileOps::Op::RenameOver}) {
-        SCOPED_TRACE(static_cast<int>(op));
+    const struct
+    {
+        const char* what;
+        std::initializer_list<Op> failing;
+    } cases[] = {
+        {"no link, and the copy cannot read the file", {Op::HardLink, Op::ReadAll}},
+        {"no link, and the copy cannot be written", {Op::HardLink, Op::WriteNew}},
+        {"nothing can be put in the backup's place", {Op::RenameOver}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
         TestFolder folder;
         test::writeFile(folder / "db1.ksd", old);
-        FaultyFileOps ops(op, op == FaultyFileOps::Op::ReadAll ? "db1.ksd" : "db1.bak");
+        FaultyFileOps ops(c.failing, "db1.");
         const std::vector<Record> rows{RowB};
         EXPECT_FALSE(SaveDatabase(folder.path(), "db1", rows, ops));
         EXPECT_EQ(test::readFile(folder / "db1.ksd"), old);

@@ -1,0 +1,205 @@
+#include "storage/record_table.h"
+
+#include "storage/ansi_text.h"
+
+#include <cstring>
+#include <limits>
+#include <stdexcept>
+
+namespace kv {
+
+namespace {
+
+constexpr std::size_t FieldsOfALine = 6;
+
+std::size_t index(RecordField field)
+{
+    return static_cast<std::size_t>(field);
+}
+
+std::uint32_t offset(std::size_t position)
+{
+    if (position > std::numeric_limits<std::uint32_t>::max())
+        throw std::length_error("database larger than 4 GiB");
+    return static_cast<std::uint32_t>(position);
+}
+
+} // namespace
+
+std::string_view RecordTable::bytes(int row, RecordField field) const
+{
+    const Row& r = m_rows.at(static_cast<std::size_t>(row));
+    const std::size_t i = index(field);
+    return std::string_view(m_text).substr(r.begin[i], r.end[i] - r.begin[i]);
+}
+
+std::string RecordTable::text(int row, RecordField field) const
+{
+    return ansiToUtf8(bytes(row, field));
+}
+
+Record RecordTable::record(int row) const
+{
+    Record record;
+    record.service = text(row, RecordField::Service);
+    record.username = text(row, RecordField::Username);
+    record.password = text(row, RecordField::Password);
+    record.comments = text(row, RecordField::Comments);
+    record.address = text(row, RecordField::Address);
+    record.recorded = text(row, RecordField::Recorded);
+    record.keptLine = bytes(row, RecordField::KeptLine); // the file's own bytes, not text
+    return record;
+}
+
+RecordTable::Row RecordTable::store(const std::array<std::string_view, RecordFieldCount>& fields)
+{
+    std::size_t size = 0;
+    for (const std::string_view field : fields)
+        size += field.size();
+    m_text.reserve(m_text.size() + size);
+    Row row;
+    for (std::size_t i = 0; i < RecordFieldCount; ++i) {
+        row.begin[i] = offset(m_text.size());
+        m_text += fields[i];
+        row.end[i] = offset(m_text.size());
+    }
+    return row;
+}
+
+void RecordTable::append(const Record& record)
+{
+    const std::string service = utf8ToAnsi(record.service);
+    const std::string username = utf8ToAnsi(record.username);
+    const std::string password = utf8ToAnsi(record.password);
+    const std::string comments = utf8ToAnsi(record.comments);
+    const std::string address = utf8ToAnsi(record.address);
+    const std::string recorded = utf8ToAnsi(record.recorded);
+    m_rows.push_back(store({service, username, password, comments, address, recorded, record.keptLine}));
+}
+
+void RecordTable::append(const RecordTable& other)
+{
+    m_rows.reserve(m_rows.size() + other.m_rows.size());
+    for (int row = 0; row < other.size(); ++row) {
+        std::array<std::string_view, RecordFieldCount> fields;
+        for (std::size_t i = 0; i < RecordFieldCount; ++i)
+            fields[i] = other.bytes(row, static_cast<RecordField>(i));
+        m_rows.push_back(store(fields));
+    }
+}
+
+char* RecordTable::lineBuffer(std::size_t size)
+{
+    const std::size_t start = m_text.size();
+    m_text.resize(start + size);
+    m_lineStart = start;
+    return m_text.data() + start;
+}
+
+void RecordTable::addLine(std::size_t size, std::string_view keptLine)
+{
+    // The fields stay where they were deciphered, each followed by its "|";
+    // whatever follows the last field's "|" (the line end, the cipher's filler)
+    // is dropped.
+    const std::size_t start = m_lineStart;
+    const std::string_view plain = std::string_view(m_text).substr(start, size);
+    Row row;
+    std::size_t pos = 0;
+    std::size_t kept = 0; // how much of the line the row uses
+    for (std::size_t i = 0; i < FieldsOfALine; ++i) {
+        const std::size_t bar = pos < plain.size() ? plain.find('|', pos) : std::string_view::npos;
+        if (bar == std::string_view::npos) {
+            for (; i < FieldsOfALine; ++i)
+                row.begin[i] = row.end[i] = offset(start + kept);
+            break;
+        }
+        row.begin[i] = offset(start + pos);
+        row.end[i] = offset(start + bar);
+        pos = bar + 1;
+        kept = pos;
+    }
+    m_text.resize(start + kept);
+    const std::size_t k = index(RecordField::KeptLine);
+    row.begin[k] = offset(m_text.size());
+    m_text += keptLine;
+    row.end[k] = offset(m_text.size());
+    m_rows.push_back(row);
+}
+
+void RecordTable::appendLine(std::string_view plain, std::string_view keptLine)
+{
+    const std::string copy(plain); // `plain` could lie in m_text, which lineBuffer may move
+    std::memcpy(lineBuffer(copy.size()), copy.data(), copy.size());
+    addLine(copy.size(), keptLine);
+}
+
+void RecordTable::replaceDetails(int row, const Record& record)
+{
+    Row& target = m_rows.at(static_cast<std::size_t>(row));
+    std::size_t size = 0;
+    for (std::size_t i = 0; i < RecordFieldCount; ++i)
+        size += target.end[i] - target.begin[i];
+    const std::string service(bytes(row, RecordField::Service));
+    const std::string username = utf8ToAnsi(record.username);
+    const std::string password = utf8ToAnsi(record.password);
+    const std::string comments = utf8ToAnsi(record.comments);
+    const std::string address = utf8ToAnsi(record.address);
+    const std::string recorded = utf8ToAnsi(record.recorded);
+    m_rows[static_cast<std::size_t>(row)] = store({service, username, password, comments, address, recorded, {}});
+    m_unused += size;
+    compactIfWasteful();
+}
+
+void RecordTable::remove(int row)
+{
+    const Row& gone = m_rows.at(static_cast<std::size_t>(row));
+    for (std::size_t i = 0; i < RecordFieldCount; ++i)
+        m_unused += gone.end[i] - gone.begin[i];
+    m_rows.erase(m_rows.begin() + row);
+    compactIfWasteful();
+}
+
+void RecordTable::clear()
+{
+    // Given back, not kept: the next database may be small.
+    m_text = std::string();
+    m_rows = std::vector<Row>();
+    m_unused = 0;
+}
+
+void RecordTable::reserve(std::size_t rows, std::size_t textBytes)
+{
+    m_rows.reserve(rows);
+    m_text.reserve(textBytes);
+}
+
+void RecordTable::reorder(std::span<const int> order)
+{
+    std::vector<Row> rows;
+    rows.reserve(m_rows.size());
+    for (const int from : order)
+        rows.push_back(m_rows.at(static_cast<std::size_t>(from)));
+    m_rows = std::move(rows);
+}
+
+void RecordTable::compactIfWasteful()
+{
+    // Removed and replaced rows leave their text behind; once that is most of the
+    // buffer, the live text is copied into a new one.
+    if (m_unused < 64 * 1024 || m_unused < m_text.size() / 2)
+        return;
+    std::string text;
+    text.reserve(m_text.size() - m_unused);
+    for (Row& row : m_rows) {
+        for (std::size_t i = 0; i < RecordFieldCount; ++i) {
+            const std::size_t begin = text.size();
+            text.append(m_text, row.begin[i], row.end[i] - row.begin[i]);
+            row.begin[i] = offset(begin);
+            row.end[i] = offset(text.size());
+        }
+    }
+    m_text = std::move(text);
+    m_unused = 0;
+}
+
+} // namespace kv

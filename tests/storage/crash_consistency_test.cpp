@@ -1,0 +1,483 @@
+// A writer killed with SIGKILL at a random moment, again and again: whatever it
+// was doing, the data file must hold the list from just before or just after the
+// operation in flight, and the next save must clean up what the kill left behind.
+
+#ifndef _WIN32
+
+#include "storage/data_file.h"
+#include "storage/open_database.h"
+#include "storage/record_line.h"
+#include "storage/record_table.h"
+#include "storage_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <iostream>
+#include <new>
+#include <random>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <sys/mman.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace kv {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr std::size_t StartRecords = 1000;
+constexpr int WantedKills = 200;
+constexpr auto TimeLimit = std::chrono::seconds(60);
+// Where a kill lands: after the child begins one of its first LastCall file calls
+// (an append makes four, a full save nine), plus up to the time of a write with
+// its fsync.
+constexpr std::size_t LastCall = 12;
+constexpr std::size_t LongestExtraMicroseconds = 800;
+
+// splitmix64: the child and the parent's replay must draw the same numbers, and a
+// seed must mean the same operations whatever the standard library.
+class Random
+{
+public:
+    explicit Random(std::uint64_t seed) : m_state(seed) {}
+    std::uint64_t next()
+    {
+        std::uint64_t z = (m_state += 0x9E3779B97F4A7C15ull);
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+        return z ^ (z >> 31);
+    }
+    std::size_t below(std::size_t n) { return n == 0 ? 0 : static_cast<std::size_t>(next() % n); }
+    template <typename T, std::size_t N> const T& pick(const std::array<T, N>& items) { return items[below(N)]; }
+
+private:
+    std::uint64_t m_state;
+};
+
+std::string twoDigits(std::size_t n)
+{
+    return (n < 10 ? "0" : "") + std::to_string(n);
+}
+
+// Windows-1252 letters beyond ASCII included: they must come back unchanged.
+Record makeRecord(Random& random)
+{
+    static constexpr std::array<const char*, 12> Services = {"Mail",   "Bank",      "Online shop", "Forum",
+                                                             "Router", "Cloud",     "Café",        "Bücherei",
+                                                             "Wi-Fi",  "Insurance", "Gaming",      "Phone"};
+    static constexpr std::array<const char*, 8> Names = {"anna", "bob",      "chloé", "dieter",
+                                                         "eve",  "françois", "greta", "hiro"};
+    static constexpr std::array<const char*, 6> Domains = {"example.org",      "mail.example",      "bank.example",
+                                                           "shop.example.com", "forum.example.net", "192.168.1.1"};
+    static constexpr std::array<const char*, 6> Notes = {"",
+                                                         "PIN on the card",
+                                                         "security question: first pet",
+                                                         "shared with the family",
+                                                         "renew in März",
+                                                         "costs 5 € a month"};
+    static constexpr std::array<const char*, 72> PasswordCharacters = {
+        "a", "b", "c", "d", "e", "f", "g", "h", "i", "j", "k", "l", "m", "n", "o", "p", "q", "r",
+        "s", "t", "u", "v", "w", "x", "y", "z", "A", "B", "C", "D", "E", "F", "G", "H", "I", "J",
+        "K", "L", "M", "N", "O", "P", "Q", "R", "S", "T", "U", "V", "W", "X", "Y", "Z", "0", "1",
+        "2", "3", "4", "5", "6", "7", "8", "9", "!", "#", "$", "%", "&", "*", "@", "é", "€", " "};
+
+    Record record;
+    record.service = std::string(random.pick(Services)) + " " + std::to_string(random.below(100000));
+    record.username = std::string(random.pick(Names)) + "." + random.pick(Names) + "@" + random.pick(Domains);
+    const std::size_t length = 10 + random.below(11);
+    for (std::size_t i = 0; i < length; ++i)
+        record.password += random.pick(PasswordCharacters);
+    record.comments = random.pick(Notes);
+    record.address = std::string("https://") + random.pick(Domains) + "/login";
+    record.recorded = twoDigits(1 + random.below(12)) + "-" + twoDigits(1 + random.below(28)) + "-" +
+                      std::to_string(2000 + random.below(27)) + " " + twoDigits(random.below(24)) + ":" +
+                      twoDigits(random.below(60)) + ":" + twoDigits(random.below(60));
+    return record;
+}
+
+enum class Kind { Add, Remove, Replace };
+
+// One of the window's editing commands, drawn the same way by the child and by
+// the parent's replay.
+struct Operation
+{
+    Kind kind;
+    std::size_t row;
+    Record record; // the new entry, or the new details of the row
+};
+
+Operation nextOperation(std::size_t rows, Random& random)
+{
+    const Kind kind = rows == 0 ? Kind::Add : static_cast<Kind>(random.below(3));
+    const std::size_t row = random.below(rows);
+    return {kind, row, kind == Kind::Remove ? Record{} : makeRecord(random)};
+}
+
+// The parent's model of the list: a plain vector, so that the child's table is
+// checked against something other than itself.
+void applyTo(const Operation& operation, std::vector<Record>& rows)
+{
+    switch (operation.kind) {
+    case Kind::Add:
+        rows.push_back(operation.record);
+        break;
+    case Kind::Remove:
+        rows.erase(rows.begin() + static_cast<std::ptrdiff_t>(operation.row));
+        break;
+    case Kind::Replace: {
+        Record details = operation.record;
+        details.service = rows[operation.row].service;
+        rows[operation.row] = std::move(details);
+        break;
+    }
+    }
+}
+
+// The file call the child is in, so the report shows where kills landed. Writes
+// and links include their fsync, renames the folder's.
+enum Step : int {
+    Computing,
+    LookingAtFile,
+    Reading,
+    ReadingTail,
+    Appending,
+    LinkingBackup,
+    WritingBackup,
+    RenamingBackup,
+    WritingTemporary,
+    RenamingTemporary,
+    DeletingBackup,
+    RemovingTemporary,
+    RemovingStale,
+    StepCount
+};
+constexpr std::array<const char*, StepCount> StepNames = {"between file calls",
+                                                          "looking at the file",
+                                                          "reading the file",
+                                                          "reading the last byte",
+                                                          "appending",
+                                                          "linking the backup",
+                                                          "writing the backup copy",
+                                                          "renaming the backup into place",
+                                                          "writing the new file",
+                                                          "renaming over the data file",
+                                                          "deleting the backup",
+                                                          "removing a temporary name",
+                                                          "removing stale files"};
+
+// Shared with the child through an anonymous shared mapping: plain stores, no
+// system call, and what was stored survives the kill.
+struct Progress
+{
+    std::atomic<int> ready{0};
+    std::atomic<long> calls{0};    // file calls begun since the load
+    std::atomic<long> started{-1}; // the operation the child began last
+    std::atomic<int> step{Computing};
+};
+static_assert(std::atomic<int>::is_always_lock_free && std::atomic<long>::is_always_lock_free);
+
+class SteppingFileOps final : public FileOps
+{
+public:
+    explicit SteppingFileOps(Progress& progress) : m_progress(progress) {}
+
+    bool status(const std::filesystem::path& file, FileStatus& out) override
+    {
+        return in(LookingAtFile, [&] { return m_real.status(file, out); });
+    }
+    bool readChunks(const std::filesystem::path& file, FileStatus& status,
+                    const std::function<bool(std::string_view chunk)>& sink) override
+    {
+        return in(Reading, [&] { return m_real.readChunks(file, status, sink); });
+    }
+    bool readTail(const std::filesystem::path& file, std::size_t count, std::string& out) override
+    {
+        return in(ReadingTail, [&] { return m_real.readTail(file, count, out); });
+    }
+    bool hardLink(const std::filesystem::path& existing, const std::filesystem::path& name) override
+    {
+        return in(LinkingBackup, [&] { return m_real.hardLink(existing, name); });
+    }
+    bool readAll(const std::filesystem::path& file, std::string& out) override
+    {
+        return in(Reading, [&] { return m_real.readAll(file, out); });
+    }
+    bool exists(const std::filesystem::path& file) override
+    {
+        return in(LookingAtFile, [&] { return m_real.exists(file); });
+    }
+    bool writeNew(const std::filesystem::path& file, std::string_view data) override
+    {
+        return in(isBackupSide(file) ? WritingBackup : WritingTemporary, [&] { return m_real.writeNew(file, data); });
+    }
+    bool append(const std::filesystem::path& file, std::string_view data) override
+    {
+        return in(Appending, [&] { return m_real.append(file, data); });
+    }
+    bool renameOver(const std::filesystem::path& from, const std::filesystem::path& to) override
+    {
+        return in(isBackupSide(to) ? RenamingBackup : RenamingTemporary, [&] { return m_real.renameOver(from, to); });
+    }
+    bool remove(const std::filesystem::path& file) override
+    {
+        return in(file.filename() == "db1.bak" ? DeletingBackup : RemovingTemporary,
+                  [&] { return m_real.remove(file); });
+    }
+    bool removeIfUnused(const std::filesystem::path& file) override
+    {
+        return in(RemovingStale, [&] { return m_real.removeIfUnused(file); });
+    }
+
+private:
+    static bool isBackupSide(const std::filesystem::path& file)
+    {
+        return file.filename().string().starts_with("db1.bak");
+    }
+    template <typename Call> bool in(Step step, Call call)
+    {
+        m_progress.step.store(step);
+        m_progress.calls.fetch_add(1);
+        const bool ok = call();
+        m_progress.step.store(Computing);
+        return ok;
+    }
+
+    Progress& m_progress;
+    FileOps& m_real = realFileOps();
+};
+
+// Exit codes of a child that stopped on its own.
+enum ChildExit : int {
+    LoadFailed = 10,
+    RewriteRefused,
+    AppendFailed,
+    SaveFailed,
+    Threw,
+    Orphaned,
+    RanOut,
+};
+
+// Runs after fork: no gtest, and _exit is the only way out. Edits as the window
+// does (its list is a RecordTable) until killed.
+[[noreturn]] void runChild(const std::filesystem::path& folder, std::uint64_t seed, Progress& progress, pid_t parent)
+{
+    try {
+        SteppingFileOps ops(progress);
+        OpenDatabase database(folder, ops);
+        database.choose("db1");
+        RecordTable table;
+        if (!database.load(table))
+            _exit(LoadFailed);
+        progress.calls.store(0);
+        progress.ready.store(1);
+        Random random(seed);
+        for (long k = 0; k < 1000000; ++k) {
+            if (::getppid() != parent)
+                _exit(Orphaned);
+            progress.started.store(k);
+            const Operation operation = nextOperation(static_cast<std::size_t>(table.size()), random);
+            const int row = static_cast<int>(operation.row);
+            if (operation.kind == Kind::Add) {
+                table.append(operation.record);
+                if (!database.append(BuildRecordLine(operation.record)))
+                    _exit(AppendFailed);
+                continue;
+            }
+            if (database.checkRewrite() != OpenDatabase::Rewrite::Allowed)
+                _exit(RewriteRefused);
+            if (operation.kind == Kind::Remove)
+                table.remove(row);
+            else
+                table.replaceDetails(row, operation.record);
+            if (!database.save(table))
+                _exit(SaveFailed);
+        }
+    } catch (...) {
+        _exit(Threw);
+    }
+    _exit(RanOut);
+}
+
+std::string describeStatus(int status)
+{
+    if (WIFEXITED(status))
+        return "exited on its own with code " + std::to_string(WEXITSTATUS(status));
+    if (WIFSIGNALED(status))
+        return "died of signal " + std::to_string(WTERMSIG(status));
+    return "status " + std::to_string(status);
+}
+
+// Waits for the child's load, then for its `call`-th file call, then `extra`, and
+// kills it. A call count rather than a clock alone, so that the short calls (the
+// renames, the deletes) get their share of kills next to the long writes. Returns
+// the wait status, or that of a child that stopped on its own.
+int killDuringCall(pid_t child, const Progress& progress, long call, std::chrono::microseconds extra)
+{
+    // Sleeps rather than spins: the child needs the processor more than we do.
+    constexpr std::chrono::microseconds Poll(20);
+    int status = 0;
+    const auto giveUp = Clock::now() + std::chrono::seconds(10);
+    while ((progress.ready.load() == 0 || progress.calls.load() < call) && Clock::now() < giveUp) {
+        if (::waitpid(child, &status, WNOHANG) == child)
+            return status;
+        std::this_thread::sleep_for(Poll);
+    }
+    std::this_thread::sleep_for(extra);
+    ::kill(child, SIGKILL);
+    ::waitpid(child, &status, 0);
+    return status;
+}
+
+std::string describeRecord(const Record& r)
+{
+    return "{" + r.service + "|" + r.username + "|" + r.password + "|" + r.comments + "|" + r.address + "|" +
+           r.recorded + "| kept:" + r.keptLine + "}";
+}
+
+// Where `loaded` first parts from `expected`.
+std::string firstDifference(const std::vector<Record>& loaded, const std::vector<Record>& expected)
+{
+    std::size_t i = 0;
+    while (i < loaded.size() && i < expected.size() && loaded[i] == expected[i])
+        ++i;
+    std::ostringstream out;
+    out << loaded.size() << " rows against " << expected.size() << ", first difference at row " << i;
+    if (i < loaded.size())
+        out << ": file has " << describeRecord(loaded[i]);
+    if (i < expected.size())
+        out << ", expected " << describeRecord(expected[i]);
+    return out.str();
+}
+
+std::uint64_t baseSeed()
+{
+    if (const char* text = std::getenv("KV_CRASH_SEED"))
+        return std::strtoull(text, nullptr, 0);
+    std::random_device device;
+    return (static_cast<std::uint64_t>(device()) << 32) ^ device();
+}
+
+TEST(CrashConsistency, KilledWritesLoseNothing)
+{
+    test::TestFolder folder;
+    const std::uint64_t seed = baseSeed();
+    std::cout << "seed " << seed << " (KV_CRASH_SEED repeats the operations; the kill times still vary)\n";
+
+    Random random(seed);
+    std::vector<Record> start;
+    for (std::size_t i = 0; i < StartRecords; ++i)
+        start.push_back(makeRecord(random));
+    test::writeFile(folder / "db1.ksd", "");
+    ASSERT_TRUE(SaveDatabase(folder.path(), "db1", start));
+
+    void* shared = ::mmap(nullptr, sizeof(Progress), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(shared, MAP_FAILED);
+    struct Unmap
+    {
+        void* memory;
+        ~Unmap() { ::munmap(memory, sizeof(Progress)); }
+    } unmap{shared};
+
+    int kills = 0;
+    int duringAppend = 0;
+    int duringSave = 0;
+    int foundBefore = 0;
+    int foundAfter = 0;
+    std::array<int, StepCount> bySteps = {};
+    const auto began = Clock::now();
+
+    for (int round = 0; kills < WantedKills && Clock::now() - began < TimeLimit; ++round) {
+        const std::uint64_t roundSeed = random.next();
+        const long call = 1 + static_cast<long>(random.below(LastCall));
+        const std::chrono::microseconds extra(random.below(LongestExtraMicroseconds + 1));
+        std::ostringstream where;
+        where << "seed " << seed << ", round " << round << " (round seed " << roundSeed << ")";
+
+        Progress* progress = new (shared) Progress{};
+        std::cout.flush();
+        std::fflush(nullptr);
+        const pid_t parent = ::getpid();
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0) << where.str();
+        if (child == 0)
+            runChild(folder.path(), roundSeed, *progress, parent);
+
+        const int status = killDuringCall(child, *progress, call, extra);
+        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL)
+            << where.str() << ": the child " << describeStatus(status);
+        ASSERT_EQ(progress->ready.load(), 1) << where.str() << ": the child never finished loading";
+        ++kills;
+
+        // Replay the child's operations up to the one the kill interrupted.
+        const long inFlight = progress->started.load();
+        const int step = progress->step.load();
+        ASSERT_TRUE(step >= 0 && step < StepCount) << where.str();
+        ++bySteps[static_cast<std::size_t>(step)];
+        std::vector<Record> before = start;
+        Random replay(roundSeed);
+        for (long k = 0; k < inFlight; ++k)
+            applyTo(nextOperation(before.size(), replay), before);
+        std::vector<Record> after = before;
+        if (inFlight >= 0) {
+            const Operation operation = nextOperation(after.size(), replay);
+            applyTo(operation, after);
+            ++(operation.kind == Kind::Add ? duringAppend : duringSave);
+        }
+        where << ", killed in operation " << inFlight << " while " << StepNames[static_cast<std::size_t>(step)];
+
+        std::vector<Record> loaded;
+        ASSERT_TRUE(LoadDatabase(folder.path(), "db1", loaded)) << where.str();
+        if (loaded == before) {
+            ++foundBefore;
+        } else if (loaded == after) {
+            ++foundAfter;
+        } else {
+            const auto kept = std::filesystem::temp_directory_path() /
+                              ("kv-crash-" + std::to_string(seed) + "-" + std::to_string(round));
+            std::error_code error;
+            std::filesystem::copy(folder.path(), kept, error);
+            FAIL() << where.str() << ": the file holds neither list (its folder is copied to " << kept.string()
+                   << ")\n  against the list before: " << firstDifference(loaded, before)
+                   << "\n  against the list after: " << firstDifference(loaded, after);
+        }
+
+        // The next round starts from what this save wrote, so a save that lost
+        // something fails there.
+        ASSERT_TRUE(SaveDatabase(folder.path(), "db1", loaded)) << where.str() << ": the save after the kill failed";
+        ASSERT_EQ(folder.names(), std::vector<std::string>{"db1.ksd"}) << where.str();
+        start = std::move(loaded);
+    }
+    std::vector<Record> last;
+    ASSERT_TRUE(LoadDatabase(folder.path(), "db1", last));
+    EXPECT_TRUE(last == start) << firstDifference(last, start);
+
+    const auto seconds = std::chrono::duration<double>(Clock::now() - began).count();
+    std::cout << kills << " kills in " << seconds << " s: " << duringAppend << " during an append, " << duringSave
+              << " during a full save; the file held the list from before the operation " << foundBefore
+              << " times, from after it " << foundAfter << " times\n";
+    for (std::size_t i = 0; i < StepCount; ++i)
+        std::cout << "  " << bySteps[i] << " " << StepNames[i] << "\n";
+    RecordProperty("kills", kills);
+    RecordProperty("killsDuringAppend", duringAppend);
+    RecordProperty("killsDuringSave", duringSave);
+    EXPECT_GE(kills, WantedKills) << "too slow: the time ran out";
+}
+
+} // namespace
+} // namespace kv
+
+#endif // _WIN32

@@ -14,7 +14,8 @@ namespace kv {
 
 struct Environment
 {
-    std::filesystem::path programFolder; // data files, backups, help.html
+    std::filesystem::path programFolder; // help.html, and the data files unless dataFolder says otherwise
+    std::filesystem::path dataFolder;    // the data files and backups; empty: the program folder
     Registry* registry = nullptr;        // the settings store
     FileOps* fileOps = nullptr;          // the data files' file system; none: the real one
     std::function<QDateTime()> clock;

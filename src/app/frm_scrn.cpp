@@ -56,7 +56,8 @@ bool isCopyShortcut(const QKeyEvent* key)
 
 FrmScrn::FrmScrn(Environment env, QWidget* parent)
     : QWidget(parent), m_env(std::move(env)), m_settings(*m_env.registry),
-      m_database(m_env.programFolder, m_env.fileOps ? *m_env.fileOps : realFileOps())
+      m_database(m_env.dataFolder.empty() ? m_env.programFolder : m_env.dataFolder,
+                 m_env.fileOps ? *m_env.fileOps : realFileOps())
 {
     registerResources();
     installAccessibleInterfaces();

@@ -2,6 +2,7 @@
 
 #include "app/frm_scrn.h"
 #include "settings/reg_file_registry.h"
+#include "storage/data_folder.h"
 #ifdef _WIN32
 #include "settings/win32_registry.h"
 #endif
@@ -43,6 +44,10 @@ int main(int argc, char* argv[])
     const std::unique_ptr<kv::Registry> registry = platformRegistry();
     kv::Environment env;
     env.programFolder = std::filesystem::path(QCoreApplication::applicationDirPath().toStdU16String());
+#ifdef KV_PER_USER_DATA
+    // Installed for everybody, the program cannot keep anyone's entries beside itself.
+    env.dataFolder = kv::userDataFolder();
+#endif
     env.registry = registry.get();
     env.clock = [] { return QDateTime::currentDateTime(); };
     env.openWithDefaultHandler = openWithDesktop;

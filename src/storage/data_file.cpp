@@ -314,6 +314,9 @@ bool AppendRecord(const std::filesystem::path& folder, std::string_view base, st
         }
         encodeBytesAppend(plain, AppTitle, data);
         data += LineEnd;
+        // The first entry of a database in a folder of its own makes the folder.
+        if (!before.regular && !makePrivateFolders(folder))
+            return false;
         if (!ops.append(file, data))
             return false;
         if (seen) {

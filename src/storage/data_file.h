@@ -48,10 +48,9 @@ bool LoadDatabase(const std::filesystem::path& folder, std::string_view base, st
                   FileOps& ops = realFileOps(), FileSeen* seen = nullptr);
 
 // Enciphers `recordLine` (no line end) and appends it with CR LF, creating the file
-// when missing. Writes CR LF first when the file does not end with a line break.
-// Reads nothing of the file but its last byte. Refuses a line longer than
-// MaxStoredLineLength. `seen`, when given, follows the append: it describes the
-// file after it if it described the file before, else nothing.
+// (and its folder, readable by the user alone) when missing. Writes CR LF first when the file does not end with a line
+// break. Reads nothing of the file but its last byte. Refuses a line longer than MaxStoredLineLength. `seen`, when
+// given, follows the append: it describes the file after it if it described the file before, else nothing.
 bool AppendRecord(const std::filesystem::path& folder, std::string_view base, std::string_view recordLine,
                   FileOps& ops = realFileOps(), FileSeen* seen = nullptr);
 

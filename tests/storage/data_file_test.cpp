@@ -401,6 +401,10 @@ TEST(DataFile, FilesAreOwnerReadWriteOnly)
     TestFolder folder;
     ASSERT_TRUE(AppendRecord(folder.path(), "db1", BuildRecordLine(RowA)));
     EXPECT_EQ(test::modeOf(folder / "db1.ksd"), 0600u);
+    // The first entry of a database in a folder not made yet makes it, private too.
+    ASSERT_TRUE(AppendRecord(folder / "data" / "vault", "db1", BuildRecordLine(RowA)));
+    EXPECT_EQ(test::modeOf(folder / "data"), 0700u);
+    EXPECT_EQ(test::modeOf(folder / "data" / "vault"), 0700u);
 
     FaultyFileOps renameFails(FaultyFileOps::Op::RenameOver, "db1.ksd");
     const std::vector<Record> rows{RowB};

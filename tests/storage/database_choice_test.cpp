@@ -1,8 +1,12 @@
 #include "storage/database_choice.h"
 
+#include "storage/data_folder.h"
+
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <limits>
+#include <string>
 
 namespace kv {
 namespace {
@@ -60,6 +64,30 @@ TEST(DatabaseChoice, IndexOutsideRangeReadsAsFirst)
         EXPECT_EQ(databaseIndexFromSetting(c.text), c.index);
     }
 }
+
+#ifndef _WIN32
+// An installed program keeps the databases in the user's data folder, the same one
+// a portable install from source uses, so the entries carry over.
+TEST(DatabaseChoice, UserDataFolderFollowsTheDataHome)
+{
+    const char* oldXdg = std::getenv("XDG_DATA_HOME");
+    const std::string savedXdg = oldXdg ? oldXdg : "";
+    const char* oldHome = std::getenv("HOME");
+    const std::string savedHome = oldHome ? oldHome : "";
+    ::setenv("HOME", "/home/u", 1);
+    const std::pair<const char*, const char*> cases[] = {
+        {"/data", "/data/keystead-vault"},
+        {"relative", "/home/u/.local/share/keystead-vault"}, // not absolute: ignored
+        {"", "/home/u/.local/share/keystead-vault"},
+    };
+    for (const auto& [xdg, expected] : cases) {
+        ::setenv("XDG_DATA_HOME", xdg, 1);
+        EXPECT_EQ(userDataFolder(), std::filesystem::path(expected));
+    }
+    oldXdg ? ::setenv("XDG_DATA_HOME", savedXdg.c_str(), 1) : ::unsetenv("XDG_DATA_HOME");
+    oldHome ? ::setenv("HOME", savedHome.c_str(), 1) : ::unsetenv("HOME");
+}
+#endif
 
 } // namespace
 } // namespace kv

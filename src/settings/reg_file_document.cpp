@@ -97,13 +97,19 @@ RegFileDocument RegFileDocument::parse(std::string_view text)
                     while (trimRight(data).ends_with('\\')) {
                         data = std::string(trimRight(data));
                         data.pop_back();
-                        if (i + 1 == lines.size()) {
-                            // The file ends where a continuation was promised: an empty
-                            // one, so that whatever is written after this line stays a
-                            // line of its own.
-                            if (!entry.raw.ends_with('\n'))
-                                entry.raw += entry.raw.ends_with('\r') ? "\n" : doc.m_eol;
-                            entry.raw += doc.m_eol;
+                        const bool atEnd = i + 1 == lines.size();
+                        if (atEnd || trimLeft(content(lines[i + 1])).empty()) {
+                            // The continuation never comes: the value ends here, and a
+                            // blank line stays with it (one is made at the end of the
+                            // file), so that a line written after it is never taken
+                            // for its continuation.
+                            if (atEnd) {
+                                if (!entry.raw.ends_with('\n'))
+                                    entry.raw += entry.raw.ends_with('\r') ? "\n" : doc.m_eol;
+                                entry.raw += doc.m_eol;
+                            } else {
+                                entry.raw += lines[++i];
+                            }
                             break;
                         }
                         entry.raw += lines[++i];

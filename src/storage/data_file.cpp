@@ -217,7 +217,11 @@ bool DatabaseContent(const RecordTable& rows, std::string& out)
         size += 2 * std::max(plain, AppTitle.size()) + LineEnd.size();
     }
     std::string content;
-    content.reserve(size);
+    content.reserve(size + ByteOrderMark.size());
+    // A kept line that starts with the bytes of a byte-order mark, written first,
+    // would lose them to the next load: a mark of the file's own goes before it.
+    if (!rows.empty() && rows.bytes(0, RecordField::KeptLine).starts_with(ByteOrderMark))
+        content += ByteOrderMark;
     std::string plain;
     for (int row = 0; row < rows.size(); ++row) {
         const std::string_view kept = rows.bytes(row, RecordField::KeptLine);

@@ -157,8 +157,13 @@ TEST(SettingsStore, HandEditedLastLinesKeepEveryValue)
 {
     const std::string head = "REGEDIT4\r\n\r\n" + Section + "\r\n\"103\"=\"1\"\r\n";
     const std::string cases[] = {
-        "\"blob\"=hex:01,02,\\", "\"blob\"=hex:01,02,\\\r\n", "\"blob\"=hex:01,\\\r\n  02,\\",
-        "\"101\"=\"ABC\"\r",     "\"101\"=\"ABC\"\r\r\n",
+        "\"blob\"=hex:01,02,\\",
+        "\"blob\"=hex:01,02,\\\r\n",
+        "\"blob\"=hex:01,\\\r\n  02,\\",
+        "\"101\"=\"ABC\"\r",
+        "\"101\"=\"ABC\"\r\r\n",
+        // Continuations running into the last line, which ends in a backslash too.
+        "\"blob\"=hex:01,\\\r\n\"x\"=\"y\" \\\\",
     };
     for (const std::string& tail : cases) {
         SCOPED_TRACE(tail);
@@ -171,6 +176,10 @@ TEST(SettingsStore, HandEditedLastLinesKeepEveryValue)
         EXPECT_EQ(get(reg, "102"), "True");
         EXPECT_EQ(get(reg, "103"), "1");
         EXPECT_EQ(get(reg, "101"), lock);
+        // And the file stops changing: a rewrite with the same values gives the same bytes.
+        const std::string settled = readFile(folder / "s.reg");
+        ASSERT_TRUE(save(reg, "102", "True"));
+        EXPECT_EQ(readFile(folder / "s.reg"), settled);
     }
 }
 

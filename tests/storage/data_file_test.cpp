@@ -300,6 +300,7 @@ TEST(DataFile, DamagedLinesSurviveAFullSave)
                                    "17190518452A0709617E",
                                    29)},
         {"a line of a megabyte", encodeBytes(std::string(512 * 1024, 'x') + "||||||", AppTitle)},
+        {"the bytes of a byte-order mark", "\xEF\xBB\xBF"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -313,7 +314,10 @@ TEST(DataFile, DamagedLinesSurviveAFullSave)
 
         rows.erase(rows.begin());
         ASSERT_TRUE(SaveDatabase(folder.path(), "db1", rows));
-        EXPECT_EQ(test::readFile(folder / "db1.ksd"), c.line + "\r\n" + SavedB + "\r\n");
+        // First in the file now: a line that starts like a byte-order mark gets one of the file's own.
+        const std::string mark = c.line.starts_with("\xEF\xBB\xBF") ? "\xEF\xBB\xBF" : "";
+        EXPECT_EQ(test::readFile(folder / "db1.ksd"), mark + c.line + "\r\n" + SavedB + "\r\n");
+        EXPECT_EQ(load(folder), rows);
 
         rows[0] = RowA; // replaced by the user
         ASSERT_TRUE(SaveDatabase(folder.path(), "db1", rows));

@@ -54,7 +54,7 @@ RegFileDocument RegFileDocument::parse(std::string_view text)
         if (first.size() >= 2 && first.ends_with("\r\n"))
             doc.m_eol = "\r\n";
         else if (first.ends_with('\n'))
-            doc.m_eol = "\n";
+            doc.m_eol.assign(1, '\n'); // not = "\n": GCC 12 at -O3 wrongly warns of an overlapping copy
         doc.m_hasHeader = trimRight(content(first)) == Header;
     }
 

@@ -104,19 +104,13 @@ private:
 
 // Whether a full save can write the record back from its fields and lose nothing
 // of the deciphered line but what every reader ignores (what follows its last
-// "|": the line end and the cipher's filler). Not so for a line without any "|",
-// one with more fields than a record has, and one whose rebuilt line would be too
-// long for the cipher.
-bool rewritable(std::string_view plain)
+// "|": the line end and the cipher's filler). Not so for a line that did not
+// decipher or holds no "|" at all, one with more fields than a record has, and one
+// whose rebuilt line would be too long for the cipher.
+bool rewritable(const RecordTable::LineShape& shape)
 {
-    const std::size_t last = plain.rfind('|');
-    if (last == std::string_view::npos)
-        return false;
-    const auto bars = static_cast<std::size_t>(std::count(plain.begin(), plain.begin() + last + 1, '|'));
-    if (bars > FieldCount)
-        return false;
-    const std::size_t rebuilt = last + 1 - bars + FieldCount;
-    return rebuilt + LineEnd.size() <= MaxStoredLineLength;
+    return shape.fields > 0 && !shape.moreFields &&
+           shape.fieldBytes + FieldCount + LineEnd.size() <= MaxStoredLineLength;
 }
 
 // One line of the file into a row of the table, deciphered straight into it. A
@@ -129,11 +123,9 @@ void addFileLine(RecordTable& table, std::string_view raw)
         return;
     const std::size_t size = (line.size() + 1) / 2;
     char* plain = table.lineBuffer(size);
-    if (!decodeBytesTo(line, AppTitle, plain)) {
-        table.addLine(0, raw);
-        return;
-    }
-    table.addLine(size, rewritable(std::string_view(plain, size)) ? std::string_view() : raw);
+    const bool deciphered = decodeBytesTo(line, AppTitle, plain);
+    if (!rewritable(table.addLine(deciphered ? size : 0)))
+        table.keepLine(raw);
 }
 
 // Room for what a file of `bytes` bytes holds: its text is half its size, and a

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 
 namespace kv {
 
@@ -25,6 +26,29 @@ constexpr auto HexValues = [] {
     }
     return table;
 }();
+
+// The byte a pair of digits stands for, by the two characters read as one 16-bit
+// number, or 0x100 when either is not a digit: one lookup per byte of the file's
+// text, where loading spends its time.
+const std::array<std::uint16_t, 65536>& pairValues()
+{
+    static const auto table = [] {
+        auto t = std::make_unique<std::array<std::uint16_t, 65536>>();
+        for (std::size_t first = 0; first < 256; ++first) {
+            for (std::size_t second = 0; second < 256; ++second) {
+                const int high = HexValues[first];
+                const int low = HexValues[second];
+                const std::uint16_t value = (high | low) < 0 ? 0x100 : static_cast<std::uint16_t>(high << 4 | low);
+                std::uint16_t key;
+                const unsigned char bytes[2] = {static_cast<unsigned char>(first), static_cast<unsigned char>(second)};
+                std::memcpy(&key, bytes, 2); // as the two characters lie in memory
+                (*t)[key] = value;
+            }
+        }
+        return t;
+    }();
+    return *table;
+}
 
 // Two upper-case digits per byte value, as they are written.
 constexpr auto DigitPairs = [] {
@@ -86,32 +110,33 @@ bool decodeBytesTo(std::string_view cipher, std::string_view keyBytes, char* out
     // Whole turns of the key at a time, and one check of the digits at the end:
     // the loader spends its time here, and a valid line is the rule.
     const std::size_t pairs = cipher.size() / 2;
-    const auto* digits = reinterpret_cast<const unsigned char*>(cipher.data());
+    const char* digits = cipher.data();
     const auto* key = reinterpret_cast<const unsigned char*>(keyBytes.data());
-    int invalid = 0;
+    const auto& values = pairValues();
+    unsigned invalid = 0;
+    const auto decodePair = [&](std::size_t i, std::size_t k) {
+        std::uint16_t pair;
+        std::memcpy(&pair, digits + 2 * i, 2);
+        const unsigned value = values[pair];
+        invalid |= value;
+        out[i] = static_cast<char>(value ^ key[k]);
+    };
     std::size_t i = 0;
     for (; i + m <= pairs; i += m) {
-        for (std::size_t j = 0; j < m; ++j) {
-            const int high = HexValues[digits[2 * (i + j)]];
-            const int low = HexValues[digits[2 * (i + j) + 1]];
-            invalid |= high | low;
-            out[i + j] = static_cast<char>(((high << 4) | low) ^ key[j]);
-        }
+        for (std::size_t j = 0; j < m; ++j)
+            decodePair(i + j, j);
     }
     std::size_t k = 0;
-    for (; i < pairs; ++i, ++k) {
-        const int high = HexValues[digits[2 * i]];
-        const int low = HexValues[digits[2 * i + 1]];
-        invalid |= high | low;
-        out[i] = static_cast<char>(((high << 4) | low) ^ key[k]);
-    }
+    for (; i < pairs; ++i, ++k)
+        decodePair(i, k);
+    bool valid = (invalid & 0x100) == 0;
     if (cipher.size() % 2 != 0) {
         // An odd-length input reads its last digit alone.
-        const int last = HexValues[digits[cipher.size() - 1]];
-        invalid |= last;
+        const int last = HexValues[static_cast<unsigned char>(digits[cipher.size() - 1])];
+        valid = valid && last >= 0;
         out[pairs] = static_cast<char>(last ^ key[k]);
     }
-    return invalid >= 0;
+    return valid;
 }
 
 void decodeBytesInto(std::string_view cipher, std::string_view keyBytes, std::string& out)

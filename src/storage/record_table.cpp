@@ -96,41 +96,53 @@ char* RecordTable::lineBuffer(std::size_t size)
     return m_text.data() + start;
 }
 
-void RecordTable::addLine(std::size_t size, std::string_view keptLine)
+RecordTable::LineShape RecordTable::addLine(std::size_t size)
 {
     // The fields stay where they were deciphered, each followed by its "|";
     // whatever follows the last field's "|" (the line end, the cipher's filler)
     // is dropped.
     const std::size_t start = m_lineStart;
-    const std::string_view plain = std::string_view(m_text).substr(start, size);
+    const char* plain = m_text.data() + start;
     Row row;
+    LineShape shape;
     std::size_t pos = 0;
-    std::size_t kept = 0; // how much of the line the row uses
-    for (std::size_t i = 0; i < FieldsOfALine; ++i) {
-        const std::size_t bar = pos < plain.size() ? plain.find('|', pos) : std::string_view::npos;
-        if (bar == std::string_view::npos) {
-            for (; i < FieldsOfALine; ++i)
-                row.begin[i] = row.end[i] = offset(start + kept);
+    for (; shape.fields < FieldsOfALine; ++shape.fields) {
+        const void* bar = pos < size ? std::memchr(plain + pos, '|', size - pos) : nullptr;
+        if (!bar)
             break;
-        }
-        row.begin[i] = offset(start + pos);
-        row.end[i] = offset(start + bar);
-        pos = bar + 1;
-        kept = pos;
+        const std::size_t end = static_cast<std::size_t>(static_cast<const char*>(bar) - plain);
+        row.begin[shape.fields] = offset(start + pos);
+        row.end[shape.fields] = offset(start + end);
+        shape.fieldBytes += end - pos;
+        pos = end + 1;
     }
-    m_text.resize(start + kept);
+    for (std::size_t i = shape.fields; i < FieldsOfALine; ++i)
+        row.begin[i] = row.end[i] = offset(start + pos);
+    shape.moreFields = shape.fields == FieldsOfALine && pos < size && std::memchr(plain + pos, '|', size - pos);
+    m_text.resize(start + pos);
     const std::size_t k = index(RecordField::KeptLine);
-    row.begin[k] = offset(m_text.size());
-    m_text += keptLine;
-    row.end[k] = offset(m_text.size());
+    row.begin[k] = row.end[k] = offset(m_text.size());
     m_rows.push_back(row);
+    return shape;
+}
+
+void RecordTable::keepLine(std::string_view raw)
+{
+    Row& row = m_rows.back();
+    const std::size_t k = index(RecordField::KeptLine);
+    m_unused += row.end[k] - row.begin[k];
+    row.begin[k] = offset(m_text.size());
+    m_text += raw;
+    row.end[k] = offset(m_text.size());
 }
 
 void RecordTable::appendLine(std::string_view plain, std::string_view keptLine)
 {
     const std::string copy(plain); // `plain` could lie in m_text, which lineBuffer may move
     std::memcpy(lineBuffer(copy.size()), copy.data(), copy.size());
-    addLine(copy.size(), keptLine);
+    addLine(copy.size());
+    if (!keptLine.empty())
+        keepLine(keptLine);
 }
 
 void RecordTable::replaceDetails(int row, const Record& record)

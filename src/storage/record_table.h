@@ -41,10 +41,18 @@ public:
     // back as it was.
     void appendLine(std::string_view plain, std::string_view keptLine = {});
     // The loader deciphers straight into the table: lineBuffer(n) gives room for n
-    // bytes at the end of the text, addLine(n, keptLine) makes the first n of them
-    // a row as appendLine does (0 for a line that did not decipher).
+    // bytes at the end of the text, addLine(n) makes the first n of them a row as
+    // appendLine does (0 for a line that did not decipher) and says what it found,
+    // and keepLine(raw) gives that row its kept line when it needs one.
+    struct LineShape
+    {
+        std::size_t fields = 0;     // "|"-terminated fields taken, at most six
+        bool moreFields = false;    // a "|" follows the sixth
+        std::size_t fieldBytes = 0; // the taken fields' length, without their "|"
+    };
     char* lineBuffer(std::size_t size);
-    void addLine(std::size_t size, std::string_view keptLine = {});
+    LineShape addLine(std::size_t size);
+    void keepLine(std::string_view raw);
     // Everything but the service, from `record`; the kept line goes.
     void replaceDetails(int row, const Record& record);
     void remove(int row);

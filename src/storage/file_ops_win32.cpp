@@ -154,14 +154,10 @@ public:
         }
     }
 
-    bool hardLink(const std::filesystem::path& existing, const std::filesystem::path& name) override
-    {
-        try {
-            return ::CreateHardLinkW(name.c_str(), existing.c_str(), nullptr) != 0;
-        } catch (...) {
-            return false;
-        }
-    }
+    // Always a copy here: on Windows a second name shares the file's sharing rules,
+    // so a reader that holds the data file open without delete sharing (a viewer,
+    // a sync client) would pin the backup's temporary name where it stands.
+    bool hardLink(const std::filesystem::path&, const std::filesystem::path&) override { return false; }
 
     bool readAll(const std::filesystem::path& file, std::string& out) override
     {

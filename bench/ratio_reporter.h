@@ -46,8 +46,10 @@ public:
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
             // Times in milliseconds whatever unit the benchmark prints in.
-            m_times[run.benchmark_name()] =
-                run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit) * 1e3;
+            // Named without a fixed iteration count ("Name/iterations:30").
+            std::string name = run.benchmark_name();
+            name = name.substr(0, name.find('/'));
+            m_times[name] = run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit) * 1e3;
         }
     }
 

@@ -97,6 +97,18 @@ public:
         }
         return m_real.writeNew(file, data);
     }
+    bool writeNewPieces(const std::filesystem::path& file, const std::function<bool(std::string& piece)>& fill) override
+    {
+        if (fails(Op::WriteNew, file)) {
+            // The first piece only, as a disk that filled up would leave it.
+            m_real.writeNewPieces(file, [&](std::string& piece) {
+                fill(piece);
+                return false;
+            });
+            return false;
+        }
+        return m_real.writeNewPieces(file, fill);
+    }
     bool append(const std::filesystem::path& file, std::string_view data) override
     {
         if (fails(Op::Append, file))

@@ -136,6 +136,52 @@ void reserveFor(RecordTable& table, std::uint64_t bytes)
     table.reserve(static_cast<std::size_t>(bytes / 60 + 16), static_cast<std::size_t>(bytes / 2 + 64));
 }
 
+// Whether a full save can write every row, and how many bytes it writes. A kept
+// line that starts with the bytes of a byte-order mark, written first, would lose
+// them to the next load: the file then gets a mark of its own before it.
+bool measureContent(const RecordTable& rows, std::size_t& size)
+{
+    size = 0;
+    for (int row = 0; row < rows.size(); ++row) {
+        const std::string_view kept = rows.bytes(row, RecordField::KeptLine);
+        if (!kept.empty()) {
+            size += kept.size() + LineEnd.size();
+            if (row == 0 && kept.starts_with(ByteOrderMark))
+                size += ByteOrderMark.size();
+            continue;
+        }
+        std::size_t plain = FieldCount + LineEnd.size();
+        for (const RecordField field : LineFields)
+            plain += rows.bytes(row, field).size();
+        if (plain > MaxStoredLineLength)
+            return false;
+        size += 2 * std::max(plain, AppTitle.size()) + LineEnd.size();
+    }
+    return true;
+}
+
+// The line a full save writes for a row, appended to `out`; `plain` is the
+// caller's to reuse.
+void appendRowLine(const RecordTable& rows, int row, std::string& plain, std::string& out)
+{
+    const std::string_view kept = rows.bytes(row, RecordField::KeptLine);
+    if (!kept.empty()) {
+        if (row == 0 && kept.starts_with(ByteOrderMark))
+            out += ByteOrderMark;
+        out += kept;
+        out += LineEnd;
+        return;
+    }
+    plain.clear();
+    for (const RecordField field : LineFields) {
+        plain += rows.bytes(row, field);
+        plain += '|';
+    }
+    plain += LineEnd; // enciphered with the line, as stored files always had it
+    encodeBytesAppend(plain, AppTitle, out);
+    out += LineEnd;
+}
+
 RecordTable tableOf(std::span<const Record> rows)
 {
     RecordTable table;
@@ -193,44 +239,14 @@ void ParseDatabase(std::string_view content, std::vector<Record>& out)
 
 bool DatabaseContent(const RecordTable& rows, std::string& out)
 {
-    // Measured first, so the content is built in one allocation of its final size.
     std::size_t size = 0;
-    for (int row = 0; row < rows.size(); ++row) {
-        const std::string_view kept = rows.bytes(row, RecordField::KeptLine);
-        if (!kept.empty()) {
-            size += kept.size() + LineEnd.size();
-            continue;
-        }
-        std::size_t plain = FieldCount + LineEnd.size();
-        for (const RecordField field : LineFields)
-            plain += rows.bytes(row, field).size();
-        if (plain > MaxStoredLineLength)
-            return false;
-        size += 2 * std::max(plain, AppTitle.size()) + LineEnd.size();
-    }
+    if (!measureContent(rows, size))
+        return false;
     std::string content;
-    content.reserve(size + ByteOrderMark.size());
-    // A kept line that starts with the bytes of a byte-order mark, written first,
-    // would lose them to the next load: a mark of the file's own goes before it.
-    if (!rows.empty() && rows.bytes(0, RecordField::KeptLine).starts_with(ByteOrderMark))
-        content += ByteOrderMark;
+    content.reserve(size);
     std::string plain;
-    for (int row = 0; row < rows.size(); ++row) {
-        const std::string_view kept = rows.bytes(row, RecordField::KeptLine);
-        if (!kept.empty()) {
-            content += kept;
-            content += LineEnd;
-            continue;
-        }
-        plain.clear();
-        for (const RecordField field : LineFields) {
-            plain += rows.bytes(row, field);
-            plain += '|';
-        }
-        plain += LineEnd; // enciphered with the line, as stored files always had it
-        encodeBytesAppend(plain, AppTitle, content);
-        content += LineEnd;
-    }
+    for (int row = 0; row < rows.size(); ++row)
+        appendRowLine(rows, row, plain, content);
     out += content;
     return true;
 }
@@ -335,10 +351,9 @@ bool SaveDatabase(const std::filesystem::path& folder, std::string_view base, co
 {
     try {
         RemoveStaleTemporaries(folder, base, ops);
-        // Build everything first: a row that cannot be stored stops the save
-        // before any file is touched.
-        std::string content;
-        if (!DatabaseContent(rows, content))
+        // A row that cannot be stored stops the save before any file is touched.
+        std::size_t size = 0;
+        if (!measureContent(rows, size))
             return false;
 
         const std::filesystem::path file = dataFilePath(folder, base);
@@ -352,7 +367,16 @@ bool SaveDatabase(const std::filesystem::path& folder, std::string_view base, co
         // second name for it holds the old content as well as a copy would.
         if (!snapshotFile(ops, file, backup))
             return false;
-        if (!replaceFileAtomically(ops, file, content))
+        // Written a piece at a time: the new content never sits in memory whole.
+        constexpr std::size_t PieceSize = 256 * 1024;
+        int next = 0;
+        std::string plain;
+        const auto fill = [&](std::string& piece) {
+            while (next < rows.size() && piece.size() < PieceSize)
+                appendRowLine(rows, next++, plain, piece);
+            return next < rows.size();
+        };
+        if (!replaceFileAtomically(ops, file, fill))
             return false; // the data file is whole (old content), the backup stays
         if (seen) {
             FileStatus after;

@@ -90,7 +90,9 @@ std::filesystem::path followLinks(const std::filesystem::path& file)
     return file;
 }
 
-bool replaceFileAtomically(FileOps& ops, const std::filesystem::path& target, std::string_view data)
+namespace {
+
+template <typename Write> bool replaceThrough(FileOps& ops, const std::filesystem::path& target, Write write)
 {
     std::filesystem::path file;
     std::filesystem::path temp;
@@ -102,7 +104,7 @@ bool replaceFileAtomically(FileOps& ops, const std::filesystem::path& target, st
     }
     bool ok = false;
     try {
-        ok = ops.writeNew(temp, data) && ops.renameOver(temp, file);
+        ok = write(temp) && ops.renameOver(temp, file);
     } catch (...) {
         ok = false;
     }
@@ -113,6 +115,20 @@ bool replaceFileAtomically(FileOps& ops, const std::filesystem::path& target, st
         }
     }
     return ok;
+}
+
+} // namespace
+
+bool replaceFileAtomically(FileOps& ops, const std::filesystem::path& target, std::string_view data)
+{
+    return replaceThrough(ops, target, [&](const std::filesystem::path& temp) { return ops.writeNew(temp, data); });
+}
+
+bool replaceFileAtomically(FileOps& ops, const std::filesystem::path& target,
+                           const std::function<bool(std::string& piece)>& fill)
+{
+    return replaceThrough(ops, target,
+                          [&](const std::filesystem::path& temp) { return ops.writeNewPieces(temp, fill); });
 }
 
 bool snapshotFile(FileOps& ops, const std::filesystem::path& from, const std::filesystem::path& to)

@@ -52,6 +52,11 @@ public:
     // Creates (owner read/write only) or truncates, writes, flushes to disk. The
     // file counts as in use (see removeIfUnused) while this runs.
     virtual bool writeNew(const std::filesystem::path& file, std::string_view data) = 0;
+    // As writeNew, with the data made a piece at a time: fill(piece) puts the next
+    // piece in `piece` (emptied first) and returns false once it gave the last. A
+    // large file is written without ever being in memory whole.
+    virtual bool writeNewPieces(const std::filesystem::path& file,
+                                const std::function<bool(std::string& piece)>& fill) = 0;
     // Creates (owner read/write only) when missing, appends, flushes to disk.
     virtual bool append(const std::filesystem::path& file, std::string_view data) = 0;
     // Replaces `to` with `from` in one step (and flushes the folder entry where the
@@ -76,6 +81,9 @@ std::filesystem::path followLinks(const std::filesystem::path& file);
 // links), flushes it and renames it over that file. On failure the temporary file
 // is removed and the file is untouched.
 bool replaceFileAtomically(FileOps& ops, const std::filesystem::path& target, std::string_view data);
+// The same, with the data made a piece at a time (see FileOps::writeNewPieces).
+bool replaceFileAtomically(FileOps& ops, const std::filesystem::path& target,
+                           const std::function<bool(std::string& piece)>& fill);
 
 // Makes `to` hold what `from` holds now, replacing `to` in one step. Where the
 // file system allows, `to` becomes a second name for the file rather than a copy:

@@ -179,12 +179,10 @@ public:
         }
     }
 
+    // Not flushed to disk on its own: the rename that follows flushes the folder.
     bool hardLink(const std::filesystem::path& existing, const std::filesystem::path& name) override
     {
-        if (::link(existing.c_str(), name.c_str()) != 0)
-            return false;
-        syncFolderOf(name);
-        return true;
+        return ::link(existing.c_str(), name.c_str()) == 0;
     }
 
     bool readAll(const std::filesystem::path& file, std::string& out) override
@@ -236,6 +234,28 @@ public:
         // the lock goes with the descriptor, also when the process is killed.
         ::flock(fd, LOCK_EX | LOCK_NB);
         bool ok = writeFully(fd, data) && syncFd(fd);
+        ok = closeFd(fd) && ok;
+        return ok;
+    }
+
+    bool writeNewPieces(const std::filesystem::path& file, const std::function<bool(std::string& piece)>& fill) override
+    {
+        const int fd = openRetrying(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, PrivateMode);
+        if (fd < 0)
+            return false;
+        ::flock(fd, LOCK_EX | LOCK_NB); // in use, as writeNew marks it
+        bool ok = true;
+        try {
+            std::string piece;
+            for (bool more = true; more && ok;) {
+                piece.clear();
+                more = fill(piece);
+                ok = writeFully(fd, piece);
+            }
+        } catch (...) {
+            ok = false;
+        }
+        ok = ok && syncFd(fd);
         ok = closeFd(fd) && ok;
         return ok;
     }

@@ -212,6 +212,28 @@ public:
         }
     }
 
+    bool writeNewPieces(const std::filesystem::path& file, const std::function<bool(std::string& piece)>& fill) override
+    {
+        try {
+            Handle handle(
+                ::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+            if (!handle.valid())
+                return false;
+            bool ok = true;
+            std::string piece;
+            for (bool more = true; more && ok;) {
+                piece.clear();
+                more = fill(piece);
+                ok = writeFully(handle.get(), piece);
+            }
+            ok = ok && ::FlushFileBuffers(handle.get()) != 0;
+            ok = handle.close() && ok;
+            return ok;
+        } catch (...) {
+            return false;
+        }
+    }
+
     bool append(const std::filesystem::path& file, std::string_view data) override
     {
         try {

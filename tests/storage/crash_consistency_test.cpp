@@ -224,6 +224,11 @@ public:
     {
         return in(isBackupSide(file) ? WritingBackup : WritingTemporary, [&] { return m_real.writeNew(file, data); });
     }
+    bool writeNewPieces(const std::filesystem::path& file, const std::function<bool(std::string& piece)>& fill) override
+    {
+        return in(isBackupSide(file) ? WritingBackup : WritingTemporary,
+                  [&] { return m_real.writeNewPieces(file, fill); });
+    }
     bool append(const std::filesystem::path& file, std::string_view data) override
     {
         return in(Appending, [&] { return m_real.append(file, data); });

@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <string>
+#include <string_view>
 
 namespace kv {
 namespace {
@@ -65,6 +68,21 @@ TEST(LineCipher, DecodeAcceptsCaseAndOddLengthRejectsAnyInvalidDigit)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.cipher);
         EXPECT_EQ(DecodeLine(c.cipher, AppTitle), c.decoded);
+    }
+    // A long line is read many digits at a time: lower case still counts, and each
+    // character just outside a digit range still spoils it, wherever it stands.
+    const std::string line =
+        "0300151F1B19360B523A05091C1538160510080D1510506C4E5A14087B5254434048535412604144544E785543434119";
+    std::string lower = line;
+    std::transform(lower.begin(), lower.end(), lower.begin(), [](char c) { return std::tolower(c); });
+    EXPECT_EQ(decodeBytes(lower, AppTitle), decodeBytes(line, AppTitle));
+    for (const char bad : std::string_view("/:@G`g\x80\xFF\0", 9)) {
+        for (const std::size_t at : {std::size_t{5}, std::size_t{31}, line.size() - 2}) {
+            std::string spoiled = line;
+            spoiled[at] = bad;
+            SCOPED_TRACE(testing::Message() << "byte " << int(static_cast<unsigned char>(bad)) << " at " << at);
+            EXPECT_EQ(decodeBytes(spoiled, AppTitle), "");
+        }
     }
 }
 

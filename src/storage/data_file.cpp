@@ -143,7 +143,8 @@ bool measureContent(const RecordTable& rows, std::size_t& size)
 {
     size = 0;
     for (int row = 0; row < rows.size(); ++row) {
-        const std::string_view kept = rows.bytes(row, RecordField::KeptLine);
+        const auto fields = rows.fields(row);
+        const std::string_view kept = fields[indexOf(RecordField::KeptLine)];
         if (!kept.empty()) {
             size += kept.size() + LineEnd.size();
             if (row == 0 && kept.starts_with(ByteOrderMark))
@@ -152,7 +153,7 @@ bool measureContent(const RecordTable& rows, std::size_t& size)
         }
         std::size_t plain = FieldCount + LineEnd.size();
         for (const RecordField field : LineFields)
-            plain += rows.bytes(row, field).size();
+            plain += fields[indexOf(field)].size();
         if (plain > MaxStoredLineLength)
             return false;
         size += 2 * std::max(plain, AppTitle.size()) + LineEnd.size();
@@ -164,7 +165,8 @@ bool measureContent(const RecordTable& rows, std::size_t& size)
 // caller's to reuse.
 void appendRowLine(const RecordTable& rows, int row, std::string& plain, std::string& out)
 {
-    const std::string_view kept = rows.bytes(row, RecordField::KeptLine);
+    const auto fields = rows.fields(row);
+    const std::string_view kept = fields[indexOf(RecordField::KeptLine)];
     if (!kept.empty()) {
         if (row == 0 && kept.starts_with(ByteOrderMark))
             out += ByteOrderMark;
@@ -174,7 +176,7 @@ void appendRowLine(const RecordTable& rows, int row, std::string& plain, std::st
     }
     plain.clear();
     for (const RecordField field : LineFields) {
-        plain += rows.bytes(row, field);
+        plain += fields[indexOf(field)];
         plain += '|';
     }
     plain += LineEnd; // enciphered with the line, as stored files always had it

@@ -12,11 +12,6 @@ namespace {
 
 constexpr std::size_t FieldsOfALine = 6;
 
-std::size_t index(RecordField field)
-{
-    return static_cast<std::size_t>(field);
-}
-
 std::uint32_t offset(std::size_t position)
 {
     if (position > std::numeric_limits<std::uint32_t>::max())
@@ -29,8 +24,17 @@ std::uint32_t offset(std::size_t position)
 std::string_view RecordTable::bytes(int row, RecordField field) const
 {
     const Row& r = m_rows.at(static_cast<std::size_t>(row));
-    const std::size_t i = index(field);
+    const std::size_t i = indexOf(field);
     return std::string_view(m_text).substr(r.begin[i], r.end[i] - r.begin[i]);
+}
+
+std::array<std::string_view, RecordFieldCount> RecordTable::fields(int row) const
+{
+    const Row& r = m_rows.at(static_cast<std::size_t>(row));
+    std::array<std::string_view, RecordFieldCount> out;
+    for (std::size_t i = 0; i < RecordFieldCount; ++i)
+        out[i] = std::string_view(m_text.data() + r.begin[i], r.end[i] - r.begin[i]);
+    return out;
 }
 
 std::string RecordTable::text(int row, RecordField field) const
@@ -120,7 +124,7 @@ RecordTable::LineShape RecordTable::addLine(std::size_t size)
         row.begin[i] = row.end[i] = offset(start + pos);
     shape.moreFields = shape.fields == FieldsOfALine && pos < size && std::memchr(plain + pos, '|', size - pos);
     m_text.resize(start + pos);
-    const std::size_t k = index(RecordField::KeptLine);
+    const std::size_t k = indexOf(RecordField::KeptLine);
     row.begin[k] = row.end[k] = offset(m_text.size());
     m_rows.push_back(row);
     return shape;
@@ -129,7 +133,7 @@ RecordTable::LineShape RecordTable::addLine(std::size_t size)
 void RecordTable::keepLine(std::string_view raw)
 {
     Row& row = m_rows.back();
-    const std::size_t k = index(RecordField::KeptLine);
+    const std::size_t k = indexOf(RecordField::KeptLine);
     m_unused += row.end[k] - row.begin[k];
     row.begin[k] = offset(m_text.size());
     m_text += raw;

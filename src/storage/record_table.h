@@ -18,6 +18,11 @@ namespace kv {
 
 enum class RecordField { Service, Username, Password, Comments, Address, Recorded, KeptLine };
 inline constexpr std::size_t RecordFieldCount = 7;
+// Where a field stands in RecordTable::fields.
+constexpr std::size_t indexOf(RecordField field)
+{
+    return static_cast<std::size_t>(field);
+}
 
 class RecordTable
 {
@@ -27,6 +32,9 @@ public:
 
     // A field's Windows-1252 bytes; valid until the table changes.
     std::string_view bytes(int row, RecordField field) const;
+    // All of a row's fields at once, in RecordField order (a full save asks for
+    // every field of every row).
+    std::array<std::string_view, RecordFieldCount> fields(int row) const;
     // A field as UTF-8 text.
     std::string text(int row, RecordField field) const;
     Record record(int row) const;

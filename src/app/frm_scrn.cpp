@@ -59,6 +59,10 @@ FrmScrn::FrmScrn(Environment env, QWidget* parent)
       m_database(m_env.dataFolder.empty() ? m_env.programFolder : m_env.dataFolder,
                  m_env.fileOps ? *m_env.fileOps : realFileOps())
 {
+    // The stored entries are read while the window is being built.
+    m_database.choose(DataFileBaseFor(databaseIndexFromSetting(m_settings.get(DatabaseSetting))));
+    m_database.loadAhead();
+
     registerResources();
     installAccessibleInterfaces();
     setObjectName(QStringLiteral("frmScrn"));
@@ -138,9 +142,8 @@ void FrmScrn::loadStep()
     m_gridAction->setChecked(grid);
     m_recordList->setShowGrid(grid);
 
-    const int index = databaseIndexFromSetting(m_settings.get(DatabaseSetting));
-    m_databaseBoxes[index]->setChecked(true);
-    m_database.choose(DataFileBaseFor(index));
+    // The database itself was chosen, and its loading started, before the controls were built.
+    m_databaseBoxes[databaseIndexFromSetting(m_settings.get(DatabaseSetting))]->setChecked(true);
 
     m_lock->applyAtStart(lock);
 }

@@ -4,22 +4,68 @@ namespace kv {
 
 OpenDatabase::OpenDatabase(std::filesystem::path folder, FileOps& ops) : m_folder(std::move(folder)), m_ops(ops) {}
 
+OpenDatabase::~OpenDatabase()
+{
+    if (m_ahead.valid())
+        m_ahead.wait();
+}
+
 void OpenDatabase::choose(std::string base)
 {
+    if (m_ahead.valid())
+        m_ahead.wait(); // a load of the file chosen before is of no use now
+    m_ahead = {};
     m_base = std::move(base);
     m_readWhole = false;
     m_seen.reset();
 }
 
+OpenDatabase::Loaded OpenDatabase::loadNow()
+{
+    Loaded loaded;
+    RemoveStaleTemporaries(m_folder, m_base, m_ops);
+    loaded.readWhole = LoadDatabase(m_folder, m_base, loaded.rows, m_ops, &loaded.seen);
+    return loaded;
+}
+
+void OpenDatabase::loadAhead()
+{
+    if (m_ahead.valid())
+        return;
+    try {
+        m_ahead = std::async(std::launch::async, [this] { return loadNow(); });
+    } catch (...) {
+        // No thread to be had: load() reads the file itself.
+    }
+}
+
 bool OpenDatabase::load(RecordTable& out)
 {
-    RemoveStaleTemporaries(m_folder, m_base, m_ops);
-    m_readWhole = LoadDatabase(m_folder, m_base, out, m_ops, &m_seen);
+    Loaded loaded;
+    if (m_ahead.valid()) {
+        try {
+            loaded = m_ahead.get();
+        } catch (...) {
+            loaded = loadNow();
+        }
+        m_ahead = {};
+    } else {
+        loaded = loadNow();
+    }
+    if (out.empty())
+        out = std::move(loaded.rows);
+    else
+        out.append(loaded.rows);
+    m_readWhole = loaded.readWhole;
+    m_seen = loaded.seen;
     return m_readWhole;
 }
 
 bool OpenDatabase::load(std::vector<Record>& out)
 {
+    if (m_ahead.valid())
+        m_ahead.wait(); // the file is read again below, into records
+    m_ahead = {};
     RemoveStaleTemporaries(m_folder, m_base, m_ops);
     m_readWhole = LoadDatabase(m_folder, m_base, out, m_ops, &m_seen);
     return m_readWhole;

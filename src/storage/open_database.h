@@ -7,6 +7,7 @@
 #include "storage/data_file.h"
 
 #include <filesystem>
+#include <future>
 #include <span>
 #include <string>
 #include <string_view>
@@ -18,12 +19,18 @@ class OpenDatabase
 {
 public:
     explicit OpenDatabase(std::filesystem::path folder, FileOps& ops = realFileOps());
+    ~OpenDatabase();
 
     const std::filesystem::path& folder() const { return m_folder; }
     // "db1" ... "db3".
     const std::string& base() const { return m_base; }
     // Switches to another data file; nothing is known of it until it is loaded.
     void choose(std::string base);
+    // Starts loading the chosen file on a second thread, so that the reading
+    // overlaps other start-up work; the next load(RecordTable&) waits for it and
+    // takes its result, exactly what a load of its own would have given then.
+    // Nothing else may use this object's FileOps until that load.
+    void loadAhead();
 
     // Removes what an interrupted save left behind, then appends the file's records
     // to `out` (LoadDatabase).
@@ -43,11 +50,20 @@ public:
     bool save(std::span<const Record> rows);
 
 private:
+    struct Loaded
+    {
+        bool readWhole = false;
+        RecordTable rows;
+        FileSeen seen;
+    };
+    Loaded loadNow();
+
     std::filesystem::path m_folder;
     FileOps& m_ops;
     std::string m_base;
     bool m_readWhole = false;
     FileSeen m_seen;
+    std::future<Loaded> m_ahead;
 };
 
 } // namespace kv

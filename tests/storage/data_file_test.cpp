@@ -2,6 +2,7 @@
 
 #include "product/product.h"
 #include "storage/line_cipher.h"
+#include "storage/open_database.h"
 #include "storage_test_support.h"
 
 #include <gtest/gtest.h>
@@ -149,6 +150,47 @@ TEST(DataFile, LoadOfMissingFileSucceedsWithNoRecordsAndKeepsRows)
     test::writeFile(folder / "db1.ksd", SavedA + "\r\n");
     EXPECT_TRUE(LoadDatabase(folder.path(), "db1", rows)); // adds at the end
     EXPECT_EQ(rows, (std::vector<Record>{RowB, RowA}));
+}
+
+// The window starts reading its database while it builds its controls; what it
+// then gets, and what it may write, must be what a plain load would give.
+TEST(DataFile, ALoadAheadGivesWhatALoadOfItsOwnGives)
+{
+    struct Case
+    {
+        const char* name;
+        std::string chosenAfter; // empty: the one loaded ahead
+        bool unreadable;         // db1.ksd is a folder
+        bool readWhole;
+        std::vector<Record> rows;
+    };
+    const Case cases[] = {
+        {"loaded ahead", "", false, true, {RowA}},
+        {"another chosen since", "db2", false, true, {RowB}},
+        {"not readable", "", true, false, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TestFolder folder;
+        if (c.unreadable)
+            std::filesystem::create_directory(folder / "db1.ksd");
+        else
+            test::writeFile(folder / "db1.ksd", SavedA + "\r\n");
+        test::writeFile(folder / "db2.ksd", SavedB + "\r\n");
+        OpenDatabase database(folder.path());
+        database.choose("db1");
+        database.loadAhead();
+        if (!c.chosenAfter.empty())
+            database.choose(c.chosenAfter);
+        RecordTable rows;
+        EXPECT_EQ(database.load(rows), c.readWhole);
+        std::vector<Record> got;
+        for (int row = 0; row < rows.size(); ++row)
+            got.push_back(rows.record(row));
+        EXPECT_EQ(got, c.rows);
+        EXPECT_EQ(database.checkRewrite(),
+                  c.readWhole ? OpenDatabase::Rewrite::Allowed : OpenDatabase::Rewrite::NotRead);
+    }
 }
 
 TEST(DataFile, TextOutsideAsciiRoundTripsThroughSaveAndAppend)

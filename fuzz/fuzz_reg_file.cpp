@@ -8,6 +8,7 @@
 
 #include "fuzz_check.h"
 #include "settings/reg_file_document.h"
+#include "settings/reg_file_syntax.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -35,25 +36,13 @@ struct Refusals
 };
 Refusals g_refusals;
 
-std::vector<std::string_view> linesOf(std::string_view text)
-{
-    std::vector<std::string_view> lines;
-    while (!text.empty()) {
-        const std::size_t end = text.find('\n');
-        const std::size_t length = end == std::string_view::npos ? text.size() : end + 1;
-        lines.push_back(text.substr(0, length));
-        text.remove_prefix(length);
-    }
-    return lines;
-}
-
 // The store rewrites one value entry, or adds a line (with a section and a blank
 // line before it when the key had none); every other line stays as it was.
 // `replaceable` bounds the lines of the entry it may replace.
 void checkOnlyValueChanged(std::string_view before, std::string_view after, std::size_t replaceable)
 {
-    const std::vector<std::string_view> old = linesOf(before);
-    const std::vector<std::string_view> now = linesOf(after);
+    const std::vector<std::string_view> old = kv::regfile::splitLines(before);
+    const std::vector<std::string_view> now = kv::regfile::splitLines(after);
     std::size_t head = 0;
     while (head < old.size() && head < now.size() && old[head] == now[head])
         ++head;

@@ -143,7 +143,8 @@ void FrmScrn::loadStep()
     m_recordList->setShowGrid(grid);
 
     // The database itself was chosen, and its loading started, before the controls were built.
-    m_databaseBoxes[databaseIndexFromSetting(m_settings.get(DatabaseSetting))]->setChecked(true);
+    for (int i = 0; i < 3; ++i)
+        m_databaseBoxes[i]->setChecked(DataFileBaseFor(i) == m_database.base());
 
     m_lock->applyAtStart(lock);
 }

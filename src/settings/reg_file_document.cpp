@@ -42,13 +42,7 @@ std::string foldedKey(std::string_view path)
 RegFileDocument RegFileDocument::parse(std::string_view text)
 {
     RegFileDocument doc;
-    std::vector<std::string_view> lines;
-    while (!text.empty()) {
-        const std::size_t end = text.find('\n');
-        const std::size_t length = end == std::string_view::npos ? text.size() : end + 1;
-        lines.push_back(text.substr(0, length));
-        text.remove_prefix(length);
-    }
+    const std::vector<std::string_view> lines = splitLines(text);
     if (!lines.empty()) {
         const std::string_view first = lines.front();
         if (first.size() >= 2 && first.ends_with("\r\n"))

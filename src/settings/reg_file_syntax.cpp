@@ -4,6 +4,18 @@
 
 namespace kv::regfile {
 
+std::vector<std::string_view> splitLines(std::string_view text)
+{
+    std::vector<std::string_view> lines;
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        const std::size_t length = end == std::string_view::npos ? text.size() : end + 1;
+        lines.push_back(text.substr(0, length));
+        text.remove_prefix(length);
+    }
+    return lines;
+}
+
 namespace {
 
 // Upper case over Windows-1252, the way the registry compares names.

@@ -6,8 +6,12 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kv::regfile {
+
+// The file's lines, each with its own line end ("\n" or "\r\n"; the last may have none).
+std::vector<std::string_view> splitLines(std::string_view text);
 
 // Upper case over Windows-1252, the way the registry compares key and value names.
 std::string fold(std::string_view s);

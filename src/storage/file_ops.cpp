@@ -72,6 +72,26 @@ template <typename Char> bool isTemporaryName(std::basic_string_view<Char> name,
 
 } // namespace
 
+bool FileOps::readAll(const std::filesystem::path& file, std::string& out)
+{
+    try {
+        std::string data;
+        FileStatus status;
+        const bool ok = readChunks(file, status, [&](std::string_view chunk) {
+            if (data.empty() && status.size > chunk.size() && status.size < data.max_size())
+                data.reserve(static_cast<std::size_t>(status.size));
+            data += chunk;
+            return true;
+        });
+        if (!ok)
+            return false;
+        out.swap(data);
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
 std::filesystem::path followLinks(const std::filesystem::path& file)
 {
     // Enough for any chain people make; a loop gives the path back as it came,

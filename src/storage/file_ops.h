@@ -45,9 +45,10 @@ public:
     // system has none, or across file systems; `name` must not exist yet.
     virtual bool hardLink(const std::filesystem::path& existing, const std::filesystem::path& name) = 0;
 
-    // Whole file into `out`. False when it cannot be opened or read, and for
-    // anything but a regular file (a FIFO or a device would hang or never end).
-    virtual bool readAll(const std::filesystem::path& file, std::string& out) = 0;
+    // Whole file into `out`, through readChunks. False when it cannot be opened or
+    // read, and for anything but a regular file (a FIFO or a device would hang or
+    // never end).
+    virtual bool readAll(const std::filesystem::path& file, std::string& out);
     virtual bool exists(const std::filesystem::path& file) = 0;
     // Creates (owner read/write only) or truncates, writes, flushes to disk. The
     // file counts as in use (see removeIfUnused) while this runs.

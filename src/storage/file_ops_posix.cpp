@@ -200,40 +200,6 @@ public:
         return ::link(existing.c_str(), name.c_str()) == 0;
     }
 
-    bool readAll(const std::filesystem::path& file, std::string& out) override
-    {
-        try {
-            struct stat st = {};
-            const int fd = openRegular(file, st);
-            if (fd < 0)
-                return false;
-            std::string data;
-            if (st.st_size > 0)
-                data.reserve(static_cast<std::size_t>(st.st_size));
-            char buffer[65536];
-            bool ok = true;
-            for (;;) {
-                const ssize_t n = ::read(fd, buffer, sizeof buffer);
-                if (n < 0) {
-                    if (errno == EINTR)
-                        continue;
-                    ok = false;
-                    break;
-                }
-                if (n == 0)
-                    break;
-                data.append(buffer, static_cast<std::size_t>(n));
-            }
-            ::close(fd);
-            if (!ok)
-                return false;
-            out.swap(data);
-            return true;
-        } catch (...) {
-            return false;
-        }
-    }
-
     bool exists(const std::filesystem::path& file) override
     {
         struct stat st = {};

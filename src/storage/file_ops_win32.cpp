@@ -11,7 +11,6 @@
 #include "storage/file_ops.h"
 
 #include <algorithm>
-#include <limits>
 
 namespace kv {
 
@@ -158,35 +157,6 @@ public:
     // so a reader that holds the data file open without delete sharing (a viewer,
     // a sync client) would pin the backup's temporary name where it stands.
     bool hardLink(const std::filesystem::path&, const std::filesystem::path&) override { return false; }
-
-    bool readAll(const std::filesystem::path& file, std::string& out) override
-    {
-        try {
-            Handle handle(::CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-            // A console, a pipe or a device would never end or hang.
-            if (!handle.valid() || ::GetFileType(handle.get()) != FILE_TYPE_DISK)
-                return false;
-            std::string data;
-            LARGE_INTEGER size{};
-            if (::GetFileSizeEx(handle.get(), &size) && size.QuadPart > 0 &&
-                static_cast<unsigned long long>(size.QuadPart) < std::numeric_limits<std::size_t>::max())
-                data.reserve(static_cast<std::size_t>(size.QuadPart));
-            char buffer[65536];
-            for (;;) {
-                DWORD got = 0;
-                if (!::ReadFile(handle.get(), buffer, sizeof buffer, &got, nullptr))
-                    return false;
-                if (got == 0)
-                    break;
-                data.append(buffer, got);
-            }
-            out.swap(data);
-            return true;
-        } catch (...) {
-            return false;
-        }
-    }
 
     bool exists(const std::filesystem::path& file) override
     {

@@ -14,7 +14,9 @@ namespace kv::test {
 
 // The real file system, with one operation made to fail for files whose name
 // begins with `prefix`, or else one call counted from arm(). A failing write
-// first writes half of its data, as a full disk would.
+// first writes half of its data, as a full disk would (an append takes it back
+// again, as the real one does); a failure notes `reason` for the message. A
+// failing lock is one another instance holds.
 class FaultyFileOps : public FileOps
 {
 public:
@@ -29,7 +31,8 @@ public:
         ReadChunks,
         ReadTail,
         HardLink,
-        Status
+        Status,
+        Lock
     };
 
     // Op::ReadAll stands for every way of reading a file.
@@ -56,6 +59,7 @@ public:
     }
     // Calls counted since arm().
     int calls() const { return m_calls; }
+    void setReason(FileError reason) { m_reason = reason; }
 
     bool readAll(const std::filesystem::path& file, std::string& out) override
     {
@@ -111,8 +115,13 @@ public:
     }
     bool append(const std::filesystem::path& file, std::string_view data) override
     {
-        if (fails(Op::Append, file))
+        if (fails(Op::Append, file)) {
+            std::error_code error;
+            const auto size = std::filesystem::file_size(file, error);
+            if (!error && m_real.append(file, data.substr(0, data.size() / 2)))
+                std::filesystem::resize_file(file, size, error);
             return false;
+        }
         return m_real.append(file, data);
     }
     bool renameOver(const std::filesystem::path& from, const std::filesystem::path& to) override
@@ -133,6 +142,15 @@ public:
             return false;
         return m_real.removeIfUnused(file);
     }
+    WriteLock tryLockFolder(const std::filesystem::path& folder, bool& busy) override
+    {
+        // Named by the folder: the prefix "" fails every folder's.
+        if (fails(Op::Lock, folder)) {
+            busy = true;
+            return nullptr;
+        }
+        return m_real.tryLockFolder(folder, busy);
+    }
 
     int failures() const { return m_failures; }
 
@@ -150,6 +168,7 @@ private:
                 return false;
         }
         ++m_failures;
+        noteFileError(m_reason);
         return true;
     }
 
@@ -157,6 +176,7 @@ private:
     std::vector<Op> m_failing;
     std::string m_prefix;
     int m_failures = 0;
+    FileError m_reason = FileError::Other;
     bool m_armed = false;
     bool m_writesOnly = false;
     int m_failAt = -1;

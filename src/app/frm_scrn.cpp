@@ -57,7 +57,7 @@ bool isCopyShortcut(const QKeyEvent* key)
 FrmScrn::FrmScrn(Environment env, QWidget* parent)
     : QWidget(parent), m_env(std::move(env)), m_settings(*m_env.registry),
       m_database(m_env.dataFolder.empty() ? m_env.programFolder : m_env.dataFolder,
-                 m_env.fileOps ? *m_env.fileOps : realFileOps())
+                 m_env.fileOps ? *m_env.fileOps : realFileOps(), !m_env.dataFolder.empty())
 {
     // The stored entries are read while the window is being built.
     m_database.choose(DataFileBaseFor(databaseIndexFromSetting(m_settings.get(DatabaseSetting))));
@@ -93,6 +93,7 @@ FrmScrn::FrmScrn(Environment env, QWidget* parent)
                            m_toolsStrip,
                            m_lockPanel,
                            m_recordList,
+                           &m_shownRecords,
                            m_lockMessage,
                            field(FieldIndex::Username),
                            field(FieldIndex::Password)};
@@ -155,7 +156,7 @@ void FrmScrn::loadDatabase()
     const bool ok = m_database.load(rows);
     m_model.appendAll(std::move(rows));
     if (!ok)
-        showMessage(QStringLiteral("Could not read %1.ksd").arg(dataFileBase()));
+        showMessage(EditingCommands::fileFailure("read", m_database));
 }
 
 void FrmScrn::QuitApplication()

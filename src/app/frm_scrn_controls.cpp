@@ -159,7 +159,7 @@ void FrmScrn::buildRecordList()
     m_recordList->setObjectName(QStringLiteral("ListView1"));
     place(m_recordList, {105, 2190, 7260, 3375});
     m_recordList->setFont(tahoma(9));
-    m_shownRecords.setSourceModel(&m_model);
+    m_shownRecords.setRecords(&m_model);
     m_recordList->setModel(&m_shownRecords);
     m_recordList->setAccessibleName(QStringLiteral("Entries"));
     // Tab leaves the list for the next control instead of walking its cells.

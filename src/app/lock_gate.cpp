@@ -34,6 +34,7 @@ void LockGate::applyAtStart(const Credentials& stored)
     m_w.panel->raise();
     m_w.toolsStrip->setEnabled(false);
     m_w.list->setEnabled(false);
+    m_w.shown->setRecordsShown(false);
     m_expectedLength = lengthOf(stored.password) + lengthOf(stored.user);
 }
 
@@ -50,6 +51,7 @@ void LockGate::check()
     m_w.toolsStrip->setEnabled(true);
     m_expectedLength.reset();
     m_w.panel->setVisible(false);
+    m_w.shown->setRecordsShown(true);
     m_w.list->setEnabled(true);
     m_clearEditFields();
     m_layoutPass();

@@ -3,6 +3,7 @@
 // the tools strip until the stored user name and password are typed.
 
 #include "lock/lock_record.h"
+#include "records/shown_records_model.h"
 
 #include <QObject>
 #include <QString>
@@ -17,11 +18,12 @@ namespace kv {
 
 struct LockWidgets
 {
-    QWidget* editArea = nullptr;   // stays usable: the credentials are typed there
-    QWidget* toolsStrip = nullptr; // disabled while locked
-    QWidget* panel = nullptr;      // covers the list while locked
-    QWidget* list = nullptr;       // under the panel: out of reach of the keyboard while locked
-    QLabel* message = nullptr;     // on the panel
+    QWidget* editArea = nullptr;        // stays usable: the credentials are typed there
+    QWidget* toolsStrip = nullptr;      // disabled while locked
+    QWidget* panel = nullptr;           // covers the list while locked
+    QWidget* list = nullptr;            // under the panel: out of reach of the keyboard while locked
+    ShownRecordsModel* shown = nullptr; // what the list shows: no rows at all while locked
+    QLabel* message = nullptr;          // on the panel
     QLineEdit* username = nullptr;
     QLineEdit* password = nullptr;
 };

@@ -75,6 +75,10 @@ bool WriteLockRecord(const SettingsStore& store, const Credentials& credentials)
     try {
         if (!storable(credentials.user) || !storable(credentials.password))
             return false;
+        // Read back, the fields lose their spaces around them: a password of spaces
+        // alone would be none, and the lock the user believes armed would never lock.
+        if (!credentials.password.empty() && credentials.password.find_first_not_of(' ') == std::string::npos)
+            return false;
         LockFields stored;
         const std::string continuation = readStored(store, stored) ? stored.continuation : std::string();
         const std::string text = credentials.user + "|" + credentials.password + "|" + continuation;

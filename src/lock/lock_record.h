@@ -25,8 +25,9 @@ struct Credentials
 std::optional<Credentials> ReadLockRecord(const SettingsStore& store);
 
 // Stores "user|password|" and the stored continuation. Refuses (stores nothing)
-// credentials holding a "|" or a character outside Windows-1252, since those
-// would not read back as written. Returns whether the record reached the store.
+// credentials holding a "|" or a character outside Windows-1252, and a password
+// of spaces alone, since those would not read back as written. Returns whether
+// the record reached the store.
 bool WriteLockRecord(const SettingsStore& store, const Credentials& credentials);
 
 // The record text split into its fields.

@@ -100,30 +100,48 @@ QString EditingCommands::recordedNow() const
     return m_hooks.clock().toString(QStringLiteral("MM-dd-yyyy HH:mm:ss"));
 }
 
+QString EditingCommands::fileFailure(const char* verb, const OpenDatabase& database)
+{
+    return QStringLiteral("Could not %1 %2.ksd").arg(QLatin1String(verb), fromView(database.base())) +
+           fromView(reasonText(database.lastError()));
+}
+
 void EditingCommands::reportWriteFailure()
 {
-    m_hooks.showMessage(QStringLiteral("Could not write %1.ksd").arg(fromView(m_database.base())));
+    m_hooks.showMessage(fileFailure("write", m_database));
 }
 
-bool EditingCommands::mayRewrite()
+OpenDatabase::Rewriting EditingCommands::startRewrite()
 {
+    // The lock covers the entries too: rows the user cannot see are not theirs to change.
+    if (m_hooks.isLocked()) {
+        m_hooks.showMessage(QStringLiteral("Unlock before changing entries"));
+        return {};
+    }
     const QString file = fromView(m_database.base()) + QStringLiteral(".ksd");
-    switch (m_database.checkRewrite()) {
+    OpenDatabase::Rewriting rewriting = m_database.startRewrite();
+    switch (rewriting.verdict()) {
     case OpenDatabase::Rewrite::Allowed:
-        return true;
+        break;
     case OpenDatabase::Rewrite::NotRead:
         m_hooks.showMessage(QStringLiteral("Not saved: %1 could not be read").arg(file));
-        return false;
+        break;
     case OpenDatabase::Rewrite::Changed:
         m_hooks.showMessage(QStringLiteral("Not saved: %1 was changed outside the program").arg(file));
-        return false;
+        break;
+    case OpenDatabase::Rewrite::Busy:
+        reportWriteFailure();
+        break;
+    case OpenDatabase::Rewrite::Unreadable:
+        m_hooks.showMessage(fileFailure("read", m_database));
+        break;
     }
-    return false;
+    return rewriting;
 }
 
-void EditingCommands::save()
+void EditingCommands::save(OpenDatabase::Rewriting& rewriting)
 {
-    if (!m_database.save(m_model.table()))
+    if (!m_database.save(rewriting, m_model.table()))
         reportWriteFailure();
 }
 
@@ -153,7 +171,8 @@ void EditingCommands::Add()
 
 void EditingCommands::Remove()
 {
-    if (!mayRewrite())
+    OpenDatabase::Rewriting rewriting = startRewrite();
+    if (!rewriting.allowed())
         return;
     std::optional<int> row = selectedRow();
     if (!row)
@@ -183,13 +202,14 @@ void EditingCommands::Remove()
     // The view would move the selection to a neighbour, which the next Remove or
     // Replace would then change though the user never chose it.
     m_w.list->selectionModel()->clear();
-    save();
+    save(rewriting);
     ClearEditFields();
 }
 
 void EditingCommands::Replace()
 {
-    if (!mayRewrite())
+    OpenDatabase::Rewriting rewriting = startRewrite();
+    if (!rewriting.allowed())
         return;
     Record details = recordFromFields();
     details.recorded = recordedNow().toStdString();
@@ -208,7 +228,7 @@ void EditingCommands::Replace()
         return;
     }
     m_model.replaceDetails(*row, stored);
-    save();
+    save(rewriting);
     ClearEditFields();
 }
 

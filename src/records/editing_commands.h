@@ -63,6 +63,8 @@ public:
 
     // Why the fields cannot be stored as `record`, or nothing when they can.
     static std::optional<QString> refusal(const Record& record);
+    // "Could not <verb> db1.ksd", and why where the system said.
+    static QString fileFailure(const char* verb, const OpenDatabase& database);
 
 private:
     Record recordFromFields() const;
@@ -70,10 +72,11 @@ private:
     std::optional<int> findService(const std::string& service) const;
     QString recordedNow() const;
     void reportWriteFailure();
-    // Whether Remove and Replace may change the list: only while a full save could
-    // write it over the file without losing entries. Says why not in the caption.
-    bool mayRewrite();
-    void save();
+    // Whether Remove and Replace may change the list: only while the window is
+    // unlocked and a full save could write it over the file without losing
+    // entries. Says why not in the caption; holds the write lock until the save.
+    OpenDatabase::Rewriting startRewrite();
+    void save(OpenDatabase::Rewriting& rewriting);
 
     EditingWidgets m_w;
     RecordListModel& m_model;

@@ -32,12 +32,21 @@ Loaded load(FileOps& ops, const std::filesystem::path& file)
     return loaded;
 }
 
-bool store(FileOps& ops, const std::filesystem::path& file, const RegFileDocument& doc)
+// Every change reads the whole file and writes it back: two instances doing that
+// at once would each write over the other's value (a log-in put back to none by
+// a write of the grid). So a change runs under the file's write lock, and reads
+// the file afresh once it holds it.
+bool lockForChange(FileOps& ops, const std::filesystem::path& file, WriteLock& held)
 {
     if (file.has_parent_path() && !makePrivateFolders(file.parent_path()))
         return false;
+    return lockForWriting(ops, file, held);
+}
+
+bool store(FileOps& ops, const std::filesystem::path& file, const RegFileDocument& doc)
+{
     // A write killed half-way leaves a copy of the settings, the log-in among them.
-    removeStaleTemporaries(ops, file);
+    removeStaleTemporaries(ops, followLinks(file));
     return replaceFileAtomically(ops, file, doc.text());
 }
 
@@ -82,13 +91,18 @@ long RegFileRegistry::createKey(RegHive hive, std::string_view path, std::uint32
     key = 0;
     if (const long status = checkTarget(hive, path); status != RegSuccess)
         return status;
-    Loaded loaded = load(m_ops, m_file);
     // The hive itself needs no section of its own.
-    if (!path.empty() && !loaded.doc.hasSection(path)) {
-        if (!loaded.changeable)
+    if (!path.empty() && !load(m_ops, m_file).doc.hasSection(path)) {
+        WriteLock lock;
+        if (!lockForChange(m_ops, m_file, lock))
             return RegAccessDenied;
-        if (!loaded.doc.addSection(path) || !store(m_ops, m_file, loaded.doc))
-            return RegAccessDenied;
+        Loaded loaded = load(m_ops, m_file);
+        if (!loaded.doc.hasSection(path)) {
+            if (!loaded.changeable)
+                return RegAccessDenied;
+            if (!loaded.doc.addSection(path) || !store(m_ops, m_file, loaded.doc))
+                return RegAccessDenied;
+        }
     }
     key = remember(std::string(path), access);
     return RegSuccess;
@@ -103,6 +117,9 @@ long RegFileRegistry::setValue(RegKey key, std::string_view name, std::uint32_t 
         return RegAccessDenied;
     if (!RegFileDocument::validValueName(name))
         return RegInvalidParameter;
+    WriteLock lock;
+    if (!lockForChange(m_ops, m_file, lock))
+        return RegAccessDenied;
     Loaded loaded = load(m_ops, m_file);
     if (!loaded.changeable)
         return RegAccessDenied;

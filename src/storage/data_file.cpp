@@ -211,6 +211,106 @@ bool statusOf(FileOps& ops, const std::filesystem::path& file, FileStatus& statu
     return !ops.exists(file);
 }
 
+// Where a full save of a database writes: the file its name finally stands for
+// (people link it into a synced or encrypted folder), and the backup beside that
+// file, so that no copy of the data ever lands outside the folder they chose.
+struct SavePaths
+{
+    std::filesystem::path file;
+    std::filesystem::path backup;
+};
+
+SavePaths savePathsOf(const std::filesystem::path& folder, std::string_view base)
+{
+    SavePaths paths;
+    paths.file = followLinks(dataFilePath(folder, base));
+    paths.backup = paths.file;
+    paths.backup.replace_extension(".bak");
+    return paths;
+}
+
+// Whether two names reach one path once every link on the way is followed.
+bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b)
+{
+    std::error_code error;
+    const std::filesystem::path first = std::filesystem::weakly_canonical(a, error);
+    if (error)
+        return a.lexically_normal() == b.lexically_normal();
+    const std::filesystem::path second = std::filesystem::weakly_canonical(b, error);
+    return error ? a.lexically_normal() == b.lexically_normal() : first == second;
+}
+
+// A link whose target's folder is not there: the disk it leads to is not mounted,
+// or the synced folder not made yet. Its database is unknown, not empty.
+bool leadsNowhere(const std::filesystem::path& file)
+{
+    const std::filesystem::path target = followLinks(file);
+    std::error_code error;
+    return target != file && !std::filesystem::is_directory(target.parent_path(), error);
+}
+
+FileCheck checkContent(FileOps& ops, const std::filesystem::path& file, const ContentDigest& known)
+{
+    FileStatus now;
+    if (!ops.status(file, now))
+        return ops.exists(file) ? FileCheck::Unreadable : FileCheck::Missing;
+    if (!now.regular)
+        return FileCheck::Changed; // and not to be read: a FIFO would never end
+    if (now.size != known.size())
+        return FileCheck::Changed;
+    // The same size: only the bytes tell. A time stamp can be set back by anyone,
+    // and moves when nothing changed.
+    ContentDigest digest;
+    FileStatus read;
+    if (!ops.readChunks(file, read, [&digest](std::string_view piece) {
+            digest.add(piece);
+            return true;
+        }))
+        return FileCheck::Unreadable;
+    return digest == known ? FileCheck::Unchanged : FileCheck::Changed;
+}
+
+void removeStaleTemporariesOf(FileOps& ops, const SavePaths& paths)
+{
+    removeStaleTemporaries(ops, paths.file);
+    removeStaleTemporaries(ops, paths.backup);
+}
+
+// The full save proper, under the write lock.
+bool saveUnderLock(FileOps& ops, const SavePaths& paths, const RecordTable& rows, FileSeen* written)
+{
+    removeStaleTemporariesOf(ops, paths);
+    // Saving the file over its own backup name would delete the only copy.
+    if (sameFile(paths.file, paths.backup))
+        return false;
+    FileStatus current;
+    if (!ops.status(paths.file, current) || !current.regular)
+        return false; // above all a data file deleted from outside: write nothing
+    // The data file is only ever replaced, never changed, by a full save: a
+    // second name for it holds the old content as well as a copy would.
+    if (!snapshotFile(ops, paths.file, paths.backup))
+        return false;
+    // Written a piece at a time: the new content never sits in memory whole.
+    constexpr std::size_t PieceSize = 256 * 1024;
+    int next = 0;
+    std::string plain;
+    ContentDigest digest;
+    const auto fill = [&](std::string& piece) {
+        while (next < rows.size() && piece.size() < PieceSize)
+            appendRowLine(rows, next++, plain, piece);
+        digest.add(piece);
+        return next < rows.size();
+    };
+    if (!replaceFileAtomically(ops, paths.file, fill))
+        return false; // the data file is whole (old content), the backup stays
+    if (written)
+        *written = digest;
+    // The new content is in place: a backup that will not go away is only
+    // clutter, which the next save replaces.
+    ops.remove(paths.backup);
+    return true;
+}
+
 } // namespace
 
 std::filesystem::path dataFilePath(const std::filesystem::path& folder, std::string_view base)
@@ -262,24 +362,31 @@ bool LoadDatabase(const std::filesystem::path& folder, std::string_view base, Re
                   FileSeen* seen)
 {
     try {
+        clearFileError();
         if (seen)
             seen->reset();
         const std::filesystem::path file = dataFilePath(folder, base);
         RecordTable rows;
         FileStatus status;
+        ContentDigest digest;
         bool reserved = false;
         LineSplitter splitter([&rows](std::string_view line) { addFileLine(rows, line); });
         const bool read = ops.readChunks(file, status, [&](std::string_view piece) {
             if (!reserved)
                 reserveFor(rows, status.size);
             reserved = true;
+            digest.add(piece);
             splitter.feed(piece);
             return true;
         });
         if (!read) {
-            if (ops.exists(file))
+            if (ops.exists(file) || leadsNowhere(file))
                 return false;
-            status = {}; // no file yet: a database without records
+            // No file yet: a database without records.
+            clearFileError();
+            if (seen)
+                *seen = ContentDigest();
+            return true;
         }
         splitter.finish();
         if (out.empty())
@@ -287,7 +394,7 @@ bool LoadDatabase(const std::filesystem::path& folder, std::string_view base, Re
         else
             out.append(rows);
         if (seen)
-            *seen = status;
+            *seen = digest;
         return true;
     } catch (...) {
         return false;
@@ -309,10 +416,25 @@ bool AppendRecord(const std::filesystem::path& folder, std::string_view base, st
                   FileSeen* seen)
 {
     try {
+        clearFileError();
         const std::string plain = utf8ToAnsi(recordLine);
         if (plain.size() > MaxStoredLineLength)
             return false;
-        const std::filesystem::path file = dataFilePath(folder, base);
+        const std::filesystem::path named = dataFilePath(folder, base);
+        // A link is written through, into the file it points to: opening the link
+        // itself to create a file would meet the link, not make the file.
+        const std::filesystem::path file = followLinks(named);
+        std::error_code error;
+        if (file == named) {
+            // The first entry of a database in a folder of its own makes the folder.
+            if (!makePrivateFolders(folder))
+                return false;
+        } else if (!std::filesystem::is_directory(file.parent_path(), error)) {
+            return false; // never make the folders of a disk that is not mounted
+        }
+        WriteLock lock;
+        if (!lockForWriting(ops, file, lock))
+            return false;
         FileStatus before;
         if (!statusOf(ops, file, before))
             return false;
@@ -328,18 +450,12 @@ bool AppendRecord(const std::filesystem::path& folder, std::string_view base, st
         }
         encodeBytesAppend(plain, AppTitle, data);
         data += LineEnd;
-        // The first entry of a database in a folder of its own makes the folder.
-        if (!before.regular && !makePrivateFolders(folder))
-            return false;
         if (!ops.append(file, data))
-            return false;
-        if (seen) {
-            FileStatus after;
-            if (*seen == before && ops.status(file, after))
-                *seen = after;
-            else
-                seen->reset(); // someone else wrote the file since we read it
-        }
+            return false; // taken back whole, or never begun: the file is as it was
+        // If the file held what `seen` describes, it now holds that and this line;
+        // if someone else wrote it since, the next check finds other bytes anyway.
+        if (seen && *seen)
+            (*seen)->add(data);
         return true;
     } catch (...) {
         if (seen)
@@ -352,45 +468,52 @@ bool SaveDatabase(const std::filesystem::path& folder, std::string_view base, co
                   FileSeen* seen)
 {
     try {
-        RemoveStaleTemporaries(folder, base, ops);
+        clearFileError();
         // A row that cannot be stored stops the save before any file is touched.
         std::size_t size = 0;
         if (!measureContent(rows, size))
             return false;
-
-        const std::filesystem::path file = dataFilePath(folder, base);
-        const std::filesystem::path backup = backupFilePath(folder, base);
-        FileStatus current;
-        if (!ops.status(file, current) || !current.regular)
-            return false; // above all a data file deleted from outside: write nothing
-        if (seen && *seen != current)
-            return false; // the list is not a copy of this file: writing it would lose entries
-        // The data file is only ever replaced, never changed, by a full save: a
-        // second name for it holds the old content as well as a copy would.
-        if (!snapshotFile(ops, file, backup))
+        const SavePaths paths = savePathsOf(folder, base);
+        WriteLock lock;
+        if (!lockForWriting(ops, paths.file, lock))
             return false;
-        // Written a piece at a time: the new content never sits in memory whole.
-        constexpr std::size_t PieceSize = 256 * 1024;
-        int next = 0;
-        std::string plain;
-        const auto fill = [&](std::string& piece) {
-            while (next < rows.size() && piece.size() < PieceSize)
-                appendRowLine(rows, next++, plain, piece);
-            return next < rows.size();
-        };
-        if (!replaceFileAtomically(ops, file, fill))
-            return false; // the data file is whole (old content), the backup stays
-        if (seen) {
-            FileStatus after;
-            if (ops.status(file, after))
-                *seen = after;
-            else
-                seen->reset();
-        }
-        // The new content is in place: a backup that will not go away is only
-        // clutter, which the next save replaces.
-        ops.remove(backup);
-        return true;
+        // The list is not a copy of a file with other bytes: writing it would lose entries.
+        if (seen && (!*seen || checkContent(ops, paths.file, **seen) != FileCheck::Unchanged))
+            return false;
+        return saveUnderLock(ops, paths, rows, seen);
+    } catch (...) {
+        return false;
+    }
+}
+
+bool LockDatabase(const std::filesystem::path& folder, std::string_view base, WriteLock& held, FileOps& ops)
+{
+    try {
+        clearFileError();
+        return lockForWriting(ops, dataFilePath(folder, base), held);
+    } catch (...) {
+        return false;
+    }
+}
+
+FileCheck CheckDatabase(const std::filesystem::path& folder, std::string_view base, const ContentDigest& known,
+                        FileOps& ops)
+{
+    try {
+        clearFileError();
+        return checkContent(ops, dataFilePath(folder, base), known);
+    } catch (...) {
+        return FileCheck::Unreadable;
+    }
+}
+
+bool SaveCheckedDatabase(const WriteLock&, const std::filesystem::path& folder, std::string_view base,
+                         const RecordTable& rows, FileOps& ops, FileSeen* written)
+{
+    try {
+        clearFileError();
+        std::size_t size = 0;
+        return measureContent(rows, size) && saveUnderLock(ops, savePathsOf(folder, base), rows, written);
     } catch (...) {
         return false;
     }
@@ -405,8 +528,10 @@ bool SaveDatabase(const std::filesystem::path& folder, std::string_view base, st
 void RemoveStaleTemporaries(const std::filesystem::path& folder, std::string_view base, FileOps& ops)
 {
     try {
-        removeStaleTemporaries(ops, dataFilePath(folder, base));
-        removeStaleTemporaries(ops, backupFilePath(folder, base));
+        const SavePaths paths = savePathsOf(folder, base);
+        WriteLock lock;
+        if (tryLockForWriting(ops, paths.file, lock))
+            removeStaleTemporariesOf(ops, paths);
     } catch (...) {
     }
 }

@@ -3,6 +3,7 @@
 // record line per text line, and "<base>.bak" while a full save runs.
 // None of these throws or prints; each says whether it succeeded.
 
+#include "storage/content_digest.h"
 #include "storage/file_ops.h"
 #include "storage/record_line.h"
 #include "storage/record_table.h"
@@ -19,10 +20,9 @@ namespace kv {
 std::filesystem::path dataFilePath(const std::filesystem::path& folder, std::string_view base);
 std::filesystem::path backupFilePath(const std::filesystem::path& folder, std::string_view base);
 
-// What the program knows of a data file: nothing (never read whole, or written by
-// someone else since), or its status when the program last read or wrote it. A
-// missing file has the all-zero status.
-using FileSeen = std::optional<FileStatus>;
+// What the program knows of a data file: nothing (never read whole), or the digest
+// of the bytes it last read there or left there. A missing file is no bytes.
+using FileSeen = std::optional<ContentDigest>;
 
 // Appends one record per non-blank line of a data file's content to `out`. Lines
 // may end in CR LF, LF or CR, and a leading UTF-8 byte-order mark is skipped. A
@@ -39,38 +39,69 @@ bool DatabaseContent(const RecordTable& rows, std::string& out);
 bool DatabaseContent(std::span<const Record> rows, std::string& out);
 
 // Appends one record per non-blank line to `out`, reading the file a piece at a
-// time. A missing file means no records and succeeds. A read failure, or anything
-// but a regular file, returns false with `out` untouched. `seen`, when given,
-// receives the file's status (nothing on failure).
+// time. A missing file means no records and succeeds, but not a link whose
+// target's folder is missing (a disk not mounted, a synced folder not there yet).
+// A read failure, or anything but a regular file, returns false with `out`
+// untouched. `seen`, when given, receives the digest of what was read (nothing
+// on failure). Every function here clears the thread's FileError first, so after
+// a failure firstFileError() says why, where the system said.
 bool LoadDatabase(const std::filesystem::path& folder, std::string_view base, RecordTable& out,
                   FileOps& ops = realFileOps(), FileSeen* seen = nullptr);
 bool LoadDatabase(const std::filesystem::path& folder, std::string_view base, std::vector<Record>& out,
                   FileOps& ops = realFileOps(), FileSeen* seen = nullptr);
 
-// Enciphers `recordLine` (no line end) and appends it with CR LF, creating the file
-// (and its folder, readable by the user alone) when missing. Writes CR LF first when the file does not end with a line
-// break. Reads nothing of the file but its last byte. Refuses a line longer than MaxStoredLineLength. `seen`, when
-// given, follows the append: it describes the file after it if it described the file before, else nothing.
+// Enciphers `recordLine` (no line end) and appends it with CR LF, under the
+// database's write lock, creating the file (and its folder, readable by the user
+// alone) when missing; through a link, the file it points to, whose folder must be
+// there. Writes CR LF first when the file does not end with a line break. Reads
+// nothing of the file but its last byte. Refuses a line longer than
+// MaxStoredLineLength. `seen`, when given, takes in the bytes appended: it then
+// describes the file as the append left it, if it described the file before.
 bool AppendRecord(const std::filesystem::path& folder, std::string_view base, std::string_view recordLine,
                   FileOps& ops = realFileOps(), FileSeen* seen = nullptr);
 
-// Rewrites the whole file from `rows` in order: makes the backup hold the file as
-// it is (a missing data file, or a backup that cannot be made, stops here), writes
-// the new content to a temporary file, flushes it, renames it over the data file,
-// deletes the backup. Refuses (writes nothing) when a row cannot be stored (see
-// DatabaseContent). On failure the data file holds its old content in full and
-// the backup stays. A backup that cannot be deleted afterwards does not make the
-// save fail: the next save replaces it. Temporary files an interrupted save left
-// behind are removed first. `seen`, when given, guards the file: the save writes
-// nothing unless the file's status is still the one it holds, and on success it
-// holds the new status.
+// Rewrites the whole file from `rows` in order, under the database's write lock:
+// makes the backup hold the file as it is (a missing data file, or a backup that
+// cannot be made, stops here), writes the new content to a temporary file, flushes
+// it, renames it over the data file, deletes the backup. Through a link, the file
+// it points to is replaced, and its backup stands beside it (named after it, with
+// ".bak"), never beside the link; a link at the backup's name is replaced as a
+// link. A data file and backup name that are one file refuse the save. Refuses
+// (writes nothing) when a row cannot be stored (see DatabaseContent). On failure
+// the data file holds its old content in full and the backup stays. A backup that
+// cannot be deleted afterwards does not make the save fail: the next save replaces
+// it. Temporary files an interrupted save left behind are removed first. `seen`,
+// when given, guards the file: the save writes nothing unless the file still holds
+// the bytes it describes, and on success it describes the new content.
 bool SaveDatabase(const std::filesystem::path& folder, std::string_view base, const RecordTable& rows,
                   FileOps& ops = realFileOps(), FileSeen* seen = nullptr);
 bool SaveDatabase(const std::filesystem::path& folder, std::string_view base, std::span<const Record> rows,
                   FileOps& ops = realFileOps(), FileSeen* seen = nullptr);
 
+// The write lock of the database (lockForWriting of its data file), for a caller
+// that checks the file and saves it with no other writer in between.
+bool LockDatabase(const std::filesystem::path& folder, std::string_view base, WriteLock& held,
+                  FileOps& ops = realFileOps());
+
+enum class FileCheck {
+    Unchanged,  // the same bytes, whatever its time stamps say
+    Changed,    // other bytes, or no longer a file
+    Missing,    // not there at all
+    Unreadable, // there, but it could not be read
+};
+// Whether the data file still holds the bytes `known` describes.
+FileCheck CheckDatabase(const std::filesystem::path& folder, std::string_view base, const ContentDigest& known,
+                        FileOps& ops = realFileOps());
+
+// SaveDatabase for a caller that holds `held` (LockDatabase) and has checked the
+// file under it: writes without checking again, and sets `written` (when given)
+// to what it wrote.
+bool SaveCheckedDatabase(const WriteLock& held, const std::filesystem::path& folder, std::string_view base,
+                         const RecordTable& rows, FileOps& ops, FileSeen* written);
+
 // Removes what an interrupted full save of this database left behind (its
-// temporary files), keeping the data file and the backup.
+// temporary files), keeping the data file and the backup; nothing while another
+// instance holds the write lock, since its temporary files are then in use.
 void RemoveStaleTemporaries(const std::filesystem::path& folder, std::string_view base, FileOps& ops = realFileOps());
 
 } // namespace kv

@@ -1,10 +1,13 @@
 #include "storage/file_ops.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <random>
 #include <system_error>
+#include <thread>
+#include <vector>
 
 namespace kv {
 
@@ -70,7 +73,43 @@ template <typename Char> bool isTemporaryName(std::basic_string_view<Char> name,
     return true;
 }
 
+thread_local FileError t_firstError = FileError::None;
+
 } // namespace
+
+FileError firstFileError()
+{
+    return t_firstError;
+}
+
+void clearFileError()
+{
+    t_firstError = FileError::None;
+}
+
+void noteFileError(FileError error)
+{
+    if (t_firstError == FileError::None)
+        t_firstError = error;
+}
+
+std::string_view reasonText(FileError error)
+{
+    switch (error) {
+    case FileError::DiskFull:
+        return ": the disk is full";
+    case FileError::AccessDenied:
+        return ": permission denied";
+    case FileError::ReadOnly:
+        return ": the disk is read-only";
+    case FileError::InUse:
+        return ": the file is in use by another program";
+    case FileError::None:
+    case FileError::Other:
+        break;
+    }
+    return {};
+}
 
 bool FileOps::readAll(const std::filesystem::path& file, std::string& out)
 {
@@ -112,12 +151,11 @@ std::filesystem::path followLinks(const std::filesystem::path& file)
 
 namespace {
 
-template <typename Write> bool replaceThrough(FileOps& ops, const std::filesystem::path& target, Write write)
+// Writes a temporary file beside `file` and renames it over that name.
+template <typename Write> bool replaceName(FileOps& ops, const std::filesystem::path& file, Write write)
 {
-    std::filesystem::path file;
     std::filesystem::path temp;
     try {
-        file = followLinks(target);
         temp = temporaryPathFor(file);
     } catch (...) {
         return false;
@@ -137,34 +175,140 @@ template <typename Write> bool replaceThrough(FileOps& ops, const std::filesyste
     return ok;
 }
 
+std::filesystem::path followed(const std::filesystem::path& target)
+{
+    try {
+        return followLinks(target);
+    } catch (...) {
+        return {};
+    }
+}
+
+// The folder a file finally lives in: where its lock is taken.
+std::filesystem::path lockFolderOf(const std::filesystem::path& file)
+{
+    std::filesystem::path folder = followLinks(file).parent_path();
+    if (folder.empty())
+        folder = ".";
+    std::error_code error;
+    const std::filesystem::path canonical = std::filesystem::weakly_canonical(folder, error);
+    return error ? folder.lexically_normal() : canonical;
+}
+
+// The folders whose lock this thread holds. A change that runs inside another of
+// the same folder (the log-in stored while the database is being rewritten, with
+// the settings file beside the databases) takes nothing more: a second lock of
+// its own would wait for the first.
+thread_local std::vector<std::filesystem::path> t_heldFolders;
+
+class HeldByThisThread final : public FolderLock
+{
+public:
+    HeldByThisThread(WriteLock lock, std::filesystem::path folder) : m_lock(std::move(lock)), m_folder(folder)
+    {
+        t_heldFolders.push_back(std::move(folder));
+    }
+    ~HeldByThisThread() override
+    {
+        const auto it = std::find(t_heldFolders.begin(), t_heldFolders.end(), m_folder);
+        if (it != t_heldFolders.end())
+            t_heldFolders.erase(it);
+    }
+
+private:
+    WriteLock m_lock;
+    std::filesystem::path m_folder;
+};
+
+class AlreadyHeld final : public FolderLock
+{
+};
+
+bool heldByThisThread(const std::filesystem::path& folder)
+{
+    return std::find(t_heldFolders.begin(), t_heldFolders.end(), folder) != t_heldFolders.end();
+}
+
+// One attempt: true when the lock is held now, or cannot be had at all.
+bool tryLock(FileOps& ops, const std::filesystem::path& folder, WriteLock& held, bool& busy)
+{
+    busy = false;
+    if (heldByThisThread(folder)) {
+        held = std::make_unique<AlreadyHeld>();
+        return true;
+    }
+    WriteLock lock = ops.tryLockFolder(folder, busy);
+    if (!lock)
+        return !busy;
+    held = std::make_unique<HeldByThisThread>(std::move(lock), folder);
+    return true;
+}
+
 } // namespace
+
+bool lockForWriting(FileOps& ops, const std::filesystem::path& file, WriteLock& held)
+{
+    using namespace std::chrono_literals;
+    constexpr auto Patience = 2s;
+    try {
+        const std::filesystem::path folder = lockFolderOf(file);
+        const auto giveUp = std::chrono::steady_clock::now() + Patience;
+        auto pause = 1ms;
+        for (;;) {
+            bool busy = false;
+            if (tryLock(ops, folder, held, busy))
+                return true;
+            if (std::chrono::steady_clock::now() >= giveUp)
+                break;
+            std::this_thread::sleep_for(pause);
+            pause = std::min<std::chrono::milliseconds>(pause * 2, 20ms);
+        }
+    } catch (...) {
+        held.reset();
+        return false;
+    }
+    noteFileError(FileError::InUse);
+    return false;
+}
+
+bool tryLockForWriting(FileOps& ops, const std::filesystem::path& file, WriteLock& held)
+{
+    try {
+        bool busy = false;
+        return tryLock(ops, lockFolderOf(file), held, busy);
+    } catch (...) {
+        held.reset();
+        return false;
+    }
+}
 
 bool replaceFileAtomically(FileOps& ops, const std::filesystem::path& target, std::string_view data)
 {
-    return replaceThrough(ops, target, [&](const std::filesystem::path& temp) { return ops.writeNew(temp, data); });
+    const std::filesystem::path file = followed(target);
+    return !file.empty() &&
+           replaceName(ops, file, [&](const std::filesystem::path& temp) { return ops.writeNew(temp, data); });
 }
 
 bool replaceFileAtomically(FileOps& ops, const std::filesystem::path& target,
                            const std::function<bool(std::string& piece)>& fill)
 {
-    return replaceThrough(ops, target,
-                          [&](const std::filesystem::path& temp) { return ops.writeNewPieces(temp, fill); });
+    const std::filesystem::path file = followed(target);
+    return !file.empty() &&
+           replaceName(ops, file, [&](const std::filesystem::path& temp) { return ops.writeNewPieces(temp, fill); });
 }
 
 bool snapshotFile(FileOps& ops, const std::filesystem::path& from, const std::filesystem::path& to)
 {
     std::filesystem::path file;
-    std::filesystem::path target;
     std::filesystem::path temp;
     try {
         file = followLinks(from);
-        target = followLinks(to);
-        temp = temporaryPathFor(target);
+        temp = temporaryPathFor(to);
     } catch (...) {
         return false;
     }
     try {
-        if (ops.hardLink(file, temp) && ops.renameOver(temp, target)) {
+        if (ops.hardLink(file, temp) && ops.renameOver(temp, to)) {
             // A rename between two names of one file does nothing, and leaves the
             // temporary name standing.
             ops.remove(temp);
@@ -172,7 +316,8 @@ bool snapshotFile(FileOps& ops, const std::filesystem::path& from, const std::fi
         }
         ops.remove(temp);
         std::string content;
-        return ops.readAll(file, content) && replaceFileAtomically(ops, to, content);
+        return ops.readAll(file, content) &&
+               replaceName(ops, to, [&](const std::filesystem::path& copy) { return ops.writeNew(copy, content); });
     } catch (...) {
         try {
             ops.remove(temp);
@@ -185,7 +330,7 @@ bool snapshotFile(FileOps& ops, const std::filesystem::path& from, const std::fi
 void removeStaleTemporaries(FileOps& ops, const std::filesystem::path& target)
 {
     try {
-        const std::filesystem::path file = followLinks(target);
+        const std::filesystem::path& file = target;
         std::filesystem::path folder = file.parent_path();
         if (folder.empty())
             folder = ".";

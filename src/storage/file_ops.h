@@ -6,23 +6,44 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
 namespace kv {
 
-// Which file a path names and when it last changed: enough to tell that someone
-// else wrote it since, without reading it. A missing file is all zeros.
+// What the loader and the writers need to know of a file before they open it.
+// A missing file is all zeros.
 struct FileStatus
 {
-    std::uint64_t device = 0;
-    std::uint64_t file = 0; // the inode, or the file index on Windows
     std::uint64_t size = 0;
-    std::int64_t modified = 0; // nanoseconds, or the system's own unit
-    bool regular = false;      // a file on disk, not a folder, a FIFO or a device
-
-    bool operator==(const FileStatus&) const = default;
+    bool regular = false; // a file on disk, not a folder, a FIFO or a device
 };
+
+// Why a file operation failed, as far as it can be said in plain words.
+enum class FileError { None, Other, DiskFull, AccessDenied, ReadOnly, InUse };
+
+// The real file operations note the system's reason where they fail; the first
+// one noted on this thread since clearFileError() is the one a message gives,
+// whatever the clean-up after it ran into.
+FileError firstFileError();
+void clearFileError();
+void noteFileError(FileError error);
+
+// The reason as the window puts it after "Could not write db1.ksd": ": the disk
+// is full", ...; empty for a reason the system did not give or that has no
+// plain words.
+std::string_view reasonText(FileError error);
+
+// Held while this program changes the files of one folder: every instance, and
+// every thread with a lock of its own, waits for it. The system releases it when
+// it is destroyed, and when the process dies.
+class FolderLock
+{
+public:
+    virtual ~FolderLock() = default;
+};
+using WriteLock = std::unique_ptr<FolderLock>;
 
 class FileOps
 {
@@ -68,6 +89,10 @@ public:
     // Removes a regular file unless a writer still has it open; leaves anything
     // else alone. True when it removed the file.
     virtual bool removeIfUnused(const std::filesystem::path& file) = 0;
+    // The lock on changing files in `folder`, without waiting. Null when another
+    // holder has it (`busy` set), or when the folder cannot be locked at all: it
+    // is missing, or its file system has no locks (`busy` clear).
+    virtual WriteLock tryLockFolder(const std::filesystem::path& folder, bool& busy) = 0;
 };
 
 // The real file system. None of its operations throws.
@@ -78,6 +103,15 @@ FileOps& realFileOps();
 // encrypted folder: a rewrite goes to the linked file, and the link stays.
 std::filesystem::path followLinks(const std::filesystem::path& file);
 
+// The lock an instance takes before it changes `file`: the one of the folder the
+// file finally lives in, where its temporary files and its backup go too. Waits
+// up to two seconds for another holder, then fails with FileError::InUse. Where
+// the folder cannot be locked it goes ahead with nothing held: the write then
+// fails, or not, on its own.
+bool lockForWriting(FileOps& ops, const std::filesystem::path& file, WriteLock& held);
+// The same without waiting: false at once while another holder has it.
+bool tryLockForWriting(FileOps& ops, const std::filesystem::path& file, WriteLock& held);
+
 // Writes `data` to a temporary file beside the file `target` names (following
 // links), flushes it and renames it over that file. On failure the temporary file
 // is removed and the file is untouched.
@@ -86,19 +120,25 @@ bool replaceFileAtomically(FileOps& ops, const std::filesystem::path& target, st
 bool replaceFileAtomically(FileOps& ops, const std::filesystem::path& target,
                            const std::function<bool(std::string& piece)>& fill);
 
-// Makes `to` hold what `from` holds now, replacing `to` in one step. Where the
-// file system allows, `to` becomes a second name for the file rather than a copy:
-// instant, whatever its size, and just as good as a copy for a file that is only
-// ever replaced whole, never changed in place.
+// Makes the name `to` hold what `from` holds now, replacing whatever stands at
+// that name in one step: a link there is replaced as a link, never followed, so
+// no file elsewhere is written. `to` must be in the folder of the file `from`
+// names. Where the file system allows, `to` becomes a second name for the file
+// rather than a copy: instant, whatever its size, and just as good as a copy for
+// a file that is only ever replaced whole, never changed in place.
 bool snapshotFile(FileOps& ops, const std::filesystem::path& from, const std::filesystem::path& to);
 
 // Removes the temporary files replaceFileAtomically leaves behind when the
-// program is killed mid-write: only names it makes itself for `target`, and
-// none that a writer still has open.
+// program is killed mid-write: only names it makes itself for the name `target`
+// (no link followed), and none that a writer still has open. The caller holds the folder's write lock,
+// so no other instance is between writing a temporary file and renaming it.
 void removeStaleTemporaries(FileOps& ops, const std::filesystem::path& target);
 
 // Creates the folder and any missing parents, each readable by the user alone
 // (a settings folder must not be opened to everybody by a loose umask).
 bool makePrivateFolders(const std::filesystem::path& folder);
+// Makes an existing folder of the user's readable by the user alone. Nothing on
+// Windows, where a folder takes the access rights of the one it is in.
+void makeFolderPrivate(const std::filesystem::path& folder);
 
 } // namespace kv

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <new>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -15,6 +16,31 @@ namespace kv {
 namespace {
 
 constexpr mode_t PrivateMode = S_IRUSR | S_IWUSR;
+
+FileError reasonFor(int error)
+{
+    switch (error) {
+    case ENOSPC:
+    case EDQUOT:
+        return FileError::DiskFull;
+    case EACCES:
+    case EPERM:
+        return FileError::AccessDenied;
+    case EROFS:
+        return FileError::ReadOnly;
+    case ETXTBSY:
+        return FileError::InUse;
+    default:
+        return FileError::Other;
+    }
+}
+
+// Notes errno as the reason of the failure at hand; returns false, for `return failed();`.
+bool failed()
+{
+    noteFileError(reasonFor(errno));
+    return false;
+}
 
 int openRetrying(const char* path, int flags, mode_t mode = 0)
 {
@@ -34,7 +60,7 @@ bool writeFully(int fd, std::string_view data)
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            return false;
+            return failed();
         }
         if (n == 0)
             return false;
@@ -50,7 +76,7 @@ bool syncFd(int fd)
     do {
         rc = ::fsync(fd);
     } while (rc != 0 && errno == EINTR);
-    return rc == 0;
+    return rc == 0 || failed();
 }
 
 // Asks the kernel to start writing `size` bytes from `offset` to the disk now,
@@ -72,7 +98,7 @@ void startWriteback(int fd, off_t offset, std::size_t size)
 // shows up here.
 bool closeFd(int fd)
 {
-    return ::close(fd) == 0 || errno == EINTR;
+    return ::close(fd) == 0 || errno == EINTR || failed();
 }
 
 // Makes a new or renamed entry in the folder durable. Best effort: some file
@@ -94,10 +120,7 @@ void syncFolderOf(const std::filesystem::path& file)
 
 void fillStatus(const struct stat& st, FileStatus& out)
 {
-    out.device = static_cast<std::uint64_t>(st.st_dev);
-    out.file = static_cast<std::uint64_t>(st.st_ino);
     out.size = static_cast<std::uint64_t>(st.st_size);
-    out.modified = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
     out.regular = S_ISREG(st.st_mode);
 }
 
@@ -106,8 +129,11 @@ void fillStatus(const struct stat& st, FileStatus& out)
 int openRegular(const std::filesystem::path& file, struct stat& st)
 {
     const int fd = openRetrying(file.c_str(), O_RDONLY | O_NONBLOCK);
-    if (fd < 0)
+    if (fd < 0) {
+        if (errno != ENOENT)
+            failed();
         return -1;
+    }
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
         return -1;
@@ -144,7 +170,7 @@ public:
                 if (n < 0) {
                     if (errno == EINTR)
                         continue;
-                    ok = false;
+                    ok = failed();
                     break;
                 }
                 if (n == 0)
@@ -178,7 +204,7 @@ public:
                 if (n < 0 && errno == EINTR)
                     continue;
                 if (n <= 0) {
-                    ok = n == 0; // the file got shorter meanwhile: what is there is the tail
+                    ok = n == 0 || failed(); // the file got shorter meanwhile: what is there is the tail
                     break;
                 }
                 got += static_cast<std::size_t>(n);
@@ -210,7 +236,7 @@ public:
     {
         const int fd = openRetrying(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, PrivateMode);
         if (fd < 0)
-            return false;
+            return failed();
         // Marks the file as in use for removeIfUnused in another run of the program;
         // the lock goes with the descriptor, also when the process is killed.
         ::flock(fd, LOCK_EX | LOCK_NB);
@@ -223,7 +249,7 @@ public:
     {
         const int fd = openRetrying(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, PrivateMode);
         if (fd < 0)
-            return false;
+            return failed();
         ::flock(fd, LOCK_EX | LOCK_NB); // in use, as writeNew marks it
         bool ok = true;
         try {
@@ -254,9 +280,13 @@ public:
             fd = openRetrying(file.c_str(), O_WRONLY | O_APPEND);
         }
         if (fd < 0)
-            return false;
+            return failed();
         struct stat st = {};
         const bool sized = ::fstat(fd, &st) == 0;
+        // A file another tool left readable by others becomes the user's alone,
+        // as a full save would make it.
+        if (sized && !created && (st.st_mode & (S_IRWXG | S_IRWXO)) != 0)
+            ::fchmod(fd, PrivateMode);
         bool ok = writeFully(fd, data);
         if (!ok && sized) {
             // Take back a partial line, so the next append does not start mid-entry.
@@ -272,12 +302,15 @@ public:
     bool renameOver(const std::filesystem::path& from, const std::filesystem::path& to) override
     {
         if (::rename(from.c_str(), to.c_str()) != 0)
-            return false;
+            return failed();
         syncFolderOf(to);
         return true;
     }
 
-    bool remove(const std::filesystem::path& file) override { return ::unlink(file.c_str()) == 0 || errno == ENOENT; }
+    bool remove(const std::filesystem::path& file) override
+    {
+        return ::unlink(file.c_str()) == 0 || errno == ENOENT || failed();
+    }
 
     bool removeIfUnused(const std::filesystem::path& file) override
     {
@@ -294,6 +327,41 @@ public:
         ::close(fd);
         return removed;
     }
+
+    // The folder itself carries the lock: a file in it would be one more thing
+    // for the user to wonder about, and would need removing.
+    WriteLock tryLockFolder(const std::filesystem::path& folder, bool& busy) override
+    {
+        busy = false;
+        const int fd = openRetrying(folder.c_str(), O_RDONLY | O_DIRECTORY);
+        if (fd < 0)
+            return nullptr;
+        int rc;
+        do {
+            rc = ::flock(fd, LOCK_EX | LOCK_NB);
+        } while (rc != 0 && errno == EINTR);
+        if (rc != 0) {
+            // EWOULDBLOCK: another holder. Anything else: no locks here.
+            busy = errno == EWOULDBLOCK;
+            ::close(fd);
+            return nullptr;
+        }
+        std::unique_ptr<HeldFolder> held(new (std::nothrow) HeldFolder(fd));
+        if (!held)
+            ::close(fd);
+        return held;
+    }
+
+private:
+    class HeldFolder final : public FolderLock
+    {
+    public:
+        explicit HeldFolder(int fd) : m_fd(fd) {}
+        ~HeldFolder() override { ::close(m_fd); }
+
+    private:
+        int m_fd;
+    };
 };
 
 } // namespace
@@ -314,11 +382,19 @@ bool makePrivateFolders(const std::filesystem::path& folder)
         if (parent != folder && !makePrivateFolders(parent))
             return false;
         if (::mkdir(folder.c_str(), S_IRWXU) != 0 && errno != EEXIST)
-            return false;
+            return failed();
         return std::filesystem::is_directory(folder, error);
     } catch (...) {
         return false;
     }
+}
+
+void makeFolderPrivate(const std::filesystem::path& folder)
+{
+    struct stat st = {};
+    if (::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
+        (st.st_mode & (S_IRWXG | S_IRWXO)) != 0)
+        ::chmod(folder.c_str(), st.st_mode & ~(S_IRWXG | S_IRWXO));
 }
 
 } // namespace kv

@@ -11,6 +11,7 @@
 #include "storage/file_ops.h"
 
 #include <algorithm>
+#include <new>
 
 namespace kv {
 
@@ -44,6 +45,31 @@ private:
     HANDLE m_handle;
 };
 
+FileError reasonFor(DWORD error)
+{
+    switch (error) {
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+        return FileError::DiskFull;
+    case ERROR_ACCESS_DENIED:
+        return FileError::AccessDenied;
+    case ERROR_WRITE_PROTECT:
+        return FileError::ReadOnly;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+        return FileError::InUse;
+    default:
+        return FileError::Other;
+    }
+}
+
+// Notes the last error as the reason of the failure at hand; returns false.
+bool failed()
+{
+    noteFileError(reasonFor(::GetLastError()));
+    return false;
+}
+
 // WriteFile takes at most a DWORD at a time.
 bool writeFully(HANDLE handle, std::string_view data)
 {
@@ -52,7 +78,9 @@ bool writeFully(HANDLE handle, std::string_view data)
     while (left > 0) {
         const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(left, 1u << 30));
         DWORD written = 0;
-        if (!::WriteFile(handle, p, chunk, &written, nullptr) || written == 0)
+        if (!::WriteFile(handle, p, chunk, &written, nullptr))
+            return failed();
+        if (written == 0)
             return false;
         p += written;
         left -= written;
@@ -62,11 +90,7 @@ bool writeFully(HANDLE handle, std::string_view data)
 
 void fillStatus(const BY_HANDLE_FILE_INFORMATION& info, FileStatus& out)
 {
-    out.device = info.dwVolumeSerialNumber;
-    out.file = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
     out.size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
-    out.modified = static_cast<std::int64_t>((static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
-                                             info.ftLastWriteTime.dwLowDateTime);
 }
 
 // Opens a file on disk for reading, letting others read, write and rename it
@@ -75,7 +99,11 @@ HANDLE openForReading(const std::filesystem::path& file)
 {
     HANDLE handle = ::CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle != INVALID_HANDLE_VALUE && ::GetFileType(handle) != FILE_TYPE_DISK) {
+    if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD error = ::GetLastError();
+        if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
+            noteFileError(reasonFor(error));
+    } else if (::GetFileType(handle) != FILE_TYPE_DISK) {
         ::CloseHandle(handle);
         return INVALID_HANDLE_VALUE;
     }
@@ -117,7 +145,7 @@ public:
             for (;;) {
                 DWORD got = 0;
                 if (!::ReadFile(handle.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr))
-                    return false;
+                    return failed();
                 if (got == 0)
                     return true;
                 if (!sink(std::string_view(buffer.data(), got)))
@@ -144,7 +172,7 @@ public:
             std::string data(static_cast<std::size_t>(total - start), '\0');
             DWORD got = 0;
             if (!data.empty() && !::ReadFile(handle.get(), data.data(), static_cast<DWORD>(data.size()), &got, nullptr))
-                return false;
+                return failed();
             data.resize(got);
             out.swap(data);
             return true;
@@ -173,9 +201,9 @@ public:
             Handle handle(
                 ::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
             if (!handle.valid())
-                return false;
-            bool ok = writeFully(handle.get(), data) && ::FlushFileBuffers(handle.get()) != 0;
-            ok = handle.close() && ok;
+                return failed();
+            bool ok = writeFully(handle.get(), data) && (::FlushFileBuffers(handle.get()) != 0 || failed());
+            ok = (handle.close() || failed()) && ok;
             return ok;
         } catch (...) {
             return false;
@@ -188,7 +216,7 @@ public:
             Handle handle(
                 ::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
             if (!handle.valid())
-                return false;
+                return failed();
             bool ok = true;
             std::string piece;
             for (bool more = true; more && ok;) {
@@ -196,8 +224,8 @@ public:
                 more = fill(piece);
                 ok = writeFully(handle.get(), piece);
             }
-            ok = ok && ::FlushFileBuffers(handle.get()) != 0;
-            ok = handle.close() && ok;
+            ok = ok && (::FlushFileBuffers(handle.get()) != 0 || failed());
+            ok = (handle.close() || failed()) && ok;
             return ok;
         } catch (...) {
             return false;
@@ -210,7 +238,7 @@ public:
             Handle handle(::CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                                         FILE_ATTRIBUTE_NORMAL, nullptr));
             if (!handle.valid())
-                return false;
+                return failed();
             LARGE_INTEGER zero{};
             LARGE_INTEGER end{};
             if (!::SetFilePointerEx(handle.get(), zero, &end, FILE_END))
@@ -221,8 +249,8 @@ public:
                 if (::SetFilePointerEx(handle.get(), end, nullptr, FILE_BEGIN))
                     ::SetEndOfFile(handle.get());
             }
-            ok = ok && ::FlushFileBuffers(handle.get()) != 0;
-            ok = handle.close() && ok;
+            ok = ok && (::FlushFileBuffers(handle.get()) != 0 || failed());
+            ok = (handle.close() || failed()) && ok;
             return ok;
         } catch (...) {
             return false;
@@ -233,7 +261,8 @@ public:
     {
         try {
             // WRITE_THROUGH: the call returns only once the move is on disk.
-            return ::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+            return ::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0 ||
+                   failed();
         } catch (...) {
             return false;
         }
@@ -245,7 +274,10 @@ public:
             if (::DeleteFileW(file.c_str()))
                 return true;
             const DWORD error = ::GetLastError();
-            return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+            if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+                return true;
+            noteFileError(reasonFor(error));
+            return false;
         } catch (...) {
             return false;
         }
@@ -264,6 +296,42 @@ public:
             return false;
         }
     }
+
+    // A lock file that nobody may open while we hold it, gone again when closed
+    // (also when the process dies). Another instance's open fails with a sharing
+    // violation; one that comes while the system is still deleting the file is
+    // refused access to it, which is the same "busy".
+    WriteLock tryLockFolder(const std::filesystem::path& folder, bool& busy) override
+    {
+        busy = false;
+        try {
+            const std::filesystem::path file = folder / L".keystead-vault.lock";
+            HANDLE handle = ::CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                                          FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+            if (handle == INVALID_HANDLE_VALUE) {
+                const DWORD error = ::GetLastError();
+                busy = error == ERROR_SHARING_VIOLATION ||
+                       (error == ERROR_ACCESS_DENIED && ::GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES);
+                return nullptr;
+            }
+            std::unique_ptr<HeldFolder> held(new (std::nothrow) HeldFolder(handle));
+            if (!held)
+                ::CloseHandle(handle);
+            return held;
+        } catch (...) {
+            return nullptr;
+        }
+    }
+
+private:
+    class HeldFolder final : public FolderLock
+    {
+    public:
+        explicit HeldFolder(HANDLE handle) : m_handle(handle) {}
+
+    private:
+        Handle m_handle;
+    };
 };
 
 } // namespace
@@ -285,11 +353,13 @@ bool makePrivateFolders(const std::filesystem::path& folder)
         if (parent != folder && !makePrivateFolders(parent))
             return false;
         if (!::CreateDirectoryW(folder.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS)
-            return false;
+            return failed();
         return std::filesystem::is_directory(folder, error);
     } catch (...) {
         return false;
     }
 }
+
+void makeFolderPrivate(const std::filesystem::path&) {}
 
 } // namespace kv

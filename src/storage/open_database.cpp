@@ -1,8 +1,13 @@
 #include "storage/open_database.h"
 
+#include "storage/database_choice.h"
+
 namespace kv {
 
-OpenDatabase::OpenDatabase(std::filesystem::path folder, FileOps& ops) : m_folder(std::move(folder)), m_ops(ops) {}
+OpenDatabase::OpenDatabase(std::filesystem::path folder, FileOps& ops, bool privateFolder)
+    : m_folder(std::move(folder)), m_ops(ops), m_privateFolder(privateFolder)
+{
+}
 
 OpenDatabase::~OpenDatabase()
 {
@@ -20,11 +25,27 @@ void OpenDatabase::choose(std::string base)
     m_seen.reset();
 }
 
+void OpenDatabase::removeStaleTemporaries()
+{
+    // A copy of the passwords left by a killed save is one too many, whichever
+    // database it belongs to.
+    if (!m_cleanedEveryDatabase) {
+        m_cleanedEveryDatabase = true;
+        for (int index = 0; index < DatabaseCount; ++index) {
+            if (DataFileBaseFor(index) != m_base)
+                RemoveStaleTemporaries(m_folder, DataFileBaseFor(index), m_ops);
+        }
+    }
+    RemoveStaleTemporaries(m_folder, m_base, m_ops);
+}
+
 OpenDatabase::Loaded OpenDatabase::loadNow()
 {
     Loaded loaded;
-    RemoveStaleTemporaries(m_folder, m_base, m_ops);
+    removeStaleTemporaries();
     loaded.readWhole = LoadDatabase(m_folder, m_base, loaded.rows, m_ops, &loaded.seen);
+    if (!loaded.readWhole)
+        loaded.error = firstFileError();
     return loaded;
 }
 
@@ -58,6 +79,7 @@ bool OpenDatabase::load(RecordTable& out)
         out.append(loaded.rows);
     m_readWhole = loaded.readWhole;
     m_seen = loaded.seen;
+    m_lastError = loaded.error;
     return m_readWhole;
 }
 
@@ -66,40 +88,87 @@ bool OpenDatabase::load(std::vector<Record>& out)
     if (m_ahead.valid())
         m_ahead.wait(); // the file is read again below, into records
     m_ahead = {};
-    RemoveStaleTemporaries(m_folder, m_base, m_ops);
+    removeStaleTemporaries();
     m_readWhole = LoadDatabase(m_folder, m_base, out, m_ops, &m_seen);
-    return m_readWhole;
+    return done(m_readWhole);
+}
+
+void OpenDatabase::beforeWriting()
+{
+    if (m_privateFolder && !m_folderMadePrivate) {
+        m_folderMadePrivate = true;
+        makeFolderPrivate(m_folder);
+    }
+}
+
+bool OpenDatabase::done(bool ok)
+{
+    m_lastError = ok ? FileError::None : firstFileError();
+    return ok;
 }
 
 bool OpenDatabase::append(std::string_view recordLine)
 {
-    return AppendRecord(m_folder, m_base, recordLine, m_ops, &m_seen);
+    beforeWriting();
+    return done(AppendRecord(m_folder, m_base, recordLine, m_ops, &m_seen));
+}
+
+OpenDatabase::Rewriting OpenDatabase::startRewrite()
+{
+    Rewriting rewriting;
+    m_lastError = FileError::None;
+    if (!m_readWhole || !m_seen)
+        return rewriting; // NotRead
+    if (!LockDatabase(m_folder, m_base, rewriting.m_lock, m_ops)) {
+        done(false);
+        rewriting.m_verdict = Rewrite::Busy;
+        return rewriting;
+    }
+    switch (CheckDatabase(m_folder, m_base, *m_seen, m_ops)) {
+    case FileCheck::Unchanged:
+    case FileCheck::Missing: // the save fails on its own and says so
+        rewriting.m_verdict = Rewrite::Allowed;
+        break;
+    case FileCheck::Changed:
+        rewriting.m_verdict = Rewrite::Changed;
+        break;
+    case FileCheck::Unreadable:
+        done(false);
+        rewriting.m_verdict = Rewrite::Unreadable;
+        break;
+    }
+    if (!rewriting.allowed())
+        rewriting.m_lock.reset();
+    return rewriting;
+}
+
+bool OpenDatabase::save(Rewriting& rewriting, const RecordTable& rows)
+{
+    if (!rewriting.allowed())
+        return false;
+    beforeWriting();
+    const bool ok = SaveCheckedDatabase(rewriting.m_lock, m_folder, m_base, rows, m_ops, &m_seen);
+    rewriting = Rewriting(); // one save per check, and the lock let go at once
+    return done(ok);
 }
 
 OpenDatabase::Rewrite OpenDatabase::checkRewrite()
 {
-    if (!m_readWhole)
-        return Rewrite::NotRead;
-    if (!m_seen)
-        return Rewrite::Changed;
-    try {
-        FileStatus now;
-        if (!m_ops.status(dataFilePath(m_folder, m_base), now))
-            return Rewrite::Allowed; // gone: the save fails on its own and says so
-        return now == *m_seen ? Rewrite::Allowed : Rewrite::Changed;
-    } catch (...) {
-        return Rewrite::Allowed;
-    }
+    return startRewrite().verdict();
 }
 
 bool OpenDatabase::save(const RecordTable& rows)
 {
-    return m_readWhole && SaveDatabase(m_folder, m_base, rows, m_ops, &m_seen);
+    Rewriting rewriting = startRewrite();
+    return save(rewriting, rows);
 }
 
 bool OpenDatabase::save(std::span<const Record> rows)
 {
-    return m_readWhole && SaveDatabase(m_folder, m_base, rows, m_ops, &m_seen);
+    RecordTable table;
+    for (const Record& row : rows)
+        table.append(row);
+    return save(table);
 }
 
 } // namespace kv

@@ -18,7 +18,9 @@ namespace kv {
 class OpenDatabase
 {
 public:
-    explicit OpenDatabase(std::filesystem::path folder, FileOps& ops = realFileOps());
+    // `privateFolder`: the folder is the user's own data folder, made readable by
+    // the user alone at the first write however it came to be.
+    explicit OpenDatabase(std::filesystem::path folder, FileOps& ops = realFileOps(), bool privateFolder = false);
     ~OpenDatabase();
 
     const std::filesystem::path& folder() const { return m_folder; }
@@ -32,22 +34,47 @@ public:
     // Nothing else may use this object's FileOps until that load.
     void loadAhead();
 
-    // Removes what an interrupted save left behind, then appends the file's records
-    // to `out` (LoadDatabase).
+    // Removes what an interrupted save left behind (of all three databases at the
+    // first load), then appends the file's records to `out` (LoadDatabase).
     bool load(RecordTable& out);
     bool load(std::vector<Record>& out);
     bool append(std::string_view recordLine);
 
     enum class Rewrite {
         Allowed,
-        NotRead, // the last load failed: the list may lack entries
-        Changed, // someone else wrote the file since the program read it
+        NotRead,    // the last load failed: the list may lack entries
+        Changed,    // someone else wrote the file since the program read it
+        Busy,       // another instance kept the write lock (lastError() says so)
+        Unreadable, // the file could not be read to compare it (lastError() says why)
     };
-    // Whether the list may be written over the file now. A missing file is allowed
-    // here; the save itself then writes nothing, as it always did.
+    // A full save in the making: the write lock, held from the check that the list
+    // may be written over the file until the save, so no other instance's write
+    // comes between them. Let go of it as soon as the save is done or dropped.
+    class Rewriting
+    {
+    public:
+        Rewrite verdict() const { return m_verdict; }
+        bool allowed() const { return m_verdict == Rewrite::Allowed; }
+
+    private:
+        friend class OpenDatabase;
+        Rewrite m_verdict = Rewrite::NotRead;
+        WriteLock m_lock;
+    };
+    // Takes the write lock (waiting briefly) and checks whether the list may be
+    // written over the file now. A missing file is allowed here; the save itself
+    // then writes nothing, as it always did.
+    Rewriting startRewrite();
+    // Saves under the lock `rewriting` holds, once; false unless it was allowed.
+    bool save(Rewriting& rewriting, const RecordTable& rows);
+
+    // The check alone, and a save that checks for itself.
     Rewrite checkRewrite();
     bool save(const RecordTable& rows);
     bool save(std::span<const Record> rows);
+
+    // Why the last load, append, check or save failed, where the system said.
+    FileError lastError() const { return m_lastError; }
 
 private:
     struct Loaded
@@ -55,14 +82,22 @@ private:
         bool readWhole = false;
         RecordTable rows;
         FileSeen seen;
+        FileError error = FileError::None;
     };
     Loaded loadNow();
+    void removeStaleTemporaries();
+    void beforeWriting();
+    bool done(bool ok);
 
     std::filesystem::path m_folder;
     FileOps& m_ops;
+    bool m_privateFolder;
+    bool m_folderMadePrivate = false;
+    bool m_cleanedEveryDatabase = false;
     std::string m_base;
     bool m_readWhole = false;
     FileSeen m_seen;
+    FileError m_lastError = FileError::None;
     std::future<Loaded> m_ahead;
 };
 

@@ -163,6 +163,7 @@ enum Step : int {
     DeletingBackup,
     RemovingTemporary,
     RemovingStale,
+    Locking,
     StepCount
 };
 constexpr std::array<const char*, StepCount> StepNames = {"between file calls",
@@ -177,7 +178,8 @@ constexpr std::array<const char*, StepCount> StepNames = {"between file calls",
                                                           "renaming over the data file",
                                                           "deleting the backup",
                                                           "removing a temporary name",
-                                                          "removing stale files"};
+                                                          "removing stale files",
+                                                          "taking the write lock"};
 
 // Shared with the child through an anonymous shared mapping: plain stores, no
 // system call, and what was stored survives the kill.
@@ -245,6 +247,12 @@ public:
     bool removeIfUnused(const std::filesystem::path& file) override
     {
         return in(RemovingStale, [&] { return m_real.removeIfUnused(file); });
+    }
+    WriteLock tryLockFolder(const std::filesystem::path& folder, bool& busy) override
+    {
+        WriteLock held;
+        in(Locking, [&] { return (held = m_real.tryLockFolder(folder, busy)) != nullptr; });
+        return held;
     }
 
 private:

@@ -19,10 +19,7 @@ public:
     std::uint64_t value() const;
 
     // Same bytes: same size and same digest.
-    bool operator==(const ContentDigest& other) const
-    {
-        return m_size == other.m_size && value() == other.value();
-    }
+    bool operator==(const ContentDigest& other) const { return m_size == other.m_size && value() == other.value(); }
 
 private:
     void addBlock(const unsigned char* block);

@@ -261,7 +261,7 @@ bool lockForWriting(FileOps& ops, const std::filesystem::path& file, WriteLock& 
             if (std::chrono::steady_clock::now() >= giveUp)
                 break;
             std::this_thread::sleep_for(pause);
-            pause = std::min<std::chrono::milliseconds>(pause * 2, 20ms);
+            pause = std::min<std::chrono::milliseconds>(pause * 2, 5ms);
         }
     } catch (...) {
         held.reset();

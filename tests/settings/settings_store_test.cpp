@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <iostream>
 #include <optional>
+#include <thread>
+#include <vector>
 
 namespace kv {
 namespace {
@@ -238,6 +241,48 @@ TEST(SettingsStore, FailedReplaceKeepsOldFileAndReportsFailure)
             EXPECT_EQ(get(reg, "103"), "1");
         }
     }
+}
+
+// Mended fault: two instances writing their settings at once each read the file,
+// changed their value and wrote the whole file back, so one put back what the
+// other had just changed (a log-in armed by one undone by the other's write of
+// the grid). Two threads with a registry each stand for the two instances; every
+// write that was acknowledged must be in the file afterwards.
+TEST(SettingsStore, TwoInstancesLoseNoValue)
+{
+    TestFolder folder;
+    constexpr int Writes = 150;
+    struct Writer
+    {
+        std::string prefix;
+        std::vector<int> acknowledged;
+        int refused = 0;
+    };
+    Writer writers[2] = {{"101-", {}, 0}, {"102-", {}, 0}};
+    std::vector<std::thread> threads;
+    for (Writer& writer : writers) {
+        threads.emplace_back([&folder, &writer] {
+            RegFileRegistry reg(folder / "settings.reg");
+            for (int i = 0; i < Writes; ++i) {
+                if (save(reg, writer.prefix + std::to_string(i), "True"))
+                    writer.acknowledged.push_back(i);
+                else
+                    ++writer.refused;
+            }
+        });
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+    RegFileRegistry reg(folder / "settings.reg");
+    for (const Writer& writer : writers) {
+        int found = 0;
+        for (const int i : writer.acknowledged)
+            found += get(reg, writer.prefix + std::to_string(i)) == "True" ? 1 : 0;
+        EXPECT_EQ(found, static_cast<int>(writer.acknowledged.size()));
+        std::cout << writer.prefix << ": " << writer.acknowledged.size() << " writes acknowledged, " << found
+                  << " of them in the file afterwards, " << writer.refused << " refused\n";
+    }
+    EXPECT_EQ(folder.names(), std::vector<std::string>{"settings.reg"});
 }
 
 #ifndef _WIN32

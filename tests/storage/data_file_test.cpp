@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -403,6 +405,17 @@ TEST(DataFile, NextSaveRemovesStaleTemporaries)
 #endif
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(folder.names(), expected);
+
+    // Opening the program removes those of every database, not only the open one's.
+    OpenDatabase database(folder.path());
+    database.choose("db1");
+    RecordTable loaded;
+    ASSERT_TRUE(database.load(loaded));
+    expected.erase(std::find(expected.begin(), expected.end(), others[0]));
+#ifndef _WIN32
+    expected.erase(std::find(expected.begin(), expected.end(), busy)); // its writer is gone now
+#endif
+    EXPECT_EQ(folder.names(), expected);
 }
 
 #ifndef _WIN32
@@ -420,24 +433,210 @@ TEST(DataFile, SomethingOtherThanAFileIsNeitherReadNorWritten)
     EXPECT_EQ(folder.names(), std::vector<std::string>{"db1.ksd"});
 }
 
-// Mended fault: a data file that is a link into a synced or encrypted folder stays
-// a link; the save replaces the file it points to, in that file's own folder.
+// Every entry under `root`, sorted: "name/" for a folder, "name->target" for a
+// link, "name=content" for a file.
+std::vector<std::string> tree(const std::filesystem::path& root)
+{
+    std::vector<std::string> entries;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+        const std::string name = entry.path().lexically_relative(root).generic_string();
+        if (entry.is_symlink())
+            entries.push_back(name + "->" + std::filesystem::read_symlink(entry.path()).string());
+        else if (entry.is_directory())
+            entries.push_back(name + "/");
+        else
+            entries.push_back(name + "=" + test::readFile(entry.path()));
+    }
+    std::sort(entries.begin(), entries.end());
+    return entries;
+}
+
+void makeTree(const std::filesystem::path& root, const std::vector<std::string>& entries)
+{
+    for (const std::string& entry : entries) {
+        if (const auto arrow = entry.find("->"); arrow != std::string::npos)
+            std::filesystem::create_symlink(entry.substr(arrow + 2), root / entry.substr(0, arrow));
+        else if (entry.ends_with("/"))
+            std::filesystem::create_directories(root / entry);
+        else
+            test::writeFile(root / entry.substr(0, entry.find('=')), entry.substr(entry.find('=') + 1));
+    }
+}
+
+// Mended faults: people link their data file into a synced or encrypted folder.
+// The link stays; the save replaces the file it points to, and its backup stands
+// beside that file, never beside the link (where a failed save left a full copy
+// of every password). A link at the backup's name is never written through; a
+// data file that is its own backup is never saved over it; a link into a folder
+// that is not there (a disk not mounted) is no empty database.
 TEST(DataFile, SaveThroughALinkKeepsTheLink)
 {
-    TestFolder folder;
-    std::filesystem::create_directories(folder / "program");
-    std::filesystem::create_directories(folder / "synced");
-    test::writeFile(folder / "synced" / "vault", SavedA + "\r\n");
-    std::filesystem::create_symlink("../synced/vault", folder / "program" / "db1.ksd");
+    enum Operation { Load, Append, Save };
+    using Op = FaultyFileOps::Op;
+    const std::string a = SavedA + "\r\n";
+    const std::string b = SavedB + "\r\n";
+    const struct
+    {
+        const char* what;
+        std::vector<std::string> before;
+        Operation operation;
+        Op failing;
+        const char* prefix;
+        bool succeeds;
+        std::vector<std::string> after; // empty: as before
+    } cases[] = {
+        {"into a synced folder",
+         {"program/", "synced/", "synced/vault=" + a, "program/db1.ksd->../synced/vault"},
+         Save,
+         Op::None,
+         "",
+         true,
+         {"program/", "program/db1.ksd->../synced/vault", "synced/", "synced/vault=" + b}},
+        {"a failed save keeps its backup beside the file",
+         {"program/", "synced/", "synced/vault=" + a, "program/db1.ksd->../synced/vault"},
+         Save,
+         Op::WriteNew,
+         "vault.tmp",
+         false,
+         {"program/", "program/db1.ksd->../synced/vault", "synced/", "synced/vault=" + a, "synced/vault.bak=" + a}},
+        {"a link at the backup's name",
+         {"program/", "elsewhere/", "elsewhere/notes=mine", "program/db1.ksd=" + a,
+          "program/db1.bak->../elsewhere/notes"},
+         Save,
+         Op::None,
+         "",
+         true,
+         {"elsewhere/", "elsewhere/notes=mine", "program/", "program/db1.ksd=" + b}},
+        {"a link at the backup's name, the save failing",
+         {"program/", "elsewhere/", "elsewhere/notes=mine", "program/db1.ksd=" + a,
+          "program/db1.bak->../elsewhere/notes"},
+         Save,
+         Op::RenameOver,
+         "db1.ksd",
+         false,
+         {"elsewhere/", "elsewhere/notes=mine", "program/", "program/db1.bak=" + a, "program/db1.ksd=" + a}},
+        {"the data file a link to its backup name",
+         {"program/", "program/db1.bak=" + a, "program/db1.ksd->db1.bak"},
+         Save,
+         Op::None,
+         "",
+         false,
+         {}},
+        {"the backup name a link to the data file",
+         {"program/", "program/db1.ksd=" + a, "program/db1.bak->db1.ksd"},
+         Save,
+         Op::None,
+         "",
+         false,
+         {}},
+        {"into a folder that is not there: no load",
+         {"program/", "program/db1.ksd->../unmounted/vault"},
+         Load,
+         Op::None,
+         "",
+         false,
+         {}},
+        {"into a folder that is not there: no Add",
+         {"program/", "program/db1.ksd->../unmounted/vault"},
+         Append,
+         Op::None,
+         "",
+         false,
+         {}},
+        {"to a file not made yet: an empty database",
+         {"program/", "synced/", "program/db1.ksd->../synced/vault"},
+         Load,
+         Op::None,
+         "",
+         true,
+         {}},
+        {"to a file not made yet: the first Add makes it",
+         {"program/", "synced/", "program/db1.ksd->../synced/vault"},
+         Append,
+         Op::None,
+         "",
+         true,
+         {"program/", "program/db1.ksd->../synced/vault", "synced/", "synced/vault=" + AppendedB + "\r\n"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TestFolder folder;
+        makeTree(folder.path(), c.before);
+        const std::vector<std::string> before = tree(folder.path());
+        FaultyFileOps ops(c.failing, c.prefix);
+        const std::filesystem::path program = folder / "program";
+        std::vector<Record> rows;
+        const std::vector<Record> one{RowB};
+        switch (c.operation) {
+        case Load:
+            EXPECT_EQ(LoadDatabase(program, "db1", rows, ops), c.succeeds);
+            EXPECT_TRUE(rows.empty());
+            break;
+        case Append:
+            EXPECT_EQ(AppendRecord(program, "db1", BuildRecordLine(RowB), ops), c.succeeds);
+            break;
+        case Save:
+            EXPECT_EQ(SaveDatabase(program, "db1", one, ops), c.succeeds);
+            break;
+        }
+        std::vector<std::string> after = c.after.empty() ? before : c.after;
+        std::sort(after.begin(), after.end());
+        EXPECT_EQ(tree(folder.path()), after);
+    }
+}
 
-    const std::vector<Record> rows{RowB};
-    ASSERT_TRUE(SaveDatabase(folder / "program", "db1", rows));
-    EXPECT_TRUE(std::filesystem::is_symlink(folder / "program" / "db1.ksd"));
-    EXPECT_EQ(test::readFile(folder / "synced" / "vault"), SavedB + "\r\n");
-    EXPECT_EQ(test::readFile(folder / "program" / "db1.ksd"), SavedB + "\r\n");
-    EXPECT_EQ(folder.names(), (std::vector<std::string>{"program", "synced"}));
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder / "synced"), {}), 1);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder / "program"), {}), 1);
+// Mended faults: "changed by another program" was told from the file's time
+// stamps and size, so a same-size change with its time put back went unseen (and
+// the next Remove undid it), while a mere touch made Remove refuse; after an Add
+// the disk refused and the program took back, Remove blamed another program.
+TEST(DataFile, OnlyOtherBytesAreAChange)
+{
+    const std::string content = SavedA + "\r\n" + SavedB + "\r\n";
+    const auto samePasswordLength = [&](const std::filesystem::path& file) {
+        const auto stamp = std::filesystem::last_write_time(file);
+        std::string changed = content;
+        changed[changed.size() - 5] = changed[changed.size() - 5] == '0' ? '1' : '0';
+        test::writeFile(file, changed);
+        std::filesystem::last_write_time(file, stamp);
+    };
+    const struct
+    {
+        const char* what;
+        std::function<void(const std::filesystem::path& file, OpenDatabase& database)> happen;
+        FaultyFileOps::Op failing;
+        OpenDatabase::Rewrite verdict;
+    } cases[] = {
+        {"nothing", [](auto&, auto&) {}, FaultyFileOps::Op::None, OpenDatabase::Rewrite::Allowed},
+        {"only touched",
+         [](const std::filesystem::path& file, auto&) {
+             std::filesystem::last_write_time(file, std::filesystem::last_write_time(file) + std::chrono::hours(1));
+         },
+         FaultyFileOps::Op::None, OpenDatabase::Rewrite::Allowed},
+        {"the same size, its time put back", [&](const auto& file, auto&) { samePasswordLength(file); },
+         FaultyFileOps::Op::None, OpenDatabase::Rewrite::Changed},
+        {"an entry added by another program",
+         [](const std::filesystem::path& file, auto&) {
+             EXPECT_TRUE(AppendRecord(file.parent_path(), "db1", BuildRecordLine(RowA)));
+         },
+         FaultyFileOps::Op::None, OpenDatabase::Rewrite::Changed},
+        {"our own Add", [](auto&, OpenDatabase& database) { EXPECT_TRUE(database.append(BuildRecordLine(RowA))); },
+         FaultyFileOps::Op::None, OpenDatabase::Rewrite::Allowed},
+        {"our own Add, refused and taken back",
+         [](auto&, OpenDatabase& database) { EXPECT_FALSE(database.append(BuildRecordLine(RowA))); },
+         FaultyFileOps::Op::Append, OpenDatabase::Rewrite::Allowed},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TestFolder folder;
+        test::writeFile(folder / "db1.ksd", content);
+        FaultyFileOps ops(c.failing, "db1.ksd");
+        OpenDatabase database(folder.path(), ops);
+        database.choose("db1");
+        RecordTable rows;
+        ASSERT_TRUE(database.load(rows));
+        c.happen(folder / "db1.ksd", database);
+        EXPECT_EQ(database.checkRewrite(), c.verdict);
+    }
 }
 
 // Mended fault: data files and backups are private.
@@ -457,10 +656,24 @@ TEST(DataFile, FilesAreOwnerReadWriteOnly)
     ASSERT_FALSE(SaveDatabase(folder.path(), "db1", rows, renameFails));
     EXPECT_EQ(test::modeOf(folder / "db1.bak"), 0600u);
 
-    test::writeFile(folder / "db2.ksd", SavedA + "\r\n"); // made by someone else, 0644
-    ASSERT_EQ(test::modeOf(folder / "db2.ksd"), 0644u);
-    ASSERT_TRUE(SaveDatabase(folder.path(), "db2", rows));
-    EXPECT_EQ(test::modeOf(folder / "db2.ksd"), 0600u);
+    // Made by someone else, 0644: a full save and an Add both make it the user's alone.
+    for (const bool add : {false, true}) {
+        std::filesystem::remove(folder / "db2.ksd");
+        test::writeFile(folder / "db2.ksd", SavedA + "\r\n");
+        ASSERT_EQ(test::modeOf(folder / "db2.ksd"), 0644u);
+        ASSERT_TRUE(add ? AppendRecord(folder.path(), "db2", BuildRecordLine(RowA))
+                        : SaveDatabase(folder.path(), "db2", rows));
+        EXPECT_EQ(test::modeOf(folder / "db2.ksd"), 0600u);
+    }
+
+    // The user's own data folder, made readable by all before (by an install
+    // step, say), becomes private at the first write.
+    std::filesystem::create_directory(folder / "own");
+    std::filesystem::permissions(folder / "own", std::filesystem::perms(0755));
+    OpenDatabase own(folder / "own", realFileOps(), true);
+    own.choose("db1");
+    ASSERT_TRUE(own.append(BuildRecordLine(RowA)));
+    EXPECT_EQ(test::modeOf(folder / "own"), 0700u);
 }
 #endif
 

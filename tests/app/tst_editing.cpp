@@ -2,6 +2,7 @@
 // each one.
 
 #include "app/window_fixture.h"
+#include "faulty_file_ops.h"
 #include "gui_test_support.h"
 #include "product/product.h"
 #include "storage/line_cipher.h"
@@ -284,6 +285,53 @@ private slots:
         QCOMPARE(w->windowTitle(), QStringLiteral("Keystead Vault - Could not write db1.ksd"));
         QCOMPARE(w->model().count(), 2);
         QCOMPARE(w->model().at(1).service, std::string("c"));
+    }
+
+    // Mended fault: a failed write said nothing of why, so the user could not tell a full disk
+    // from a file another program held.
+    void failuresSayWhy_data()
+    {
+        using Op = kv::test::FaultyFileOps::Op;
+        QTest::addColumn<int>("failing"); // an Op; None: another instance holds the write lock
+        QTest::addColumn<int>("reason");
+        QTest::addColumn<int>("button"); // 0: none, the load at start
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("disk full, Add") << int(Op::Append) << int(kv::FileError::DiskFull) << 1
+                                        << "Keystead Vault - Could not write db1.ksd: the disk is full";
+        QTest::newRow("read-only disk, Remove") << int(Op::WriteNew) << int(kv::FileError::ReadOnly) << 2
+                                                << "Keystead Vault - Could not write db1.ksd: the disk is read-only";
+        QTest::newRow("no permission, start") << int(Op::ReadAll) << int(kv::FileError::AccessDenied) << 0
+                                              << "Keystead Vault - Could not read db1.ksd: permission denied";
+        QTest::newRow("no plain reason, Replace")
+            << int(Op::RenameOver) << int(kv::FileError::Other) << 3 << "Keystead Vault - Could not write db1.ksd";
+        QTest::newRow("another instance writing, Replace")
+            << int(Op::None) << 0 << 3
+            << "Keystead Vault - Could not write db1.ksd: the file is in use by another program";
+    }
+    void failuresSayWhy()
+    {
+        QFETCH(int, failing);
+        QFETCH(int, reason);
+        QFETCH(int, button);
+        QFETCH(QString, caption);
+        kvtest::WindowFixture fx;
+        fx.writeDatabase({record("a", "u", "p")});
+        const std::string before = fx.readFile(fx.dataFile());
+        kv::test::FaultyFileOps ops(kv::test::FaultyFileOps::Op(failing), "db1.ksd");
+        ops.setReason(kv::FileError(reason));
+        fx.fileOps = &ops;
+        auto w = fx.start();
+        bool busy = false;
+        kv::WriteLock otherInstance;
+        if (failing == int(kv::test::FaultyFileOps::Op::None))
+            otherInstance = kv::realFileOps().tryLockFolder(fx.folder(), busy);
+        if (button != 0) {
+            kvtest::selectRow(w.get(), 0);
+            kvtest::type(w.get(), {"", "a", "x", "", "y"});
+            kvtest::press(w.get(), button);
+        }
+        QCOMPARE(w->windowTitle(), caption);
+        QCOMPARE(fx.readFile(fx.dataFile()), before);
     }
 
     // Mended fault: a list that is not a whole copy of the file (its load failed, or another program

@@ -8,6 +8,7 @@
 #include "product/product.h"
 #include "storage/line_cipher.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QFrame>
 #include <QLabel>
@@ -246,14 +247,68 @@ private slots:
         QCOMPARE(fx.settings().get(kv::LockSetting), lock);
     }
 
+    // Mended fault: a password of spaces alone read back as none (the record's fields are trimmed),
+    // so the lock the user believed armed never locked.
+    void refusedLockEntryDoesNotArm_data()
+    {
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<int>("rows");
+        QTest::newRow("a bar") << "p|q"
+                               << "Keystead Vault - Fields cannot contain | or line breaks" << 0;
+        QTest::newRow("spaces alone") << "   "
+                                      << "Keystead Vault - Could not store the log-in" << 1;
+    }
     void refusedLockEntryDoesNotArm()
     {
+        QFETCH(QString, password);
+        QFETCH(QString, caption);
+        QFETCH(int, rows);
         kvtest::WindowFixture fx;
         auto w = fx.start();
-        kvtest::type(w.get(), {"", "Keystead Vault", "u", "", "p|q"});
+        kvtest::type(w.get(), {"", "Keystead Vault", "u", "", password});
         kvtest::press(w.get(), 1);
         QCOMPARE(fx.settings().get(kv::LockSetting), std::string());
-        QCOMPARE(w->model().count(), 0);
+        QCOMPARE(w->windowTitle(), caption);
+        QCOMPARE(w->model().count(), rows);
+    }
+
+    // Mended fault: behind the panel the list kept its rows and its selection, so anyone could read
+    // every entry through the accessibility interface, select one, and Remove or Replace it.
+    void aLockedWindowShowsAndChangesNoEntry()
+    {
+        kvtest::WindowFixture fx;
+        storeLock(fx, "u|p|");
+        fx.writeDatabase({record("mail", "ann", "pw1", "a note", "mail.example"), record("bank", "bob", "pw2")});
+        const std::string before = fx.readFile(fx.dataFile());
+        auto w = fx.start();
+        QTableView* view = kvtest::list(w.get());
+        QAccessibleInterface* table = QAccessible::queryAccessibleInterface(view);
+        QVERIFY(table && table->tableInterface());
+        QCOMPARE(table->tableInterface()->rowCount(), 0);
+        QVERIFY(!table->tableInterface()->selectRow(0));
+        for (int i = 0; i < table->childCount(); ++i) {
+            const QString name = table->child(i)->text(QAccessible::Name);
+            for (const char* stored : {"mail", "ann", "a note", "bank", "bob"})
+                QVERIFY2(!name.contains(QLatin1String(stored)), qPrintable(name));
+        }
+        for (int button : {2, 3}) {
+            kvtest::selectRow(w.get(), 0);
+            kvtest::type(w.get(), {"", "mail", "x", "", "y"});
+            kvtest::press(w.get(), button);
+            QCOMPARE(w->windowTitle(), QStringLiteral("Keystead Vault - Unlock before changing entries"));
+            QCOMPARE(fx.readFile(fx.dataFile()), before);
+            QVERIFY(!std::filesystem::exists(fx.folder() / "db1.bak"));
+        }
+        QCOMPARE(w->model().count(), 2);
+
+        // Unlocked, the rows are back as they were, in columns as wide as ever.
+        kvtest::type(w.get(), {"", "", "u", "", "p"});
+        QVERIFY(!w->isLocked());
+        QCOMPARE(view->model()->rowCount(), 2);
+        QCOMPARE(view->model()->index(0, kv::ColUsername).data().toString(), QStringLiteral("ann"));
+        QCOMPARE(view->columnWidth(kv::ColService), kv::toPixels(1440));
+        QVERIFY(view->isColumnHidden(kv::ColPassHidden));
     }
 
     void leftClickSwitchesDatabaseAndIsRemembered()

@@ -27,7 +27,7 @@ constexpr int Rewrites = 150; // the adder goes on until the rewriter has done a
 Record numbered(const std::string& service, int n)
 {
     const std::string number = std::to_string(n);
-    return {service + number, "user" + number, "pw" + number, "", "https://s" + number + ".example",
+    return {service + number,     "user" + number, "pw" + number, "", "https://s" + number + ".example",
             "07-04-2026 18:30:05"};
 }
 

@@ -585,6 +585,44 @@ TEST(DataFile, SaveThroughALinkKeepsTheLink)
     }
 }
 
+// Mended fault: data files and backups are private.
+TEST(DataFile, FilesAreOwnerReadWriteOnly)
+{
+    test::ScopedUmask umask(022);
+    TestFolder folder;
+    ASSERT_TRUE(AppendRecord(folder.path(), "db1", BuildRecordLine(RowA)));
+    EXPECT_EQ(test::modeOf(folder / "db1.ksd"), 0600u);
+    // The first entry of a database in a folder not made yet makes it, private too.
+    ASSERT_TRUE(AppendRecord(folder / "data" / "vault", "db1", BuildRecordLine(RowA)));
+    EXPECT_EQ(test::modeOf(folder / "data"), 0700u);
+    EXPECT_EQ(test::modeOf(folder / "data" / "vault"), 0700u);
+
+    FaultyFileOps renameFails(FaultyFileOps::Op::RenameOver, "db1.ksd");
+    const std::vector<Record> rows{RowB};
+    ASSERT_FALSE(SaveDatabase(folder.path(), "db1", rows, renameFails));
+    EXPECT_EQ(test::modeOf(folder / "db1.bak"), 0600u);
+
+    // Made by someone else, 0644: a full save and an Add both make it the user's alone.
+    for (const bool add : {false, true}) {
+        std::filesystem::remove(folder / "db2.ksd");
+        test::writeFile(folder / "db2.ksd", SavedA + "\r\n");
+        ASSERT_EQ(test::modeOf(folder / "db2.ksd"), 0644u);
+        ASSERT_TRUE(add ? AppendRecord(folder.path(), "db2", BuildRecordLine(RowA))
+                        : SaveDatabase(folder.path(), "db2", rows));
+        EXPECT_EQ(test::modeOf(folder / "db2.ksd"), 0600u);
+    }
+
+    // The user's own data folder, made readable by all before (by an install
+    // step, say), becomes private at the first write.
+    std::filesystem::create_directory(folder / "own");
+    std::filesystem::permissions(folder / "own", std::filesystem::perms(0755));
+    OpenDatabase own(folder / "own", realFileOps(), true);
+    own.choose("db1");
+    ASSERT_TRUE(own.append(BuildRecordLine(RowA)));
+    EXPECT_EQ(test::modeOf(folder / "own"), 0700u);
+}
+#endif
+
 // Mended faults: "changed by another program" was told from the file's time
 // stamps and size, so a same-size change with its time put back went unseen (and
 // the next Remove undid it), while a mere touch made Remove refuse; after an Add
@@ -638,44 +676,6 @@ TEST(DataFile, OnlyOtherBytesAreAChange)
         EXPECT_EQ(database.checkRewrite(), c.verdict);
     }
 }
-
-// Mended fault: data files and backups are private.
-TEST(DataFile, FilesAreOwnerReadWriteOnly)
-{
-    test::ScopedUmask umask(022);
-    TestFolder folder;
-    ASSERT_TRUE(AppendRecord(folder.path(), "db1", BuildRecordLine(RowA)));
-    EXPECT_EQ(test::modeOf(folder / "db1.ksd"), 0600u);
-    // The first entry of a database in a folder not made yet makes it, private too.
-    ASSERT_TRUE(AppendRecord(folder / "data" / "vault", "db1", BuildRecordLine(RowA)));
-    EXPECT_EQ(test::modeOf(folder / "data"), 0700u);
-    EXPECT_EQ(test::modeOf(folder / "data" / "vault"), 0700u);
-
-    FaultyFileOps renameFails(FaultyFileOps::Op::RenameOver, "db1.ksd");
-    const std::vector<Record> rows{RowB};
-    ASSERT_FALSE(SaveDatabase(folder.path(), "db1", rows, renameFails));
-    EXPECT_EQ(test::modeOf(folder / "db1.bak"), 0600u);
-
-    // Made by someone else, 0644: a full save and an Add both make it the user's alone.
-    for (const bool add : {false, true}) {
-        std::filesystem::remove(folder / "db2.ksd");
-        test::writeFile(folder / "db2.ksd", SavedA + "\r\n");
-        ASSERT_EQ(test::modeOf(folder / "db2.ksd"), 0644u);
-        ASSERT_TRUE(add ? AppendRecord(folder.path(), "db2", BuildRecordLine(RowA))
-                        : SaveDatabase(folder.path(), "db2", rows));
-        EXPECT_EQ(test::modeOf(folder / "db2.ksd"), 0600u);
-    }
-
-    // The user's own data folder, made readable by all before (by an install
-    // step, say), becomes private at the first write.
-    std::filesystem::create_directory(folder / "own");
-    std::filesystem::permissions(folder / "own", std::filesystem::perms(0755));
-    OpenDatabase own(folder / "own", realFileOps(), true);
-    own.choose("db1");
-    ASSERT_TRUE(own.append(BuildRecordLine(RowA)));
-    EXPECT_EQ(test::modeOf(folder / "own"), 0700u);
-}
-#endif
 
 // The old full save stopped at 32,766 rows; this one has no such limit.
 TEST(DataFile, LargestDatabaseRoundTrips)

@@ -2,12 +2,109 @@
 
 #include <QAccessibleWidget>
 #include <QCoreApplication>
+#include <QGuiApplication>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QProxyStyle>
+#include <QScreen>
+#include <QStyleOptionFrame>
+#include <QStylePainter>
+#include <QTimer>
+#include <QToolTip>
 
 namespace kv {
+
+// Looks like the platform's tooltip but is not Qt's own, whose label gives its text to assistive
+// technology: the factory below gives this class an interface that keeps the text to the screen.
+class FieldTip : public QLabel
+{
+    Q_OBJECT
+public:
+    explicit FieldTip(QWidget* field) : QLabel(field, Qt::ToolTip | Qt::BypassGraphicsProxyWidget)
+    {
+        setTextFormat(Qt::PlainText); // a password may well look like markup
+        setForegroundRole(QPalette::ToolTipText);
+        setBackgroundRole(QPalette::ToolTipBase);
+        setPalette(QToolTip::palette());
+        setFont(QToolTip::font());
+        ensurePolished();
+        setMargin(1 + style()->pixelMetric(QStyle::PM_ToolTipLabelFrameWidth, nullptr, this));
+        setFrameStyle(QFrame::NoFrame);
+        setAlignment(Qt::AlignLeft);
+        setIndent(1);
+        setWindowOpacity(style()->styleHint(QStyle::SH_ToolTipLabel_Opacity, nullptr, this) / 255.0);
+        setAttribute(Qt::WA_ShowWithoutActivating);
+        m_expiry.setSingleShot(true);
+        m_expiry.setInterval(10000); // as long as Qt keeps a short tip up
+        connect(&m_expiry, &QTimer::timeout, this, &QWidget::hide);
+    }
+
+    // Below and right of the pointer as Qt places its tips, kept on the pointer's screen.
+    void showAt(const QString& text, const QPoint& pointer)
+    {
+        setText(text);
+        resize(sizeHint());
+#ifdef Q_OS_WIN
+        QPoint at = pointer + QPoint(2, 21);
+#else
+        QPoint at = pointer + QPoint(2, 16);
+#endif
+        const QScreen* screen = QGuiApplication::screenAt(pointer);
+        if (!screen)
+            screen = parentWidget()->screen();
+        const QRect area = screen->availableGeometry();
+        if (at.x() + width() > area.right())
+            at.rx() -= 4 + width();
+        if (at.y() + height() > area.bottom())
+            at.ry() -= 24 + height();
+        move(std::max(at.x(), area.left()), std::max(at.y(), area.top()));
+        show();
+        m_expiry.start();
+    }
+
+protected:
+    void showEvent(QShowEvent* event) override
+    {
+        qApp->installEventFilter(this);
+        QLabel::showEvent(event);
+    }
+    void hideEvent(QHideEvent* event) override
+    {
+        qApp->removeEventFilter(this);
+        m_expiry.stop();
+        QLabel::hideEvent(event);
+    }
+    // Any key or button, anywhere, puts the tip away, as it does Qt's own.
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        switch (event->type()) {
+        case QEvent::KeyPress:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::Wheel:
+        case QEvent::WindowDeactivate:
+            hide();
+            break;
+        default:
+            break;
+        }
+        return QLabel::eventFilter(watched, event);
+    }
+    void paintEvent(QPaintEvent* event) override
+    {
+        QStylePainter painter(this);
+        QStyleOptionFrame option;
+        option.initFrom(this);
+        painter.drawPrimitive(QStyle::PE_PanelTipLabel, option);
+        painter.end();
+        QLabel::paintEvent(event);
+    }
+
+private:
+    QTimer m_expiry;
+};
 
 namespace {
 
@@ -50,11 +147,26 @@ public:
     }
 };
 
+// A field's tip as assistive technology meets it: a tooltip named for its field, with nothing of
+// what it shows.
+class FieldTipAccessible : public QAccessibleWidget
+{
+public:
+    explicit FieldTipAccessible(QWidget* tip) : QAccessibleWidget(tip, QAccessible::ToolTip) {}
+
+    QString text(QAccessible::Text t) const override
+    {
+        return t == QAccessible::Name ? widget()->accessibleName() : QString();
+    }
+};
+
 QAccessibleInterface* accessibleInterfaceFor(const QString& className, QObject* object)
 {
     auto* widget = qobject_cast<QWidget*>(object);
     if (!widget)
         return nullptr;
+    if (className == QLatin1String("kv::FieldTip"))
+        return new FieldTipAccessible(widget);
     if (className == QLatin1String("kv::MenuLabel"))
         return new MenuLabelAccessible(static_cast<MenuLabel*>(widget));
     // The main window is a window, not a plain area; its name is its caption.
@@ -92,6 +204,40 @@ EditField::EditField(QWidget* parent) : QLineEdit(parent)
         shared->setParent(QCoreApplication::instance());
     }
     setStyle(shared);
+    connect(this, &QLineEdit::textChanged, this, &EditField::hideTip);
+}
+
+EditField::~EditField() = default;
+
+bool EditField::event(QEvent* event)
+{
+    if (m_tipForTheEyeOnly) {
+        switch (event->type()) {
+        case QEvent::ToolTip:
+            if (toolTip().isEmpty())
+                break; // Qt hands the request on to the area around the field
+            if (!m_tip)
+                m_tip = new FieldTip(this);
+            m_tip->setAccessibleName(accessibleName());
+            m_tip->showAt(toolTip(), static_cast<QHelpEvent*>(event)->globalPos());
+            return true;
+        case QEvent::Leave:
+        case QEvent::ToolTipChange:
+        case QEvent::Hide:
+        case QEvent::EnabledChange:
+            hideTip();
+            break;
+        default:
+            break;
+        }
+    }
+    return QLineEdit::event(event);
+}
+
+void EditField::hideTip()
+{
+    if (m_tip)
+        m_tip->hide();
 }
 
 void EditField::focusInEvent(QFocusEvent* event)
@@ -122,3 +268,5 @@ void CheckBox::mouseReleaseEvent(QMouseEvent* event)
 }
 
 } // namespace kv
+
+#include "controls.moc"

@@ -1,12 +1,15 @@
 #pragma once
-// Two small control kinds the main window needs beyond Qt's own.
+// The small control kinds the main window needs beyond Qt's own.
 
 #include <QCheckBox>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 
 namespace kv {
+
+class FieldTip;
 
 // An edit field that puts the caret after the last character, with nothing
 // selected, whenever it receives the focus; masked text shows "*".
@@ -15,9 +18,21 @@ class EditField : public QLineEdit
     Q_OBJECT
 public:
     explicit EditField(QWidget* parent = nullptr);
+    ~EditField() override;
+
+    // The tooltip is shown to the eye only: in a tip window of the field's own, which tells assistive
+    // technology the field's name but never the tip's text (the Password field's tip is the password).
+    void setTipForTheEyeOnly(bool on) { m_tipForTheEyeOnly = on; }
 
 protected:
+    bool event(QEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
+
+private:
+    void hideTip();
+
+    bool m_tipForTheEyeOnly = false;
+    QPointer<FieldTip> m_tip;
 };
 
 // A check box that tells which mouse button was released over it, after the

@@ -7,6 +7,7 @@
 #include "tools/default_handler.h"
 
 #include <QDateTime>
+#include <chrono>
 #include <filesystem>
 #include <functional>
 
@@ -20,6 +21,7 @@ struct Environment
     FileOps* fileOps = nullptr;          // the data files' file system; none: the real one
     std::function<QDateTime()> clock;
     OpenWithDefaultHandler openWithDefaultHandler;
+    std::chrono::milliseconds clipboardClearDelay = std::chrono::seconds(30); // a copied password stays this long
 };
 
 } // namespace kv

@@ -7,6 +7,7 @@
 #include "product/product.h"
 #include "records/editing_commands.h"
 #include "storage/database_choice.h"
+#include "tools/clipboard_copy.h"
 
 #include <QAction>
 #include <QApplication>
@@ -163,6 +164,14 @@ void FrmScrn::QuitApplication()
 {
     m_model.clear();
     QApplication::closeAllWindows();
+}
+
+void FrmScrn::closeEvent(QCloseEvent* event)
+{
+    // Quit closes the window too. A password still on the clipboard now would outlive the program in
+    // the desktop's clipboard manager.
+    m_clipboardClearer->clearNow();
+    QWidget::closeEvent(event);
 }
 
 void FrmScrn::showMessage(const QString& text)

@@ -27,6 +27,7 @@ namespace kv {
 
 class AddressLink;
 class CheckBox;
+class ClipboardClearer;
 class EditField;
 class EditingCommands;
 class LockGate;
@@ -56,6 +57,7 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -90,6 +92,7 @@ private:
     std::unique_ptr<EditingCommands> m_commands;
     LockGate* m_lock = nullptr;
     AddressLink* m_addressLink = nullptr;
+    ClipboardClearer* m_clipboardClearer = nullptr;
 
     // Controls (object names in brackets).
     QFrame* m_toolsStrip = nullptr;                  // Frame2

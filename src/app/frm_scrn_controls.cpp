@@ -150,6 +150,8 @@ void FrmScrn::buildEditArea()
     // Without a description of its own, a screen reader would read the tooltip: the
     // loaded password in clear.
     field(FieldIndex::Password)->setAccessibleDescription(QStringLiteral("Shown as stars while Hide Passwords is on"));
+    // Its tip is the loaded password in clear: for the eye, not to be read aloud.
+    field(FieldIndex::Password)->setTipForTheEyeOnly(true);
     buildToolbar();
 }
 

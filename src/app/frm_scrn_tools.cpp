@@ -22,8 +22,9 @@ void FrmScrn::wireTools()
             [this, message] { CopyFieldText(field(FieldIndex::Address)->text(), false, message); });
     connect(m_copyUserAction, &QAction::triggered, this,
             [this, message] { CopyFieldText(field(FieldIndex::Username)->text(), false, message); });
+    m_clipboardClearer = new ClipboardClearer(m_env.clipboardClearDelay, this);
     connect(m_copyPasswordAction, &QAction::triggered, this,
-            [this, message] { CopyFieldText(field(FieldIndex::Password)->text(), true, message); });
+            [this, message] { m_clipboardClearer->copyPassword(field(FieldIndex::Password)->text(), message); });
     connect(m_suggestAction, &QAction::triggered, this, [this] { SuggestPassword(this); });
 
     const auto openHelp = [this] { OpenHelp(m_env.programFolder, this, m_env.openWithDefaultHandler); };

@@ -23,13 +23,17 @@ void markAsSecret([[maybe_unused]] QMimeData& data)
 #endif
 }
 
-} // namespace
+struct Copy
+{
+    const QMimeData* data = nullptr; // what we handed to the clipboard
+    bool taken = false;
+};
 
-bool CopyToClipboard(const QString& text, bool secret)
+Copy copyToClipboard(const QString& text, bool secret)
 {
     QClipboard* clipboard = QGuiApplication::clipboard();
     if (!clipboard)
-        return false;
+        return {};
     clipboard->clear();
 
     auto* data = new QMimeData; // the clipboard takes it over
@@ -41,15 +45,73 @@ bool CopyToClipboard(const QString& text, bool secret)
     // The platform reports a clipboard it could not take only as a warning; so look whether the text
     // we put there is what the clipboard now offers.
     if (clipboard->ownsClipboard())
-        return true;
+        return {data, true};
     const QMimeData* now = clipboard->mimeData();
-    return now == data || (now && now->hasText() && now->text() == text);
+    return {data, now == data || (now && now->hasText() && now->text() == text)};
+}
+
+void sayWhenBusy(bool taken, const ShowMessage& message)
+{
+    if (!taken && message)
+        message(QStringLiteral("Clipboard is busy"));
+}
+
+} // namespace
+
+bool CopyToClipboard(const QString& text, bool secret)
+{
+    return copyToClipboard(text, secret).taken;
 }
 
 void CopyFieldText(const QString& text, bool secret, const ShowMessage& message)
 {
-    if (!CopyToClipboard(text, secret) && message)
-        message(QStringLiteral("Clipboard is busy"));
+    sayWhenBusy(CopyToClipboard(text, secret), message);
+}
+
+ClipboardClearer::ClipboardClearer(std::chrono::milliseconds delay, QObject* parent) : QObject(parent)
+{
+    m_timer.setSingleShot(true);
+    m_timer.setInterval(delay);
+    connect(&m_timer, &QTimer::timeout, this, &ClipboardClearer::clearNow);
+}
+
+ClipboardClearer::~ClipboardClearer()
+{
+    clearNow();
+}
+
+void ClipboardClearer::copyPassword(const QString& text, const ShowMessage& message)
+{
+    const Copy copy = copyToClipboard(text, true);
+    // Armed even when the clipboard looked busy: should our copy have landed after all, it still goes.
+    m_text = text;
+    m_data = copy.data;
+    m_pending = true;
+    m_timer.start();
+    sayWhenBusy(copy.taken, message);
+}
+
+void ClipboardClearer::clearNow()
+{
+    m_timer.stop();
+    if (m_pending && clipboardStillHoldsOurCopy())
+        QGuiApplication::clipboard()->clear();
+    m_pending = false;
+    m_text.clear();
+    m_data = nullptr;
+}
+
+bool ClipboardClearer::clipboardStillHoldsOurCopy() const
+{
+    const QClipboard* clipboard = QGuiApplication::clipboard();
+    if (!clipboard)
+        return false;
+    // Where the platform cannot say whose the clipboard is, only the very data we set is ours. Asked
+    // first: reading another program's clipboard would wait on that program.
+    if (!clipboard->ownsClipboard() && !(m_data && clipboard->mimeData() == m_data))
+        return false;
+    const QMimeData* now = clipboard->mimeData();
+    return now && now->text() == m_text;
 }
 
 } // namespace kv

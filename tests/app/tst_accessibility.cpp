@@ -117,7 +117,8 @@ private slots:
     }
 
     // With an entry loaded into the fields (its password masked, and in the Password field's
-    // tooltip), no accessible object anywhere in the window offers a stored password.
+    // tooltip, shown as the pointer rests on the field), no accessible object anywhere in the
+    // program offers a stored password.
     void nothingHiddenIsSpoken()
     {
         kvtest::WindowFixture fx;
@@ -125,10 +126,27 @@ private slots:
                           record("bank", "bob", "Zebra-0815")});
         auto w = fx.start();
         kvtest::clickRow(w.get(), 0);
-        QCOMPARE(kvtest::field(w.get(), kv::FieldIndex::Password)->text(), Passwords[0]);
+        QLineEdit* passwordField = kvtest::field(w.get(), kv::FieldIndex::Password);
+        QCOMPARE(passwordField->text(), Passwords[0]);
+        const QPoint resting = passwordField->rect().center();
+        QHelpEvent rest(QEvent::ToolTip, resting, passwordField->mapToGlobal(resting));
+        QApplication::sendEvent(passwordField, &rest);
+
+        // The tip shows the password to the eye.
+        QWidget* tip = nullptr;
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (window->isVisible() && window->windowType() == Qt::ToolTip)
+                tip = window;
+        }
+        QVERIFY(tip);
+        QCOMPARE(tip->property("text").toString(), Passwords[0]);
+        QCOMPARE(int(QAccessible::queryAccessibleInterface(tip)->role()), int(QAccessible::ToolTip));
 
         QList<QAccessibleInterface*> all;
-        collect(QAccessible::queryAccessibleInterface(w.get()), all);
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (window->isVisible())
+                collect(QAccessible::queryAccessibleInterface(window), all);
+        }
         QVERIFY(all.size() > 40); // the cells of the list are in it
         for (QAccessibleInterface* iface : all) {
             for (const QString& text : textsOf(iface)) {
@@ -140,6 +158,11 @@ private slots:
         QAccessibleInterface* field =
             QAccessible::queryAccessibleInterface(kvtest::field(w.get(), kv::FieldIndex::Password));
         QCOMPARE(field->text(QAccessible::Value), QString(11, QLatin1Char('*')));
+
+        // The password leaves the screen with the pointer.
+        QEvent leave(QEvent::Leave);
+        QApplication::sendEvent(passwordField, &leave);
+        QVERIFY(!tip->isVisible());
     }
 
     void keysReachEveryMenu()

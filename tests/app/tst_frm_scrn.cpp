@@ -12,6 +12,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
+#include <QMimeData>
 #include <QScreen>
 #include <QTableView>
 #include <QToolButton>
@@ -153,6 +154,63 @@ private slots:
         QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("me"));
         kvtest::action(w.get(), "mnuCopyURL")->trigger();
         QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("https://site.example"));
+    }
+
+    // A copied password leaves the clipboard after the wait, or when the window closes, unless
+    // something else has been copied since. Steps: a menu item's name, "Ctrl+P", "close", or "pause"
+    // (most of the wait, so that a second copy falls in the first one's wait).
+    void aCopiedPasswordLeavesTheClipboard_data()
+    {
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<int>("delay"); // milliseconds
+        QTest::addColumn<QString>("atOnce");
+        QTest::addColumn<QString>("atLast");
+        const QString pw = QStringLiteral("hidden-pw");
+        QTest::newRow("menu item") << QStringList{"mnuCopyPass"} << 50 << pw << QString();
+        QTest::newRow("Ctrl+P") << QStringList{"Ctrl+P"} << 50 << pw << QString();
+        QTest::newRow("a user name copied since") << QStringList{"mnuCopyPass", "mnuCopyUser"} << 50 << "me"
+                                                  << "me";
+        QTest::newRow("closing the window") << QStringList{"mnuCopyPass", "close"} << 30000 << QString() << QString();
+        QTest::newRow("Quit") << QStringList{"Ctrl+P", "mnuQuit"} << 30000 << QString() << QString();
+        QTest::newRow("closing after an address copy")
+            << QStringList{"mnuCopyPass", "mnuCopyURL", "close"} << 50 << "https://site.example"
+            << "https://site.example";
+        QTest::newRow("a second copy waits again")
+            << QStringList{"mnuCopyPass", "pause", "Ctrl+P", "pause"} << 1000 << pw << QString();
+    }
+    void aCopiedPasswordLeavesTheClipboard()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(int, delay);
+        QFETCH(QString, atOnce);
+        QFETCH(QString, atLast);
+        kvtest::WindowFixture fx;
+        fx.clipboardClearDelay = std::chrono::milliseconds(delay);
+        fx.writeDatabase({record("site", "me", "hidden-pw", "", "https://site.example")});
+        auto w = fx.start();
+        w->activateWindow();
+        kvtest::click(list(w.get())->viewport(), Qt::LeftButton, rowPoint(w.get(), 0));
+        QClipboard* clipboard = QGuiApplication::clipboard();
+        clipboard->setText(QStringLiteral("before"));
+
+        for (const QString& step : steps) {
+            if (step == "pause")
+                QTest::qWait(delay * 6 / 10);
+            else if (step == "close")
+                w->close();
+            else if (step == "Ctrl+P")
+                QTest::keyClick(field(w.get(), 1), Qt::Key_P, Qt::ControlModifier);
+            else
+                kvtest::action(w.get(), qPrintable(step))->trigger();
+#if defined(Q_OS_LINUX)
+            if (step == "Ctrl+P" || step == "mnuCopyPass")
+                QVERIFY(clipboard->mimeData()->hasFormat(QStringLiteral("x-kde-passwordManagerHint")));
+#endif
+        }
+        QCOMPARE(clipboard->text(), atOnce);
+        if (!atLast.isEmpty())
+            QTest::qWait(3 * delay); // the wait has run out, and left it
+        QTRY_COMPARE(clipboard->text(), atLast);
     }
 
     void toolsLabelOpensFileMenu()

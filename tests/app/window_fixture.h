@@ -28,6 +28,7 @@ struct WindowFixture
     QDateTime now = QDateTime(QDate(2026, 7, 4), QTime(18, 30, 5));
     std::vector<QString> opened;
     kv::FileOps* fileOps = nullptr; // for the data files; none: the real file system
+    std::chrono::milliseconds clipboardClearDelay = kv::Environment().clipboardClearDelay;
 
     WindowFixture() { registry = std::make_unique<kv::RegFileRegistry>(settingsFile()); }
 
@@ -43,6 +44,7 @@ struct WindowFixture
         env.fileOps = fileOps;
         env.clock = [this] { return now; };
         env.openWithDefaultHandler = [this](const QString& target, QWidget*) { opened.push_back(target); };
+        env.clipboardClearDelay = clipboardClearDelay;
         return env;
     }
 

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <mutex>
 #include <random>
 #include <system_error>
 #include <thread>
@@ -195,25 +196,52 @@ std::filesystem::path lockFolderOf(const std::filesystem::path& file)
     return error ? folder.lexically_normal() : canonical;
 }
 
-// The folders whose lock this thread holds. A change that runs inside another of
+// The folders whose lock each thread holds. A change that runs inside another of
 // the same folder (the log-in stored while the database is being rewritten, with
 // the settings file beside the databases) takes nothing more: a second lock of
-// its own would wait for the first.
-thread_local std::vector<std::filesystem::path> t_heldFolders;
+// its own would wait for the first. Not a thread_local: MinGW's runs destructors
+// of those at thread exit unreliably.
+class HeldFolders
+{
+public:
+    static HeldFolders& instance()
+    {
+        static HeldFolders folders;
+        return folders;
+    }
+    void add(const std::filesystem::path& folder)
+    {
+        const std::lock_guard guard(m_mutex);
+        m_held.emplace_back(std::this_thread::get_id(), folder);
+    }
+    void drop(const std::filesystem::path& folder)
+    {
+        const std::lock_guard guard(m_mutex);
+        const auto it = std::find(m_held.begin(), m_held.end(), Entry(std::this_thread::get_id(), folder));
+        if (it != m_held.end())
+            m_held.erase(it);
+    }
+    bool heldHere(const std::filesystem::path& folder)
+    {
+        const std::lock_guard guard(m_mutex);
+        return std::find(m_held.begin(), m_held.end(), Entry(std::this_thread::get_id(), folder)) != m_held.end();
+    }
+
+private:
+    using Entry = std::pair<std::thread::id, std::filesystem::path>;
+    std::mutex m_mutex;
+    std::vector<Entry> m_held;
+};
 
 class HeldByThisThread final : public FolderLock
 {
 public:
-    HeldByThisThread(WriteLock lock, std::filesystem::path folder) : m_lock(std::move(lock)), m_folder(folder)
+    HeldByThisThread(WriteLock lock, std::filesystem::path folder)
+        : m_lock(std::move(lock)), m_folder(std::move(folder))
     {
-        t_heldFolders.push_back(std::move(folder));
+        HeldFolders::instance().add(m_folder);
     }
-    ~HeldByThisThread() override
-    {
-        const auto it = std::find(t_heldFolders.begin(), t_heldFolders.end(), m_folder);
-        if (it != t_heldFolders.end())
-            t_heldFolders.erase(it);
-    }
+    ~HeldByThisThread() override { HeldFolders::instance().drop(m_folder); }
 
 private:
     WriteLock m_lock;
@@ -224,16 +252,11 @@ class AlreadyHeld final : public FolderLock
 {
 };
 
-bool heldByThisThread(const std::filesystem::path& folder)
-{
-    return std::find(t_heldFolders.begin(), t_heldFolders.end(), folder) != t_heldFolders.end();
-}
-
 // One attempt: true when the lock is held now, or cannot be had at all.
 bool tryLock(FileOps& ops, const std::filesystem::path& folder, WriteLock& held, bool& busy)
 {
     busy = false;
-    if (heldByThisThread(folder)) {
+    if (HeldFolders::instance().heldHere(folder)) {
         held = std::make_unique<AlreadyHeld>();
         return true;
     }

@@ -101,7 +101,10 @@ HANDLE openForReading(const std::filesystem::path& file)
                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         const DWORD error = ::GetLastError();
-        if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
+        // A folder in the file's place is refused as if access were denied: it is no file, not a matter of rights.
+        const DWORD attributes = ::GetFileAttributesW(file.c_str());
+        const bool folder = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND && !folder)
             noteFileError(reasonFor(error));
     } else if (::GetFileType(handle) != FILE_TYPE_DISK) {
         ::CloseHandle(handle);

@@ -176,7 +176,7 @@ private slots:
             << QStringList{"mnuCopyPass", "mnuCopyURL", "close"} << 50 << "https://site.example"
             << "https://site.example";
         QTest::newRow("a second copy waits again")
-            << QStringList{"mnuCopyPass", "pause", "Ctrl+P", "pause"} << 1000 << pw << QString();
+            << QStringList{"mnuCopyPass", "pause", "Ctrl+P", "pause"} << 2000 << pw << QString();
     }
     void aCopiedPasswordLeavesTheClipboard()
     {

@@ -75,13 +75,20 @@ void AddAtLargestDatabase(benchmark::State& state)
     add(state, g_large);
 }
 
-// What a full save can at best cost: the same bytes written, flushed and renamed.
-void BaselineWriteSyncRename(benchmark::State& state)
+// What a full save can at best cost: the file read once (only its bytes tell
+// whether another program changed it since it was loaded), then the same bytes
+// written, flushed and renamed.
+void BaselineReadWriteSyncRename(benchmark::State& state)
 {
     std::string content;
     kv::DatabaseContent(kvbench::makeRecords(kvbench::LargestDatabase), content);
-    for (auto _ : state)
+    kv::replaceFileAtomically(kv::realFileOps(), g_large / "plain.txt", content);
+    for (auto _ : state) {
+        std::string old;
+        kv::realFileOps().readAll(g_large / "plain.txt", old);
+        benchmark::DoNotOptimize(old.data());
         kv::replaceFileAtomically(kv::realFileOps(), g_large / "plain.txt", content);
+    }
 }
 
 void RemoveAtLargestDatabase(benchmark::State& state)
@@ -126,7 +133,7 @@ void SortLargestDatabase(benchmark::State& state)
 
 BENCHMARK(AddAtTenRows)->Unit(benchmark::kMillisecond);
 BENCHMARK(AddAtLargestDatabase)->Unit(benchmark::kMillisecond);
-BENCHMARK(BaselineWriteSyncRename)->Unit(benchmark::kMillisecond)->Iterations(30);
+BENCHMARK(BaselineReadWriteSyncRename)->Unit(benchmark::kMillisecond)->Iterations(30);
 BENCHMARK(RemoveAtLargestDatabase)->Unit(benchmark::kMillisecond)->Iterations(30);
 BENCHMARK(BaselineSortServiceTexts)->Unit(benchmark::kMillisecond);
 BENCHMARK(SortLargestDatabase)->Unit(benchmark::kMillisecond);
@@ -141,7 +148,7 @@ int main(int argc, char** argv)
     benchmark::Initialize(&argc, argv);
     kvbench::RatioReporter reporter({
         {"add", "AddAtLargestDatabase", "AddAtTenRows", 1.2},
-        {"full save (Remove)", "RemoveAtLargestDatabase", "BaselineWriteSyncRename", 1.5},
+        {"full save (Remove)", "RemoveAtLargestDatabase", "BaselineReadWriteSyncRename", 1.5},
         {"sort", "SortLargestDatabase", "BaselineSortServiceTexts", 2.0},
     });
     benchmark::RunSpecifiedBenchmarks(&reporter);

@@ -32,9 +32,12 @@ std::uint64_t load64(const unsigned char* p)
 
 } // namespace
 
-void ContentDigest::addBlock(const unsigned char* block)
+void ContentDigest::addStripe(const unsigned char* stripe)
 {
-    m_state = mix(load64(block) ^ K0, load64(block + 8) ^ m_state ^ K1);
+    for (std::size_t lane = 0; lane < Lanes; ++lane) {
+        const unsigned char* block = stripe + 16 * lane;
+        m_state[lane] = mix(load64(block) ^ K0, load64(block + 8) ^ m_state[lane] ^ K1);
+    }
 }
 
 void ContentDigest::add(std::string_view bytes)
@@ -43,28 +46,33 @@ void ContentDigest::add(std::string_view bytes)
     std::size_t left = bytes.size();
     m_size += left;
     if (m_pendingSize > 0) {
-        const std::size_t take = std::min(left, sizeof m_pending - m_pendingSize);
+        const std::size_t take = std::min(left, StripeSize - m_pendingSize);
         std::memcpy(m_pending + m_pendingSize, p, take);
         m_pendingSize += take;
         p += take;
         left -= take;
-        if (m_pendingSize < sizeof m_pending)
+        if (m_pendingSize < StripeSize)
             return;
-        addBlock(m_pending);
+        addStripe(m_pending);
         m_pendingSize = 0;
     }
-    for (; left >= sizeof m_pending; p += sizeof m_pending, left -= sizeof m_pending)
-        addBlock(p);
+    for (; left >= StripeSize; p += StripeSize, left -= StripeSize)
+        addStripe(p);
     std::memcpy(m_pending, p, left);
     m_pendingSize = left;
 }
 
 std::uint64_t ContentDigest::value() const
 {
-    unsigned char tail[sizeof m_pending] = {};
+    unsigned char tail[StripeSize] = {};
     std::memcpy(tail, m_pending, m_pendingSize);
-    const std::uint64_t last = mix(load64(tail) ^ K2, load64(tail + 8) ^ m_state ^ K3);
-    return mix(last ^ K0, m_size ^ K1);
+    std::uint64_t value = m_size ^ K2;
+    for (std::size_t lane = 0; lane < Lanes; ++lane) {
+        const unsigned char* block = tail + 16 * lane;
+        const std::uint64_t last = mix(load64(block) ^ K2, load64(block + 8) ^ m_state[lane] ^ K3);
+        value = mix(value ^ last ^ K0, static_cast<std::uint64_t>(lane) ^ K1);
+    }
+    return value;
 }
 
 } // namespace kv

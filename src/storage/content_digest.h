@@ -22,11 +22,13 @@ public:
     bool operator==(const ContentDigest& other) const { return m_size == other.m_size && value() == other.value(); }
 
 private:
-    void addBlock(const unsigned char* block);
+    static constexpr std::size_t Lanes = 4; // independent chains, so the multiplies overlap
+    static constexpr std::size_t StripeSize = 16 * Lanes;
+    void addStripe(const unsigned char* stripe);
 
-    std::uint64_t m_state = 0;
+    std::uint64_t m_state[Lanes] = {};
     std::uint64_t m_size = 0;
-    unsigned char m_pending[16] = {};
+    unsigned char m_pending[StripeSize] = {};
     std::size_t m_pendingSize = 0;
 };
 

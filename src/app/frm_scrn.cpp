@@ -8,6 +8,7 @@
 #include "records/editing_commands.h"
 #include "storage/database_choice.h"
 #include "tools/clipboard_copy.h"
+#include "vault/entry_rules.h"
 
 #include <QAction>
 #include <QApplication>
@@ -58,7 +59,8 @@ bool isCopyShortcut(const QKeyEvent* key)
 FrmScrn::FrmScrn(Environment env, QWidget* parent)
     : QWidget(parent), m_env(std::move(env)), m_settings(*m_env.registry),
       m_database(m_env.dataFolder.empty() ? m_env.programFolder : m_env.dataFolder,
-                 m_env.fileOps ? *m_env.fileOps : realFileOps(), !m_env.dataFolder.empty())
+                 m_env.fileOps ? *m_env.fileOps : realFileOps(), !m_env.dataFolder.empty()),
+      m_vault(m_database, m_settings), m_model(m_vault.entries())
 {
     // The stored entries are read while the window is being built.
     m_database.choose(DataFileBaseFor(databaseIndexFromSetting(m_settings.get(DatabaseSetting))));
@@ -83,7 +85,7 @@ FrmScrn::FrmScrn(Environment env, QWidget* parent)
     hooks.showMessage = [this](const QString& text) { showMessage(text); };
     hooks.setCaption = [this](const QString& caption) { setWindowTitle(caption); };
     m_commands = std::make_unique<EditingCommands>(EditingWidgets{editFields(), m_recordList, m_retainUserAction},
-                                                   m_model, m_database, m_settings, std::move(hooks));
+                                                   m_vault, std::move(hooks));
     for (const ToolbarCommand command :
          {ToolbarCommand::Add, ToolbarCommand::Remove, ToolbarCommand::Replace, ToolbarCommand::Clear}) {
         connect(m_commandButtons[static_cast<std::size_t>(command) - 1], &QAction::triggered, this,
@@ -157,7 +159,7 @@ void FrmScrn::loadDatabase()
     const bool ok = m_database.load(rows);
     m_model.appendAll(std::move(rows));
     if (!ok)
-        showMessage(EditingCommands::fileFailure("read", m_database));
+        showMessage(fromView(fileFailure("read", m_database)));
 }
 
 void FrmScrn::QuitApplication()

@@ -11,6 +11,7 @@
 #include "records/shown_records_model.h"
 #include "settings/settings_store.h"
 #include "storage/open_database.h"
+#include "vault/vault.h"
 
 #include <QWidget>
 #include <array>
@@ -85,9 +86,10 @@ private:
 
     Environment m_env;
     SettingsStore m_settings;
-    RecordListModel m_model;
-    ShownRecordsModel m_shownRecords; // what the list shows of m_model
     OpenDatabase m_database;
+    Vault m_vault;                    // the entries and the rules for changing them
+    RecordListModel m_model;          // the entries, for the list
+    ShownRecordsModel m_shownRecords; // what the list shows of m_model
     bool m_itemClickPending = false;
     std::unique_ptr<EditingCommands> m_commands;
     LockGate* m_lock = nullptr;

@@ -1,8 +1,6 @@
 #include "records/editing_commands.h"
 
-#include "lock/lock_record.h"
 #include "product/product.h"
-#include "storage/ansi_text.h"
 
 #include <QAction>
 #include <QItemSelectionModel>
@@ -18,11 +16,6 @@ QString fromView(std::string_view text)
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-bool holdsSeparator(const std::string& text)
-{
-    return text.find_first_of("|\r\n") != std::string::npos;
-}
-
 std::string textOf(const QLineEdit* field)
 {
     return field->text().toStdString();
@@ -30,9 +23,8 @@ std::string textOf(const QLineEdit* field)
 
 } // namespace
 
-EditingCommands::EditingCommands(EditingWidgets widgets, RecordListModel& model, OpenDatabase& database,
-                                 const SettingsStore& settings, EditingHooks hooks)
-    : m_w(widgets), m_model(model), m_database(database), m_settings(settings), m_hooks(std::move(hooks))
+EditingCommands::EditingCommands(EditingWidgets widgets, Vault& vault, EditingHooks hooks)
+    : m_w(widgets), m_vault(vault), m_hooks(std::move(hooks))
 {
 }
 
@@ -65,23 +57,6 @@ Record EditingCommands::recordFromFields() const
     return record;
 }
 
-std::optional<QString> EditingCommands::refusal(const Record& record)
-{
-    const std::string* fields[] = {&record.service,  &record.username, &record.password,
-                                   &record.comments, &record.address,  &record.recorded};
-    for (const std::string* field : fields) {
-        if (holdsSeparator(*field))
-            return QStringLiteral("Fields cannot contain | or line breaks");
-    }
-    for (const std::string* field : fields) {
-        if (!fitsAnsi(*field))
-            return QStringLiteral("Fields can hold only Western European characters");
-    }
-    if (!RecordLineFits(record))
-        return QStringLiteral("Entry is too long to store");
-    return std::nullopt;
-}
-
 std::optional<int> EditingCommands::selectedRow() const
 {
     const QModelIndexList rows = m_w.list->selectionModel()->selectedRows();
@@ -90,146 +65,43 @@ std::optional<int> EditingCommands::selectedRow() const
     return rows.first().row();
 }
 
-std::optional<int> EditingCommands::findService(const std::string& service) const
-{
-    return m_model.findService(service);
-}
-
 QString EditingCommands::recordedNow() const
 {
     return m_hooks.clock().toString(QStringLiteral("MM-dd-yyyy HH:mm:ss"));
 }
 
-QString EditingCommands::fileFailure(const char* verb, const OpenDatabase& database)
+void EditingCommands::finish(const Outcome& outcome)
 {
-    return QStringLiteral("Could not %1 %2.ksd").arg(QLatin1String(verb), fromView(database.base())) +
-           fromView(reasonText(database.lastError()));
-}
-
-void EditingCommands::reportWriteFailure()
-{
-    m_hooks.showMessage(fileFailure("write", m_database));
-}
-
-OpenDatabase::Rewriting EditingCommands::startRewrite()
-{
-    // The lock covers the entries too: rows the user cannot see are not theirs to change.
-    if (m_hooks.isLocked()) {
-        m_hooks.showMessage(QStringLiteral("Unlock before changing entries"));
-        return {};
-    }
-    const QString file = fromView(m_database.base()) + QStringLiteral(".ksd");
-    OpenDatabase::Rewriting rewriting = m_database.startRewrite();
-    switch (rewriting.verdict()) {
-    case OpenDatabase::Rewrite::Allowed:
-        break;
-    case OpenDatabase::Rewrite::NotRead:
-        m_hooks.showMessage(QStringLiteral("Not saved: %1 could not be read").arg(file));
-        break;
-    case OpenDatabase::Rewrite::Changed:
-        m_hooks.showMessage(QStringLiteral("Not saved: %1 was changed outside the program").arg(file));
-        break;
-    case OpenDatabase::Rewrite::Busy:
-        reportWriteFailure();
-        break;
-    case OpenDatabase::Rewrite::Unreadable:
-        m_hooks.showMessage(fileFailure("read", m_database));
-        break;
-    }
-    return rewriting;
-}
-
-void EditingCommands::save(OpenDatabase::Rewriting& rewriting)
-{
-    if (!m_database.save(rewriting, m_model.table()))
-        reportWriteFailure();
+    if (!outcome.message.empty())
+        m_hooks.showMessage(fromView(outcome.message));
+    if (outcome.done)
+        ClearEditFields();
 }
 
 void EditingCommands::Add()
 {
     Record record = recordFromFields();
     record.recorded = recordedNow().toStdString();
-    // Whoever sits at a locked window must not put a log-in of their own in place.
-    if (record.service == AppTitle && m_hooks.isLocked()) {
-        m_hooks.showMessage(QStringLiteral("Unlock before changing the log-in"));
-        return;
-    }
-    if (const auto why = refusal(record)) {
-        m_hooks.showMessage(*why);
-        return;
-    }
-    const bool lockStored = record.service != AppTitle || SetLockCredentials();
-    const std::string line = BuildRecordLine(record);
-    m_model.append(record);
-    // A lost entry weighs more than a log-in that can be added again.
-    if (!m_database.append(line))
-        reportWriteFailure();
-    else if (!lockStored)
-        m_hooks.showMessage(QStringLiteral("Could not store the log-in"));
-    ClearEditFields();
+    finish(m_vault.add(record, m_hooks.isLocked()));
 }
 
 void EditingCommands::Remove()
 {
-    OpenDatabase::Rewriting rewriting = startRewrite();
-    if (!rewriting.allowed())
-        return;
-    std::optional<int> row = selectedRow();
-    if (!row)
-        return;
-    const std::string service = textOf(m_w.fields.service);
-    if (service == AppTitle) {
-        // No record reads as empty credentials, as the fields may be.
-        const Credentials lock = ReadLockRecord(m_settings).value_or(Credentials{});
-        if (textOf(m_w.fields.username) == lock.user && m_loadedPassword == lock.password) {
-            // Still armed: the entry stays in the list as the reminder of its credentials.
-            if (!ClearLockCredentials()) {
-                m_hooks.showMessage(QStringLiteral("Could not store the log-in"));
-                return;
-            }
-            row.reset();
-        }
-    }
-    if (!row) {
-        // The lock was just disarmed: its own entry goes, wherever the selection is.
-        row = findService(service);
-        if (!row) {
-            ClearEditFields();
-            return;
-        }
-    }
-    m_model.removeAt(*row);
+    const Credentials loaded{textOf(m_w.fields.username), m_loadedPassword};
+    const int before = m_vault.entries().size();
+    const Outcome outcome = m_vault.remove(selectedRow(), textOf(m_w.fields.service), loaded, m_hooks.isLocked());
     // The view would move the selection to a neighbour, which the next Remove or
     // Replace would then change though the user never chose it.
-    m_w.list->selectionModel()->clear();
-    save(rewriting);
-    ClearEditFields();
+    if (m_vault.entries().size() < before)
+        m_w.list->selectionModel()->clear();
+    finish(outcome);
 }
 
 void EditingCommands::Replace()
 {
-    OpenDatabase::Rewriting rewriting = startRewrite();
-    if (!rewriting.allowed())
-        return;
     Record details = recordFromFields();
     details.recorded = recordedNow().toStdString();
-    if (!findService(details.service)) {
-        m_hooks.showMessage(m_w.fields.service->text() + QStringLiteral(" - Item not found"));
-        return;
-    }
-    const std::optional<int> row = selectedRow();
-    if (!row)
-        return;
-    // The selected row is overwritten, which need not be the one found; its service stays.
-    Record stored = details;
-    stored.service = m_model.at(*row).service;
-    if (const auto why = refusal(stored)) {
-        m_hooks.showMessage(*why);
-        return;
-    }
-    m_model.replaceDetails(*row, stored);
-    save(rewriting);
-    ClearEditFields();
+    finish(m_vault.replace(selectedRow(), details, m_hooks.isLocked()));
 }
 
 void EditingCommands::Clear()
@@ -262,16 +134,6 @@ void EditingCommands::LoadRecord(const Record& record)
     if (!record.recorded.empty())
         caption += QStringLiteral(" - Modified: ") + QString::fromStdString(record.recorded);
     m_hooks.setCaption(caption);
-}
-
-bool EditingCommands::SetLockCredentials()
-{
-    return WriteLockRecord(m_settings, {textOf(m_w.fields.username), textOf(m_w.fields.password)});
-}
-
-bool EditingCommands::ClearLockCredentials()
-{
-    return WriteLockRecord(m_settings, {});
 }
 
 } // namespace kv

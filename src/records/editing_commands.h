@@ -1,13 +1,12 @@
 #pragma once
-// The toolbar's four commands: Add, Remove, Replace and Clear. Each works on the
-// edit fields and the list's selected row and writes its change to the data file
-// before it ends; each ends by emptying the edit fields. Loading a row into the
-// fields lives here too, since Remove compares with what was loaded.
+// The toolbar's four commands: Add, Remove, Replace and Clear. Each reads the
+// edit fields and the list's selected row, has the vault apply its rules and
+// write the change, shows what came of it, and (when it ran to its end) empties
+// the edit fields. Loading a row into the fields lives here too, since Remove
+// compares with what was loaded.
 
 #include "records/edit_fields.h"
-#include "records/record_list_model.h"
-#include "settings/settings_store.h"
-#include "storage/open_database.h"
+#include "vault/vault.h"
 
 #include <QDateTime>
 #include <QString>
@@ -43,8 +42,7 @@ struct EditingHooks
 class EditingCommands
 {
 public:
-    EditingCommands(EditingWidgets widgets, RecordListModel& model, OpenDatabase& database,
-                    const SettingsStore& settings, EditingHooks hooks);
+    EditingCommands(EditingWidgets widgets, Vault& vault, EditingHooks hooks);
 
     void run(ToolbarCommand command);
     void Add();
@@ -57,31 +55,15 @@ public:
     // Comments, one at a time) and its recorded time into the caption.
     void LoadRecord(const Record& record);
 
-    // Both say whether the lock record was stored.
-    bool SetLockCredentials();
-    bool ClearLockCredentials();
-
-    // Why the fields cannot be stored as `record`, or nothing when they can.
-    static std::optional<QString> refusal(const Record& record);
-    // "Could not <verb> db1.ksd", and why where the system said.
-    static QString fileFailure(const char* verb, const OpenDatabase& database);
-
 private:
     Record recordFromFields() const;
     std::optional<int> selectedRow() const;
-    std::optional<int> findService(const std::string& service) const;
     QString recordedNow() const;
-    void reportWriteFailure();
-    // Whether Remove and Replace may change the list: only while the window is
-    // unlocked and a full save could write it over the file without losing
-    // entries. Says why not in the caption; holds the write lock until the save.
-    OpenDatabase::Rewriting startRewrite();
-    void save(OpenDatabase::Rewriting& rewriting);
+    // Shows the outcome's message, and empties the fields when the command ran to its end.
+    void finish(const Outcome& outcome);
 
     EditingWidgets m_w;
-    RecordListModel& m_model;
-    OpenDatabase& m_database;
-    const SettingsStore& m_settings;
+    Vault& m_vault;
     EditingHooks m_hooks;
     // The password of the record last loaded into the fields: Remove disarms the
     // lock only when it is the stored one. Clearing the fields keeps it.

@@ -84,7 +84,7 @@ bool foldedLess(std::string_view a, std::string_view b)
 
 QString RecordListModel::cellText(int row, int column) const
 {
-    const std::string_view bytes = m_table.bytes(row, fieldOf(column));
+    const std::string_view bytes = table().bytes(row, fieldOf(column));
     if (column == ColPassword)
         return QString(static_cast<qsizetype>(bytes.size()), QLatin1Char('*'));
     return textOf(bytes);
@@ -122,37 +122,62 @@ Qt::ItemFlags RecordListModel::flags(const QModelIndex& index) const
     return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
 }
 
-std::optional<int> RecordListModel::findService(std::string_view service) const
+RecordListModel::RecordListModel(QObject* parent) : RecordListModel(m_ownEntries, parent) {}
+
+RecordListModel::RecordListModel(EntryList& entries, QObject* parent)
+    : QAbstractTableModel(parent), m_entries(&entries)
 {
-    // A stored service holds only characters of the code page: one the code page
-    // cannot hold matches none.
-    if (!fitsAnsi(service))
-        return std::nullopt;
-    const std::string wanted = utf8ToAnsi(service);
-    for (int row = 0; row < count(); ++row) {
-        if (m_table.bytes(row, RecordField::Service) == wanted)
-            return row;
-    }
-    return std::nullopt;
+    m_entries->setListener(this);
+}
+
+RecordListModel::~RecordListModel()
+{
+    m_entries->setListener(nullptr);
+}
+
+void RecordListModel::entriesAboutToBeInserted(int first, int last)
+{
+    beginInsertRows({}, first, last);
+}
+
+void RecordListModel::entriesInserted()
+{
+    endInsertRows();
+}
+
+void RecordListModel::entryAboutToBeRemoved(int row)
+{
+    beginRemoveRows({}, row, row);
+}
+
+void RecordListModel::entryRemoved()
+{
+    endRemoveRows();
+}
+
+void RecordListModel::entryChanged(int row)
+{
+    emit dataChanged(index(row, 0), index(row, RecordColumnCount - 1));
+}
+
+void RecordListModel::entriesAboutToBeReset()
+{
+    beginResetModel();
+}
+
+void RecordListModel::entriesReset()
+{
+    endResetModel();
 }
 
 void RecordListModel::append(const Record& record)
 {
-    beginInsertRows({}, count(), count());
-    m_table.append(record);
-    endInsertRows();
+    m_entries->append(record);
 }
 
 void RecordListModel::appendAll(RecordTable records)
 {
-    if (records.empty())
-        return;
-    beginInsertRows({}, count(), count() + records.size() - 1);
-    if (m_table.empty())
-        m_table = std::move(records);
-    else
-        m_table.append(records);
-    endInsertRows();
+    m_entries->appendAll(std::move(records));
     // A list that sorts keeps a reloaded database in its order too.
     if (m_sorted)
         sortRows();
@@ -160,28 +185,17 @@ void RecordListModel::appendAll(RecordTable records)
 
 void RecordListModel::removeAt(int row)
 {
-    if (row < 0 || row >= count())
-        return;
-    beginRemoveRows({}, row, row);
-    m_table.remove(row);
-    endRemoveRows();
+    m_entries->removeAt(row);
 }
 
 void RecordListModel::replaceDetails(int row, const Record& details)
 {
-    if (row < 0 || row >= count())
-        return;
-    m_table.replaceDetails(row, details);
-    emit dataChanged(index(row, 0), index(row, RecordColumnCount - 1));
+    m_entries->replaceDetails(row, details);
 }
 
 void RecordListModel::clear()
 {
-    if (m_table.empty())
-        return;
-    beginResetModel();
-    m_table.clear();
-    endResetModel();
+    m_entries->clear();
 }
 
 void RecordListModel::sortOnHeaderClick(int column)
@@ -205,9 +219,10 @@ void RecordListModel::sortRows()
     // mask column compares the masks, so in effect the passwords' lengths.
     const RecordField field = fieldOf(m_sortColumn);
     const bool masks = m_sortColumn == ColPassword;
+    const RecordTable& rows = table();
     const auto less = [&](int a, int b) {
-        const std::string_view x = m_table.bytes(a, field);
-        const std::string_view y = m_table.bytes(b, field);
+        const std::string_view x = rows.bytes(a, field);
+        const std::string_view y = rows.bytes(b, field);
         return masks ? x.size() < y.size() : foldedLess(x, y);
     };
     std::vector<int> order(static_cast<std::size_t>(n));
@@ -216,7 +231,7 @@ void RecordListModel::sortRows()
         std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return less(b, a); });
     else
         std::stable_sort(order.begin(), order.end(), less);
-    m_table.reorder(order);
+    m_entries->reorder(order);
 
     // Keep the selection and the current row on the same records.
     std::vector<int> newRowOf(static_cast<std::size_t>(n));

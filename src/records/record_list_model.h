@@ -1,10 +1,10 @@
 #pragma once
-// The record list: every entry of the open database, in display order. It is the
-// only copy of the entries in memory; the full save writes it back in this order.
-// The entries stay in their compact form; a cell becomes text only when a view
-// asks for it.
+// The record list: the entries of the open database, as a view shows them. The
+// entries themselves live in an EntryList (the only copy in memory, which the
+// full save writes back in this order); they stay in their compact form, and a
+// cell becomes text only when a view asks for it.
 
-#include "storage/record_table.h"
+#include "vault/entry_list.h"
 
 #include <QAbstractTableModel>
 #include <optional>
@@ -23,11 +23,14 @@ enum RecordColumn {
     RecordColumnCount
 };
 
-class RecordListModel : public QAbstractTableModel
+class RecordListModel : public QAbstractTableModel, private EntryListener
 {
     Q_OBJECT
 public:
-    using QAbstractTableModel::QAbstractTableModel;
+    // Over a list of its own, or over `entries`, which must outlive the model.
+    explicit RecordListModel(QObject* parent = nullptr);
+    explicit RecordListModel(EntryList& entries, QObject* parent = nullptr);
+    ~RecordListModel() override;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -35,11 +38,11 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
-    const RecordTable& table() const { return m_table; }
-    Record at(int row) const { return m_table.record(row); }
-    int count() const { return m_table.size(); }
+    const RecordTable& table() const { return m_entries->table(); }
+    Record at(int row) const { return m_entries->at(row); }
+    int count() const { return m_entries->size(); }
     // The first row, in display order, whose service is exactly `service` (UTF-8).
-    std::optional<int> findService(std::string_view service) const;
+    std::optional<int> findService(std::string_view service) const { return m_entries->findService(service); }
 
     void append(const Record& record);
     // A whole database at once (the load), taken over without copying.
@@ -57,10 +60,19 @@ public:
     bool isSorted() const { return m_sorted; }
 
 private:
+    void entriesAboutToBeInserted(int first, int last) override;
+    void entriesInserted() override;
+    void entryAboutToBeRemoved(int row) override;
+    void entryRemoved() override;
+    void entryChanged(int row) override;
+    void entriesAboutToBeReset() override;
+    void entriesReset() override;
+
     QString cellText(int row, int column) const;
     void sortRows();
 
-    RecordTable m_table;
+    EntryList m_ownEntries;
+    EntryList* m_entries;
     int m_sortColumn = 0;
     Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
     bool m_sorted = false;

@@ -276,19 +276,36 @@ void removeStaleTemporariesOf(FileOps& ops, const SavePaths& paths)
     removeStaleTemporaries(ops, paths.backup);
 }
 
-// The full save proper, under the write lock.
-bool saveUnderLock(FileOps& ops, const SavePaths& paths, const RecordTable& rows, FileSeen* written)
+// Whether the folder where a database's file goes is there, making it (readable
+// by the user alone) when the name is no link. Through a link it must be there
+// already: the folders of a disk that is not mounted are never made.
+bool folderReadyFor(const std::filesystem::path& folder, const std::filesystem::path& named,
+                    const std::filesystem::path& file)
+{
+    if (file == named)
+        return makePrivateFolders(folder);
+    std::error_code error;
+    return std::filesystem::is_directory(file.parent_path(), error);
+}
+
+// The full save proper, under the write lock. `create`: a missing data file is
+// made (there is nothing to back up); otherwise it stops the save.
+bool saveUnderLock(FileOps& ops, const SavePaths& paths, const RecordTable& rows, FileSeen* written,
+                   bool create = false)
 {
     removeStaleTemporariesOf(ops, paths);
     // Saving the file over its own backup name would delete the only copy.
     if (sameFile(paths.file, paths.backup))
         return false;
     FileStatus current;
-    if (!ops.status(paths.file, current) || !current.regular)
+    const bool there = ops.status(paths.file, current);
+    if (there && !current.regular)
+        return false;
+    if (!there && (!create || ops.exists(paths.file)))
         return false; // above all a data file deleted from outside: write nothing
     // The data file is only ever replaced, never changed, by a full save: a
     // second name for it holds the old content as well as a copy would.
-    if (!snapshotFile(ops, paths.file, paths.backup))
+    if (there && !snapshotFile(ops, paths.file, paths.backup))
         return false;
     // Written a piece at a time: the new content never sits in memory whole.
     constexpr std::size_t PieceSize = 256 * 1024;
@@ -424,14 +441,9 @@ bool AppendRecord(const std::filesystem::path& folder, std::string_view base, st
         // A link is written through, into the file it points to: opening the link
         // itself to create a file would meet the link, not make the file.
         const std::filesystem::path file = followLinks(named);
-        std::error_code error;
-        if (file == named) {
-            // The first entry of a database in a folder of its own makes the folder.
-            if (!makePrivateFolders(folder))
-                return false;
-        } else if (!std::filesystem::is_directory(file.parent_path(), error)) {
-            return false; // never make the folders of a disk that is not mounted
-        }
+        // The first entry of a database in a folder of its own makes the folder.
+        if (!folderReadyFor(folder, named, file))
+            return false;
         WriteLock lock;
         if (!lockForWriting(ops, file, lock))
             return false;
@@ -508,12 +520,23 @@ FileCheck CheckDatabase(const std::filesystem::path& folder, std::string_view ba
 }
 
 bool SaveCheckedDatabase(const WriteLock&, const std::filesystem::path& folder, std::string_view base,
-                         const RecordTable& rows, FileOps& ops, FileSeen* written)
+                         const RecordTable& rows, FileOps& ops, FileSeen* written, bool create)
 {
     try {
         clearFileError();
         std::size_t size = 0;
-        return measureContent(rows, size) && saveUnderLock(ops, savePathsOf(folder, base), rows, written);
+        return measureContent(rows, size) && saveUnderLock(ops, savePathsOf(folder, base), rows, written, create);
+    } catch (...) {
+        return false;
+    }
+}
+
+bool PrepareDatabaseFolder(const std::filesystem::path& folder, std::string_view base)
+{
+    try {
+        clearFileError();
+        const std::filesystem::path named = dataFilePath(folder, base);
+        return folderReadyFor(folder, named, followLinks(named));
     } catch (...) {
         return false;
     }

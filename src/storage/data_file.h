@@ -95,9 +95,14 @@ FileCheck CheckDatabase(const std::filesystem::path& folder, std::string_view ba
 
 // SaveDatabase for a caller that holds `held` (LockDatabase) and has checked the
 // file under it: writes without checking again, and sets `written` (when given)
-// to what it wrote.
+// to what it wrote. `create`: a missing data file is made instead of stopping
+// the save (a database that never had a file, which the caller knows it read).
 bool SaveCheckedDatabase(const WriteLock& held, const std::filesystem::path& folder, std::string_view base,
-                         const RecordTable& rows, FileOps& ops, FileSeen* written);
+                         const RecordTable& rows, FileOps& ops, FileSeen* written, bool create = false);
+
+// Makes the folder the database's file goes in, as the first append would (see
+// AppendRecord), so that its write lock can be taken before the file exists.
+bool PrepareDatabaseFolder(const std::filesystem::path& folder, std::string_view base);
 
 // Removes what an interrupted full save of this database left behind (its
 // temporary files), keeping the data file and the backup; nothing while another

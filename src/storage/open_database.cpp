@@ -113,12 +113,22 @@ bool OpenDatabase::append(std::string_view recordLine)
     return done(AppendRecord(m_folder, m_base, recordLine, m_ops, &m_seen));
 }
 
-OpenDatabase::Rewriting OpenDatabase::startRewrite()
+OpenDatabase::Rewriting OpenDatabase::startRewrite(Creation creation)
 {
     Rewriting rewriting;
     m_lastError = FileError::None;
     if (!m_readWhole || !m_seen)
         return rewriting; // NotRead
+    rewriting.m_create = creation == Creation::Allowed;
+    if (rewriting.m_create) {
+        // The lock lives in the folder: a database of a folder not yet made needs it first.
+        if (!PrepareDatabaseFolder(m_folder, m_base)) {
+            done(false);
+            rewriting.m_verdict = Rewrite::Busy;
+            return rewriting;
+        }
+        beforeWriting();
+    }
     if (!LockDatabase(m_folder, m_base, rewriting.m_lock, m_ops)) {
         done(false);
         rewriting.m_verdict = Rewrite::Busy;
@@ -147,7 +157,7 @@ bool OpenDatabase::save(Rewriting& rewriting, const RecordTable& rows)
     if (!rewriting.allowed())
         return false;
     beforeWriting();
-    const bool ok = SaveCheckedDatabase(rewriting.m_lock, m_folder, m_base, rows, m_ops, &m_seen);
+    const bool ok = SaveCheckedDatabase(rewriting.m_lock, m_folder, m_base, rows, m_ops, &m_seen, rewriting.m_create);
     rewriting = Rewriting(); // one save per check, and the lock let go at once
     return done(ok);
 }

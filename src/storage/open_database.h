@@ -44,7 +44,7 @@ public:
         Allowed,
         NotRead,    // the last load failed: the list may lack entries
         Changed,    // someone else wrote the file since the program read it
-        Busy,       // another instance kept the write lock (lastError() says so)
+        Busy,       // the write lock was not to be had: another instance kept it (lastError() says so)
         Unreadable, // the file could not be read to compare it (lastError() says why)
     };
     // A full save in the making: the write lock, held from the check that the list
@@ -59,12 +59,17 @@ public:
     private:
         friend class OpenDatabase;
         Rewrite m_verdict = Rewrite::NotRead;
+        bool m_create = false;
         WriteLock m_lock;
     };
+    // Whether a full save may make the data file when there is none: never for
+    // Remove and Replace (a file deleted from outside stays deleted), but for
+    // entries brought in all at once into a database that has no file yet.
+    enum class Creation { Refused, Allowed };
     // Takes the write lock (waiting briefly) and checks whether the list may be
     // written over the file now. A missing file is allowed here; the save itself
-    // then writes nothing, as it always did.
-    Rewriting startRewrite();
+    // then writes nothing unless `creation` allows it.
+    Rewriting startRewrite(Creation creation = Creation::Refused);
     // Saves under the lock `rewriting` holds, once; false unless it was allowed.
     bool save(Rewriting& rewriting, const RecordTable& rows);
 

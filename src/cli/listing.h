@@ -1,0 +1,32 @@
+#pragma once
+// How the command line shows entries: an aligned table for people, tab-separated
+// lines or a JSON array for scripts. None of them holds a password.
+
+#include "storage/record_table.h"
+
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kv {
+
+enum class ListStyle { Table, Tsv, Json };
+
+// The rows `rows` of `table` (service, user name, address, comments, recorded).
+// `columns`: the terminal's width for the table, 0 for no limit.
+void writeListing(std::ostream& out, const RecordTable& table, const std::vector<int>& rows, ListStyle style,
+                  int columns);
+
+// The rows whose service, user name, comments or address contains `text`, letter
+// case aside (as Windows-1252 letters go).
+std::vector<int> rowsContaining(const RecordTable& table, std::string_view text);
+
+// Every field of one entry, a line each; the password as its mask unless `clear`.
+void writeEntry(std::ostream& out, const RecordTable& table, int row, bool clear);
+
+// A field by the name scripts give it ("service", "username", "password",
+// "comments", "address", "recorded"); false when there is none of that name.
+bool fieldNamed(std::string_view name, RecordField& out);
+
+} // namespace kv

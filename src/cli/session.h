@@ -1,0 +1,69 @@
+#pragma once
+// One run of the command line: its arguments, the settings, and the database it
+// works on, with the words it fails in.
+
+#include "cli/arguments.h"
+#include "cli/console.h"
+#include "settings/settings_store.h"
+#include "storage/open_database.h"
+#include "vault/vault.h"
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace kv {
+
+inline constexpr std::string_view CliName = "keystead-vault-cli";
+
+// Exit statuses.
+inline constexpr int ExitOk = 0;
+inline constexpr int ExitFailure = 1;
+inline constexpr int ExitUsage = 2;
+
+// What the program finds around it; tests give their own.
+struct CliEnvironment
+{
+    Console* console = nullptr;
+    Registry* registry = nullptr;               // the window's settings
+    std::filesystem::path dataFolder;           // where the window keeps its databases
+    bool dataFolderIsPrivate = false;           // the user's own data folder, kept owner-only
+    std::function<std::string()> now;           // the time as entries record it
+    FileOps* fileOps = nullptr;                 // null: the real file system
+};
+
+class Session
+{
+public:
+    Session(CliEnvironment& env, Arguments args);
+
+    Console& console() { return *m_env.console; }
+    const Arguments& args() const { return m_args; }
+    const SettingsStore& settings() const { return m_settings; }
+    FileOps& fileOps() { return m_env.fileOps ? *m_env.fileOps : realFileOps(); }
+    std::string now() const { return m_env.now(); }
+
+    // The database the options name (or the window's), opened but not read.
+    OpenDatabase& database() { return *m_database; }
+    Vault& vault() { return *m_vault; }
+    // Reads the database whole; false (after saying why) when it could not.
+    bool load();
+    // The data file's full name, for messages.
+    std::string dataFileName() const;
+
+    // "keystead-vault-cli: <message>" on standard error; returns ExitFailure.
+    int fail(std::string_view message);
+    // A message of the vault's ("Could not write db1.ksd: ..."), with the file's full name.
+    int failWith(const std::string& message);
+
+private:
+    CliEnvironment& m_env;
+    Arguments m_args;
+    SettingsStore m_settings;
+    std::unique_ptr<OpenDatabase> m_database;
+    std::unique_ptr<Vault> m_vault;
+};
+
+} // namespace kv

@@ -1,0 +1,228 @@
+#include "cli/verbs.h"
+
+#include "cli/listing.h"
+#include "generator/password_generator.h"
+#include "vault/entry_rules.h"
+
+#include <charconv>
+
+namespace kv {
+
+namespace {
+
+ListStyle listStyle(const Arguments& args)
+{
+    if (args.has("json"))
+        return ListStyle::Json;
+    return args.has("tsv") ? ListStyle::Tsv : ListStyle::Table;
+}
+
+std::vector<int> allRows(const RecordTable& table)
+{
+    std::vector<int> rows(static_cast<std::size_t>(table.size()));
+    for (int row = 0; row < table.size(); ++row)
+        rows[static_cast<std::size_t>(row)] = row;
+    return rows;
+}
+
+// A length as the generator takes it; nothing when the text is none.
+std::optional<int> lengthOf(const std::string& text)
+{
+    if (text.empty())
+        return DefaultGeneratedLength;
+    int length = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), length);
+    if (error != std::errc() || end != text.data() + text.size() || length < 1 || length > MaxGeneratedLength)
+        return std::nullopt;
+    return length;
+}
+
+int lengthError(Session& session)
+{
+    session.console().err() << CliName << ": the length is a number from 1 to " << MaxGeneratedLength << '\n';
+    return ExitUsage;
+}
+
+// The row of the first entry of `service`, or nothing after saying so as the window does.
+std::optional<int> findOrFail(Session& session, const std::string& service)
+{
+    const std::optional<int> row = session.vault().entries().findService(service);
+    if (!row)
+        session.fail(service + " - Item not found");
+    return row;
+}
+
+// A new password: generated, typed twice on the terminal, or a line of standard input.
+std::optional<std::string> newPassword(Session& session, int& status)
+{
+    status = ExitFailure;
+    if (const std::string* generate = session.args().value("generate")) {
+        const std::optional<int> length = lengthOf(*generate);
+        if (!length) {
+            status = lengthError(session);
+            return std::nullopt;
+        }
+        return GeneratePassword(*length);
+    }
+    Console& console = session.console();
+    if (!console.inputIsTerminal()) {
+        std::optional<std::string> line = console.readLine();
+        if (!line)
+            session.fail("no password on standard input");
+        return line;
+    }
+    const std::optional<std::string> first = console.ask("Password: ", false);
+    const std::optional<std::string> second = first ? console.ask("Repeat password: ", false) : std::nullopt;
+    if (!first || !second) {
+        session.fail("no password typed");
+        return std::nullopt;
+    }
+    if (*first != *second) {
+        session.fail("the passwords do not match");
+        return std::nullopt;
+    }
+    return first;
+}
+
+int finish(Session& session, const Outcome& outcome, const std::string& done)
+{
+    if (!outcome.message.empty())
+        return session.failWith(outcome.message);
+    if (!outcome.done)
+        return session.fail("nothing changed");
+    session.console().out() << done << '\n';
+    return ExitOk;
+}
+
+} // namespace
+
+int listEntries(Session& session)
+{
+    if (!session.load())
+        return ExitFailure;
+    const RecordTable& table = session.vault().entries().table();
+    writeListing(session.console().out(), table, allRows(table), listStyle(session.args()),
+                 session.console().columns());
+    return ExitOk;
+}
+
+int searchEntries(Session& session)
+{
+    if (!session.load())
+        return ExitFailure;
+    const RecordTable& table = session.vault().entries().table();
+    writeListing(session.console().out(), table, rowsContaining(table, session.args().operands[0]),
+                 listStyle(session.args()), session.console().columns());
+    return ExitOk;
+}
+
+int showEntry(Session& session)
+{
+    RecordField field = RecordField::Service;
+    const std::string* attribute = session.args().value("attribute");
+    if (attribute && !fieldNamed(*attribute, field)) {
+        session.console().err() << CliName << ": no field '" << *attribute
+                                << "' (service, username, password, comments, address, recorded)\n";
+        return ExitUsage;
+    }
+    if (!session.load())
+        return ExitFailure;
+    const std::optional<int> row = findOrFail(session, session.args().operands[0]);
+    if (!row)
+        return ExitFailure;
+    const RecordTable& table = session.vault().entries().table();
+    if (attribute)
+        session.console().out() << table.text(*row, field) << '\n';
+    else
+        writeEntry(session.console().out(), table, *row, session.args().has("show-password"));
+    return ExitOk;
+}
+
+int addEntry(Session& session)
+{
+    const Arguments& args = session.args();
+    Record record;
+    record.service = args.operands[0];
+    if (const std::string* user = args.value("username"))
+        record.username = *user;
+    if (const std::string* address = args.value("address"))
+        record.address = *address;
+    if (const std::string* comments = args.value("comments"))
+        record.comments = *comments;
+    record.recorded = session.now();
+    // Refused before a password is asked for: nobody types one twice for nothing.
+    Record check = record;
+    if (auto why = entryRefusal(check))
+        return session.fail(*why);
+    int status = ExitFailure;
+    std::optional<std::string> password = newPassword(session, status);
+    if (!password)
+        return status;
+    record.password = std::move(*password);
+    // An Add appends; it never needs the rest of the file, so nothing is read.
+    return finish(session, session.vault().add(record, false), "Added " + record.service);
+}
+
+int editEntry(Session& session)
+{
+    const Arguments& args = session.args();
+    if (!args.has("username") && !args.has("address") && !args.has("comments") && !args.has("password") &&
+        !args.has("generate")) {
+        session.console().err() << CliName << ": nothing to change (see \"" << CliName << " edit --help\")\n";
+        return ExitUsage;
+    }
+    if (args.has("password") && args.has("generate")) {
+        session.console().err() << CliName << ": -p and -g both give the password: choose one\n";
+        return ExitUsage;
+    }
+    if (!session.load())
+        return ExitFailure;
+    const std::optional<int> row = findOrFail(session, args.operands[0]);
+    if (!row)
+        return ExitFailure;
+    Record details = session.vault().entries().at(*row);
+    if (const std::string* user = args.value("username"))
+        details.username = *user;
+    if (const std::string* address = args.value("address"))
+        details.address = *address;
+    if (const std::string* comments = args.value("comments"))
+        details.comments = *comments;
+    details.recorded = session.now();
+    details.keptLine.clear();
+    if (auto why = entryRefusal(details))
+        return session.fail(*why);
+    if (args.has("password") || args.has("generate")) {
+        int status = ExitFailure;
+        std::optional<std::string> password = newPassword(session, status);
+        if (!password)
+            return status;
+        details.password = std::move(*password);
+    }
+    return finish(session, session.vault().replace(*row, details, false), "Changed " + details.service);
+}
+
+int removeEntry(Session& session)
+{
+    if (!session.load())
+        return ExitFailure;
+    const std::string& service = session.args().operands[0];
+    const std::optional<int> row = findOrFail(session, service);
+    if (!row)
+        return ExitFailure;
+    // As if the entry had been loaded into the window's fields and Remove pressed.
+    const Record entry = session.vault().entries().at(*row);
+    const Credentials loaded{entry.username, entry.password};
+    return finish(session, session.vault().remove(*row, service, loaded, false), "Removed " + service);
+}
+
+int generatePassword(Session& session)
+{
+    const std::vector<std::string>& operands = session.args().operands;
+    const std::optional<int> length = lengthOf(operands.empty() ? std::string() : operands[0]);
+    if (!length)
+        return lengthError(session);
+    session.console().out() << GeneratePassword(*length) << '\n';
+    return ExitOk;
+}
+
+} // namespace kv

@@ -1,0 +1,143 @@
+#include "vault/vault.h"
+
+#include "lock/lock_record.h"
+#include "product/product.h"
+#include "vault/entry_rules.h"
+
+namespace kv {
+
+Vault::Vault(OpenDatabase& database, const SettingsStore& settings) : m_database(database), m_settings(settings) {}
+
+bool Vault::load()
+{
+    RecordTable rows;
+    const bool ok = m_database.load(rows);
+    m_entries.appendAll(std::move(rows));
+    return ok;
+}
+
+std::string Vault::writeFailure() const
+{
+    return fileFailure("write", m_database);
+}
+
+OpenDatabase::Rewriting Vault::startRewrite(bool locked, std::string& refusal, OpenDatabase::Creation creation)
+{
+    // The lock covers the entries too: rows the user cannot see are not theirs to change.
+    if (locked) {
+        refusal = "Unlock before changing entries";
+        return {};
+    }
+    const std::string file = m_database.base() + ".ksd";
+    OpenDatabase::Rewriting rewriting = m_database.startRewrite(creation);
+    switch (rewriting.verdict()) {
+    case OpenDatabase::Rewrite::Allowed:
+        break;
+    case OpenDatabase::Rewrite::NotRead:
+        refusal = "Not saved: " + file + " could not be read";
+        break;
+    case OpenDatabase::Rewrite::Changed:
+        refusal = "Not saved: " + file + " was changed outside the program";
+        break;
+    case OpenDatabase::Rewrite::Busy:
+        refusal = writeFailure();
+        break;
+    case OpenDatabase::Rewrite::Unreadable:
+        refusal = fileFailure("read", m_database);
+        break;
+    }
+    return rewriting;
+}
+
+Outcome Vault::add(const Record& record, bool locked)
+{
+    // Whoever sits at a locked window must not put a log-in of their own in place.
+    if (record.service == AppTitle && locked)
+        return {false, "Unlock before changing the log-in"};
+    if (auto why = entryRefusal(record))
+        return {false, std::move(*why)};
+    const bool lockStored = record.service != AppTitle || WriteLockRecord(m_settings, {record.username, record.password});
+    m_entries.append(record);
+    // A lost entry weighs more than a log-in that can be added again.
+    if (!m_database.append(BuildRecordLine(record)))
+        return {true, writeFailure()};
+    if (!lockStored)
+        return {true, "Could not store the log-in"};
+    return {true, {}};
+}
+
+Outcome Vault::remove(std::optional<int> selected, std::string_view service, const Credentials& loaded, bool locked)
+{
+    std::string refusal;
+    OpenDatabase::Rewriting rewriting = startRewrite(locked, refusal);
+    if (!rewriting.allowed())
+        return {false, refusal};
+    std::optional<int> row = selected;
+    if (!row)
+        return {};
+    if (service == AppTitle) {
+        // No record reads as empty credentials, as the fields may be.
+        const Credentials lock = ReadLockRecord(m_settings).value_or(Credentials{});
+        if (loaded == lock) {
+            // Still armed: the entry stays in the list as the reminder of its credentials.
+            if (!WriteLockRecord(m_settings, {}))
+                return {false, "Could not store the log-in"};
+            // The log-in was just disarmed: its own entry goes, wherever the selection is.
+            row = m_entries.findService(service);
+            if (!row)
+                return {true, {}};
+        }
+    }
+    m_entries.removeAt(*row);
+    if (!m_database.save(rewriting, m_entries.table()))
+        return {true, writeFailure()};
+    return {true, {}};
+}
+
+Outcome Vault::replace(std::optional<int> selected, const Record& details, bool locked)
+{
+    std::string refusal;
+    OpenDatabase::Rewriting rewriting = startRewrite(locked, refusal);
+    if (!rewriting.allowed())
+        return {false, refusal};
+    if (!m_entries.findService(details.service))
+        return {false, details.service + " - Item not found"};
+    if (!selected)
+        return {};
+    // The selected row is overwritten, which need not be the one found; its service stays.
+    Record stored = details;
+    stored.service = m_entries.at(*selected).service;
+    if (auto why = entryRefusal(stored))
+        return {false, std::move(*why)};
+    m_entries.replaceDetails(*selected, stored);
+    if (!m_database.save(rewriting, m_entries.table()))
+        return {true, writeFailure()};
+    return {true, {}};
+}
+
+Outcome Vault::addAll(std::span<const Record> records)
+{
+    for (const Record& record : records) {
+        if (auto why = entryRefusal(record))
+            return {false, std::move(*why)};
+    }
+    std::string refusal;
+    OpenDatabase::Rewriting rewriting = startRewrite(false, refusal, OpenDatabase::Creation::Allowed);
+    if (!rewriting.allowed())
+        return {false, refusal};
+    if (records.empty())
+        return {true, {}};
+    RecordTable rows = m_entries.table();
+    for (const Record& record : records)
+        rows.append(record);
+    if (!m_database.save(rewriting, rows))
+        return {false, writeFailure()};
+    const int before = m_entries.size();
+    RecordTable added;
+    for (int row = before; row < rows.size(); ++row)
+        added.append(rows.record(row));
+    m_entries.appendAll(std::move(added));
+    return {true, {}};
+}
+
+} // namespace kv

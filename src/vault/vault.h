@@ -1,0 +1,67 @@
+#pragma once
+// The entries of the open database and the rules for changing them, whoever asks:
+// Add appends one line, Remove and Replace write the whole list over the file, and
+// only while that loses nothing (the file was read whole and nobody else wrote it
+// since). The log-in to the program rides on the entry named after the program:
+// adding it arms the log-in, removing it with the stored credentials disarms it.
+
+#include "lock/lock_record.h"
+#include "settings/settings_store.h"
+#include "storage/open_database.h"
+#include "vault/entry_list.h"
+
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace kv {
+
+// What came of a command. `done`: it ran to its end (the window then empties its
+// fields). `message`: what the user is to be told (after "Keystead Vault - "),
+// empty when all went well.
+struct Outcome
+{
+    bool done = false;
+    std::string message;
+};
+
+class Vault
+{
+public:
+    Vault(OpenDatabase& database, const SettingsStore& settings);
+
+    EntryList& entries() { return m_entries; }
+    const EntryList& entries() const { return m_entries; }
+    OpenDatabase& database() { return m_database; }
+
+    // Reads the open database into the (empty) list. False when it could not be
+    // read whole; the list then holds what could be read, and no full save runs.
+    bool load();
+
+    // `locked`: the program's log-in is armed and has not been passed; nothing of
+    // the list may change then, and the log-in's own entry may not be added.
+    // Appends `record` (with its recorded time) to the list and the file.
+    Outcome add(const Record& record, bool locked);
+    // Removes the `selected` row. When `service` is the program's and `loaded`
+    // are the stored log-in's credentials, the log-in is disarmed first and the
+    // first entry of that service goes, wherever the selection is.
+    Outcome remove(std::optional<int> selected, std::string_view service, const Credentials& loaded, bool locked);
+    // Overwrites everything but the service of the `selected` row with `details`,
+    // once some entry has the service `details` names.
+    Outcome replace(std::optional<int> selected, const Record& details, bool locked);
+    // Appends every one of `records` in one full save, creating the file when the
+    // database has none yet: all of them, or (list and file as they were) none.
+    Outcome addAll(std::span<const Record> records);
+
+private:
+    OpenDatabase::Rewriting startRewrite(bool locked, std::string& refusal,
+                                         OpenDatabase::Creation creation = OpenDatabase::Creation::Refused);
+    std::string writeFailure() const;
+
+    OpenDatabase& m_database;
+    const SettingsStore& m_settings;
+    EntryList m_entries;
+};
+
+} // namespace kv

@@ -1,0 +1,196 @@
+// The command line over a temporary folder, a verb at a time as a user types
+// them: exit status, what it prints, and the data file afterwards.
+
+#include "cli/command_line.h"
+#include "settings/reg_file_registry.h"
+#include "storage/data_file.h"
+#include "storage/storage_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <sstream>
+
+namespace kv {
+namespace {
+
+// Standard input as a script of lines, never a terminal.
+class ScriptedConsole : public Console
+{
+public:
+    std::deque<std::string> input;
+    std::ostringstream output;
+    std::ostringstream errors;
+
+    std::ostream& out() override { return output; }
+    std::ostream& err() override { return errors; }
+    bool inputIsTerminal() override { return false; }
+    std::optional<std::string> readLine() override
+    {
+        if (input.empty())
+            return std::nullopt;
+        std::string line = input.front();
+        input.pop_front();
+        return line;
+    }
+    std::optional<std::string> ask(std::string_view, bool) override { return std::nullopt; }
+    int columns() override { return 0; }
+};
+
+constexpr const char* Now = "12-08-2026 10:00:00";
+
+class CommandLine : public ::testing::Test
+{
+protected:
+    CommandLine() : m_registry(m_folder / "settings.reg")
+    {
+        m_env.console = &m_console;
+        m_env.registry = &m_registry;
+        m_env.dataFolder = m_folder / "data";
+        m_env.now = [] { return std::string(Now); };
+    }
+
+    struct Run
+    {
+        int status;
+        std::string out;
+        std::string err;
+    };
+    Run run(std::vector<std::string> args, std::deque<std::string> input = {})
+    {
+        m_console.input = std::move(input);
+        m_console.output.str({});
+        m_console.errors.str({});
+        const int status = runCommandLine(args, m_env);
+        return {status, m_console.output.str(), m_console.errors.str()};
+    }
+    std::filesystem::path data(const std::string& name) const { return m_folder / "data" / name; }
+
+    test::TestFolder m_folder;
+    RegFileRegistry m_registry;
+    ScriptedConsole m_console;
+    CliEnvironment m_env;
+};
+
+struct Step
+{
+    std::vector<std::string> args;
+    std::deque<std::string> input;
+    int status;
+    std::string out; // all of standard output, unless it starts with "~": then a part of it
+    std::string err; // a part of standard error (empty: none at all)
+};
+
+TEST_F(CommandLine, VerbsOverOneFolder)
+{
+    const std::string out = (m_folder / "out.csv").string();
+    const std::string Csv = "service,username,password,comments,address,recorded\r\n"
+                            "mail,ann,pw1,changed,https://m.example,12-08-2026 10:00:00\r\n";
+    const std::vector<Step> steps = {
+        {{"add", "mail", "-u", "ann", "--address", "https://m.example", "--comments", "a, b"}, {"pw1"}, 0,
+         "Added mail\n", ""},
+        {{"add", "Caf\xc3\xa9 \xe2\x82\xac", "-ubob"}, {"pw2"}, 0, "~Added", ""},
+        {{"add", "bad|name"}, {"pw"}, 1, "", "Fields cannot contain | or line breaks"},
+        {{"add", "\xe4\xb8\xad"}, {"pw"}, 1, "", "Fields can hold only Western European characters"},
+        {{"add", "quiet"}, {}, 1, "", "no password on standard input"},
+        {{"ls", "--tsv"}, {}, 0,
+         "mail\tann\thttps://m.example\ta, b\t12-08-2026 10:00:00\n"
+         "Caf\xc3\xa9 \xe2\x82\xac\tbob\t\t\t12-08-2026 10:00:00\n",
+         ""},
+        {{"--json", "ls", "-d", "1"}, {}, 0,
+         "[\n  {\"service\": \"mail\", \"username\": \"ann\", \"address\": \"https://m.example\", \"comments\": "
+         "\"a, b\", \"recorded\": \"12-08-2026 10:00:00\"},\n  {\"service\": \"Caf\xc3\xa9 \xe2\x82\xac\", "
+         "\"username\": \"bob\", \"address\": \"\", \"comments\": \"\", \"recorded\": \"12-08-2026 10:00:00\"}\n]\n",
+         ""},
+        {{"show", "mail"}, {}, 0, "~Password: ***\n", ""},
+        {{"show", "mail", "-a", "password"}, {}, 0, "pw1\n", ""},
+        {{"show", "mail", "-a", "colour"}, {}, 2, "", "no field 'colour'"},
+        {{"show", "nobody"}, {}, 1, "", "nobody - Item not found"},
+        {{"search", "CAF\xc3\x89"}, {}, 0, "~Caf\xc3\xa9", ""},
+        {{"search", "zzz", "--tsv"}, {}, 0, "", ""},
+        {{"edit", "mail", "--comments", "changed"}, {}, 0, "Changed mail\n", ""},
+        {{"edit", "mail"}, {}, 2, "", "nothing to change"},
+        {{"rm", "Caf\xc3\xa9 \xe2\x82\xac"}, {}, 0, "~Removed", ""},
+        {{"rm", "Caf\xc3\xa9 \xe2\x82\xac"}, {}, 1, "", "Item not found"},
+        {{"export"}, {}, 0, Csv, ""},
+        {{"export", "--format", "xml"}, {}, 2, "", "no export format 'xml'"},
+        {{"export", "-o", out}, {}, 0, "~Exported 1 entry", ""},
+        {{"export", "-o", out}, {}, 1, "", "is there already"},
+        {{"export", "-o", out, "--force", "--format", "chrome-csv"}, {}, 0, "~Exported 1 entry", ""},
+        {{"-d", "2", "import", out}, {}, 0, "~Imported 1 entry (chrome-csv)", ""},
+        {{"-d", "2", "import", out}, {}, 0, "~Imported 0 entries (chrome-csv) into", ""},
+        {{"--database=3", "merge", data("db1.ksd").string()}, {}, 0, "~Merged 1 entry", ""},
+        {{"-d", "3", "merge", data("db1.ksd").string()}, {}, 0, "~Merged 0 entries", ""},
+        {{"generate", "x"}, {}, 2, "", "the length is a number"},
+        {{"ls", "--frob"}, {}, 2, "", "unknown option '--frob'"},
+        {{"-d", "4", "ls"}, {}, 2, "", "the database is 1, 2 or 3"},
+        {{"fly"}, {}, 2, "", "no command 'fly'"},
+        {{"ls", "extra"}, {}, 2, "", "unexpected argument 'extra'"},
+    };
+    for (const Step& step : steps) {
+        std::string line;
+        for (const std::string& arg : step.args)
+            line += arg + ' ';
+        SCOPED_TRACE(line);
+        const Run result = run(step.args, step.input);
+        EXPECT_EQ(result.status, step.status) << result.err;
+        if (step.out.starts_with('~'))
+            EXPECT_NE(result.out.find(step.out.substr(1)), std::string::npos) << result.out;
+        else
+            EXPECT_EQ(result.out, step.out);
+        if (step.err.empty())
+            EXPECT_EQ(result.err, "");
+        else
+            EXPECT_NE(result.err.find(step.err), std::string::npos) << result.err;
+    }
+
+    // The last change was a full save: the file is exactly what one writes.
+    const Record mail{"mail", "ann", "pw1", "changed", "https://m.example", Now};
+    std::string expected;
+    ASSERT_TRUE(DatabaseContent(std::vector<Record>{mail}, expected));
+    EXPECT_EQ(test::readFile(data("db1.ksd")), expected);
+    std::vector<Record> third;
+    ASSERT_TRUE(LoadDatabase(m_folder / "data", "db3", third));
+    EXPECT_EQ(third, std::vector<Record>{mail});
+    // A generated password is the generator's, of the length asked for.
+    const Run generated = run({"generate", "12"});
+    EXPECT_EQ(generated.out.size(), 13u);
+    EXPECT_EQ(generated.out.find_first_not_of("12345678ABCDEFGHIJKLMNOPQRSTUVWXYZ"), 12u);
+}
+
+TEST_F(CommandLine, TheLogInHoldsForEveryVerbButGenerate)
+{
+    ASSERT_EQ(run({"add", "Keystead Vault", "-u", "boss"}, {"lockpw"}).status, 0);
+    const std::string before = test::readFile(data("db1.ksd"));
+    const struct
+    {
+        std::vector<std::string> args;
+        std::deque<std::string> input;
+        int status;
+    } cases[] = {
+        {{"ls"}, {}, 1},
+        {{"ls"}, {"boss", "wrong"}, 1},
+        {{"ls"}, {"Boss", "lockpw"}, 1},
+        {{"export"}, {"boss"}, 1},
+        {{"add", "x"}, {"boss", "nope", "pw"}, 1},
+        {{"rm", "Keystead Vault"}, {"", ""}, 1},
+        {{"generate"}, {}, 0},
+        {{"ls"}, {"boss", "lockpw"}, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args[0]);
+        const Run result = run(c.args, c.input);
+        EXPECT_EQ(result.status, c.status);
+        if (c.status == 1) {
+            EXPECT_EQ(result.err, "keystead-vault-cli: Authentication failed\n");
+            EXPECT_EQ(result.out, "");
+        }
+    }
+    EXPECT_EQ(test::readFile(data("db1.ksd")), before);
+    // Its own entry with its credentials disarms it, as Remove in the window does.
+    EXPECT_EQ(run({"rm", "Keystead Vault"}, {"boss", "lockpw"}).status, 0);
+    EXPECT_EQ(run({"ls", "--tsv"}).status, 0);
+}
+
+} // namespace
+} // namespace kv

@@ -1,7 +1,10 @@
 # The system-wide layout and its Debian package (scripts/package builds it):
-#   /usr/lib/keystead-vault/      the executable and help.html, which it opens from beside itself
-#   /usr/bin/keystead-vault       a link to it
-#   /usr/share/...                the menu entry, icons, AppStream data, man page, copyright
+#   /usr/lib/keystead-vault/      the window's executable and help.html, which it opens from
+#                                 beside itself, and the command-line program
+#   /usr/bin/keystead-vault       links to the two
+#   /usr/bin/keystead-vault-cli
+#   /usr/share/...                the menu entry, icons, AppStream data, man pages, the
+#                                 command-line program's bash completion, copyright
 # Installed under /usr, the program cannot keep anyone's entries beside itself, so
 # this layout only makes sense with the per-user data folder.
 if(NOT KV_PER_USER_DATA)
@@ -30,11 +33,28 @@ install(TARGETS keystead-vault RUNTIME DESTINATION ${kv_program_dir})
 install(FILES ${CMAKE_SOURCE_DIR}/resources/help.html DESTINATION ${kv_program_dir})
 # Stripped as Debian strips its own programs: no symbols, and neither the compilers'
 # version strings (.comment) nor .note.
-install(CODE "execute_process(COMMAND \"${CMAKE_STRIP}\" --remove-section=.comment --remove-section=.note
-    \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${kv_program_dir}/keystead-vault\" COMMAND_ERROR_IS_FATAL ANY)")
+function(kv_install_stripped name)
+    install(CODE "execute_process(COMMAND \"${CMAKE_STRIP}\" --remove-section=.comment --remove-section=.note
+        \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${kv_program_dir}/${name}\" COMMAND_ERROR_IS_FATAL ANY)")
+endfunction()
 # Relative, so the link holds wherever the tree is unpacked.
-file(CREATE_LINK ../${kv_program_dir}/keystead-vault ${kv_pkg_out}/keystead-vault SYMBOLIC)
-install(FILES ${kv_pkg_out}/keystead-vault DESTINATION bin)
+function(kv_install_bin_link name)
+    file(CREATE_LINK ../${kv_program_dir}/${name} ${kv_pkg_out}/${name} SYMBOLIC)
+    install(FILES ${kv_pkg_out}/${name} DESTINATION bin)
+endfunction()
+kv_install_stripped(keystead-vault)
+kv_install_bin_link(keystead-vault)
+
+# The command-line program beside the window, with its man page and bash
+# completion; install.cmake calls this once the target exists.
+function(kv_package_cli)
+    install(TARGETS keystead-vault-cli RUNTIME DESTINATION ${kv_program_dir})
+    kv_install_stripped(keystead-vault-cli)
+    kv_install_bin_link(keystead-vault-cli)
+    install(FILES ${kv_pkg_out}/man/keystead-vault-cli.1.gz DESTINATION share/man/man1)
+    install(FILES ${kv_pkg_src}/keystead-vault-cli.bash-completion
+        DESTINATION share/bash-completion/completions RENAME keystead-vault-cli)
+endfunction()
 
 # ---- menu entry, AppStream data, icons ----
 install(FILES ${kv_pkg_src}/keystead-vault.desktop DESTINATION share/applications)
@@ -60,8 +80,10 @@ endforeach()
 # gzip -n: no name or time stamp inside, so the archive depends on the text alone.
 find_program(KV_GZIP gzip REQUIRED)
 configure_file(${kv_pkg_src}/keystead-vault.1.in ${kv_pkg_out}/keystead-vault.1.txt @ONLY)
+configure_file(${kv_pkg_src}/keystead-vault-cli.1.in ${kv_pkg_out}/keystead-vault-cli.1.txt @ONLY)
 configure_file(${kv_pkg_src}/changelog.in ${kv_pkg_out}/changelog.txt @ONLY)
-foreach(pair "keystead-vault.1.txt;man/keystead-vault.1" "changelog.txt;doc/changelog")
+foreach(pair "keystead-vault.1.txt;man/keystead-vault.1" "keystead-vault-cli.1.txt;man/keystead-vault-cli.1"
+        "changelog.txt;doc/changelog")
     list(GET pair 0 text)
     list(GET pair 1 name)
     add_custom_command(OUTPUT ${kv_pkg_out}/${name}.gz
@@ -92,6 +114,8 @@ a comment, the address and the time the entry was recorded, in one small
 window with a sortable list that never shows a password in clear. It has
 three separate databases, copies an address, user name or password with a
 key, suggests random passwords and can lock its window behind a log-in.
+The command-line program keystead-vault-cli lists, adds, changes, exports
+and imports the same entries from a terminal or a script.
 
 The entries are scrambled with a fixed key, which hides them from a casual
 look but is not encryption. Each user's entries live in

@@ -97,13 +97,25 @@ const std::array<Verb, 10> Verbs = {{
      "  -p, --password          a new password, asked as add asks it\n"
      "  -g, --generate [LENGTH] a new random password (16 characters unless LENGTH\n"
      "                          says otherwise), not shown\n"},
-    {"rm", {}, 1, 1, removeEntry, true, "remove an entry",
+    {"rm",
+     {},
+     1,
+     1,
+     removeEntry,
+     true,
+     "remove an entry",
      "Usage: keystead-vault-cli rm SERVICE\n"
      "\n"
      "Removes the first entry whose service is exactly SERVICE. Removing the entry\n"
      "of the log-in to the program with the stored credentials switches the log-in\n"
      "off, as in the window.\n"},
-    {"generate", {}, 0, 1, generatePassword, false, "print a random password",
+    {"generate",
+     {},
+     0,
+     1,
+     generatePassword,
+     false,
+     "print a random password",
      "Usage: keystead-vault-cli generate [LENGTH]\n"
      "\n"
      "Prints a password of LENGTH characters (16 unless given) made of the digits 1\n"
@@ -132,7 +144,13 @@ const std::array<Verb, 10> Verbs = {{
      "                       of common managers and browsers, told apart by their\n"
      "                       header, or KeePass 2 XML), csv or keepass-xml\n"
      "      --skip-invalid   import the rest, leaving out what cannot be stored\n"},
-    {"merge", {}, 1, 1, mergeEntries, true, "add what another data file holds",
+    {"merge",
+     {},
+     1,
+     1,
+     mergeEntries,
+     true,
+     "add what another data file holds",
      "Usage: keystead-vault-cli merge FILE\n"
      "\n"
      "Adds the entries of FILE, a data file of this program (such as the copy a sync\n"

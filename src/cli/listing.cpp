@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
+#include <cstring>
 #include <numeric>
 
 namespace kv {
@@ -63,21 +65,110 @@ bool containsLowered(std::string_view haystack, std::string_view needle)
     return it != haystack.end() || needle.empty();
 }
 
+// The UTF-8 of every Windows-1252 byte, so a listing converts as it writes.
+const std::array<std::string, 256>& utf8Of()
+{
+    static const std::array<std::string, 256> table = [] {
+        std::array<std::string, 256> t;
+        for (int b = 0; b < 256; ++b)
+            t[static_cast<std::size_t>(b)] = ansiToUtf8(std::string(1, static_cast<char>(b)));
+        return t;
+    }();
+    return table;
+}
+
+// Which ASCII bytes a format writes otherwise than as themselves.
+enum class Escapes { None, Tsv, Json };
+
+constexpr std::uint64_t EveryByte(unsigned char b)
+{
+    return 0x0101010101010101ull * b;
+}
+
+// Whether any of the eight bytes in `word` is `b`: the classic zero-byte test.
+constexpr std::uint64_t holds(std::uint64_t word, unsigned char b)
+{
+    const std::uint64_t x = word ^ EveryByte(b);
+    return (x - EveryByte(1)) & ~x & EveryByte(0x80);
+}
+
+// Whether any of the eight bytes needs more than a copy: outside ASCII, or one
+// the format escapes.
+std::uint64_t needsCare(std::uint64_t word, Escapes escapes)
+{
+    std::uint64_t care = word & EveryByte(0x80);
+    if (escapes == Escapes::Tsv)
+        care |= holds(word, '\t') | holds(word, '\\');
+    else if (escapes == Escapes::Json)
+        care |= holds(word, '"') | holds(word, '\\') | ((word - EveryByte(0x20)) & ~word & EveryByte(0x80));
+    return care;
+}
+
+bool escaped(unsigned char c, Escapes escapes)
+{
+    if (escapes == Escapes::Tsv)
+        return c == '\t' || c == '\\';
+    if (escapes == Escapes::Json)
+        return c < 0x20 || c == '"' || c == '\\';
+    return false;
+}
+
+// Appends `ansi` as UTF-8, each byte the format escapes by way of `write`. Runs of
+// plain ASCII (what a listing mostly is) are found eight bytes at a time and go
+// over in one piece.
+template <typename Write> void appendConverted(std::string& out, std::string_view ansi, Escapes escapes, Write write)
+{
+    const auto& utf8 = utf8Of();
+    const char* const data = ansi.data();
+    const std::size_t size = ansi.size();
+    std::size_t run = 0;
+    std::size_t i = 0;
+    while (i < size) {
+        if (i + 8 <= size) {
+            std::uint64_t word;
+            std::memcpy(&word, data + i, 8);
+            if (!needsCare(word, escapes)) {
+                i += 8;
+                continue;
+            }
+        }
+        const auto byte = static_cast<unsigned char>(data[i]);
+        if (byte < 0x80 && !escaped(byte, escapes)) {
+            ++i;
+            continue;
+        }
+        out.append(data + run, i - run);
+        if (byte >= 0x80)
+            out += utf8[byte];
+        else
+            write(out, byte);
+        run = ++i;
+    }
+    out.append(data + run, size - run);
+}
+
+void appendUtf8(std::string& out, std::string_view ansi)
+{
+    appendConverted(out, ansi, Escapes::None, [](std::string&, unsigned char) {});
+}
+
 // Every Windows-1252 character is one character on the screen.
 std::size_t widthOf(std::string_view ansi)
 {
     return ansi.size();
 }
 
-void writeCell(std::ostream& out, std::string_view ansi, std::size_t width, bool last)
+void writeCell(std::string& out, std::string_view ansi, std::size_t width, bool last)
 {
     if (ansi.size() > width) {
-        out << ansiToUtf8(ansi.substr(0, width > 0 ? width - 1 : 0)) << (width > 0 ? "\xE2\x80\xA6" : "");
+        appendUtf8(out, ansi.substr(0, width > 0 ? width - 1 : 0));
+        if (width > 0)
+            out += "\xE2\x80\xA6"; // an ellipsis: there is more
         return;
     }
-    out << ansiToUtf8(ansi);
+    appendUtf8(out, ansi);
     if (!last)
-        out << std::string(width - ansi.size(), ' ');
+        out.append(width - ansi.size(), ' ');
 }
 
 void writeTable(std::ostream& out, const RecordTable& table, const std::vector<int>& rows, int columns)
@@ -104,49 +195,42 @@ void writeTable(std::ostream& out, const RecordTable& table, const std::vector<i
             --*widest;
         }
     }
+    std::string text;
     for (std::size_t c = 0; c < Columns.size(); ++c) {
-        writeCell(out, Columns[c].header, width[c], c + 1 == Columns.size());
-        out << (c + 1 == Columns.size() ? "\n" : "  ");
+        writeCell(text, Columns[c].header, width[c], c + 1 == Columns.size());
+        text += c + 1 == Columns.size() ? "\n" : "  ";
     }
     for (const int row : rows) {
         for (std::size_t c = 0; c < Columns.size(); ++c) {
-            writeCell(out, table.bytes(row, Columns[c].field), width[c], c + 1 == Columns.size());
-            out << (c + 1 == Columns.size() ? "\n" : "  ");
+            writeCell(text, table.bytes(row, Columns[c].field), width[c], c + 1 == Columns.size());
+            text += c + 1 == Columns.size() ? "\n" : "  ";
         }
     }
+    out << text;
 }
 
 // Tabs and backslashes escaped, so that every line has its five fields.
 void writeTsvField(std::string& line, std::string_view ansi)
 {
-    const std::string text = ansiToUtf8(ansi);
-    for (const char c : text) {
-        if (c == '\t')
-            line += "\\t";
-        else if (c == '\\')
-            line += "\\\\";
-        else
-            line += c;
-    }
+    appendConverted(line, ansi, Escapes::Tsv,
+                    [](std::string& out, unsigned char c) { out += c == '\t' ? "\\t" : "\\\\"; });
 }
 
-void writeJsonString(std::string& out, std::string_view utf8)
+// A JSON string of Windows-1252 text.
+void writeJsonString(std::string& out, std::string_view ansi)
 {
     static const char* const Hex = "0123456789abcdef";
     out += '"';
-    for (const char c : utf8) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (byte < 0x20) {
-            out += "\\u00";
-            out += Hex[byte >> 4];
-            out += Hex[byte & 15];
+    appendConverted(out, ansi, Escapes::Json, [](std::string& text, unsigned char c) {
+        if (c < 0x20) {
+            text += "\\u00";
+            text += Hex[c >> 4];
+            text += Hex[c & 15];
         } else {
-            out += c;
+            text += '\\';
+            text += static_cast<char>(c);
         }
-    }
+    });
     out += '"';
 }
 
@@ -159,15 +243,26 @@ void writeListing(std::ostream& out, const RecordTable& table, const std::vector
         writeTable(out, table, rows, columns);
         return;
     }
+    // Written a piece at a time: the listing of a large database never sits in memory whole.
+    constexpr std::size_t PieceSize = 64 * 1024;
     std::string text;
+    text.reserve(PieceSize + 1024);
+    const auto flushFull = [&] {
+        if (text.size() >= PieceSize) {
+            out.write(text.data(), static_cast<std::streamsize>(text.size()));
+            text.clear();
+        }
+    };
     if (style == ListStyle::Tsv) {
         for (const int row : rows) {
+            const auto fields = table.fields(row);
             for (std::size_t c = 0; c < Columns.size(); ++c) {
                 if (c > 0)
                     text += '\t';
-                writeTsvField(text, table.bytes(row, Columns[c].field));
+                writeTsvField(text, fields[indexOf(Columns[c].field)]);
             }
             text += '\n';
+            flushFull();
         }
     } else {
         text += '[';
@@ -180,9 +275,10 @@ void writeListing(std::ostream& out, const RecordTable& table, const std::vector
                     text += ", ";
                 writeJsonString(text, Columns[c].key);
                 text += ": ";
-                writeJsonString(text, ansiToUtf8(table.bytes(row, Columns[c].field)));
+                writeJsonString(text, table.bytes(row, Columns[c].field));
             }
             text += '}';
+            flushFull();
         }
         text += first ? "]\n" : "\n]\n";
     }

@@ -27,11 +27,11 @@ inline constexpr int ExitUsage = 2;
 struct CliEnvironment
 {
     Console* console = nullptr;
-    Registry* registry = nullptr;               // the window's settings
-    std::filesystem::path dataFolder;           // where the window keeps its databases
-    bool dataFolderIsPrivate = false;           // the user's own data folder, kept owner-only
-    std::function<std::string()> now;           // the time as entries record it
-    FileOps* fileOps = nullptr;                 // null: the real file system
+    Registry* registry = nullptr;     // the window's settings
+    std::filesystem::path dataFolder; // where the window keeps its databases
+    bool dataFolderIsPrivate = false; // the user's own data folder, kept owner-only
+    std::function<std::string()> now; // the time as entries record it
+    FileOps* fileOps = nullptr;       // null: the real file system
 };
 
 class Session

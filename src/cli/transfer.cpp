@@ -9,6 +9,7 @@
 #include "storage/data_file.h"
 #include "vault/entry_rules.h"
 
+#include <algorithm>
 #include <unordered_set>
 
 namespace kv {
@@ -19,9 +20,9 @@ namespace {
 std::string keyOf(const RecordTable& table, int row, bool withTime)
 {
     std::string key;
-    for (const RecordField field : {RecordField::Service, RecordField::Username, RecordField::Password,
-                                    RecordField::Comments, RecordField::Address, RecordField::Recorded,
-                                    RecordField::KeptLine}) {
+    for (const RecordField field :
+         {RecordField::Service, RecordField::Username, RecordField::Password, RecordField::Comments,
+          RecordField::Address, RecordField::Recorded, RecordField::KeptLine}) {
         if (!withTime && field == RecordField::Recorded)
             continue;
         key += table.bytes(row, field);
@@ -30,11 +31,18 @@ std::string keyOf(const RecordTable& table, int row, bool withTime)
     return key;
 }
 
+// The same for an entry read from elsewhere (UTF-8 that the code page holds).
 std::string keyOf(const Record& record, bool withTime)
 {
-    RecordTable one;
-    one.append(record);
-    return keyOf(one, 0, withTime);
+    std::string key;
+    for (const std::string* field : {&record.service, &record.username, &record.password, &record.comments,
+                                     &record.address, &record.recorded, &record.keptLine}) {
+        if (!withTime && field == &record.recorded)
+            continue;
+        key += utf8ToAnsi(*field);
+        key += '|';
+    }
+    return key;
 }
 
 std::string reasonNow()
@@ -118,11 +126,15 @@ int importEntries(Session& session)
     const bool skipInvalid = session.args().has("skip-invalid");
     const bool numbered = read.formatName == "keepass-xml";
     const RecordTable& held = session.vault().entries().table();
+    const bool someUntimed = std::any_of(read.entries.begin(), read.entries.end(),
+                                         [](const ImportedEntry& entry) { return entry.record.recorded.empty(); });
     std::unordered_set<std::string> present;
     std::unordered_set<std::string> presentUntimed;
+    present.reserve(static_cast<std::size_t>(held.size()) + read.entries.size());
     for (int row = 0; row < held.size(); ++row) {
         present.insert(keyOf(held, row, true));
-        presentUntimed.insert(keyOf(held, row, false));
+        if (someUntimed)
+            presentUntimed.insert(keyOf(held, row, false));
     }
     const std::string now = session.now();
     std::vector<Record> added;
@@ -138,18 +150,18 @@ int importEntries(Session& session)
         if (auto why = entryRefusal(record)) {
             ++invalid;
             if (!skipInvalid) {
-                session.console().err() << file << (numbered ? ": entry " : ":") << entry.where << ": " << *why
-                                        << '\n';
+                session.console().err() << file << (numbered ? ": entry " : ":") << entry.where << ": " << *why << '\n';
             }
             continue;
         }
-        const bool fresh = timed ? present.insert(keyOf(record, true)).second
-                                 : !presentUntimed.count(keyOf(record, false));
+        const bool fresh =
+            timed ? present.insert(keyOf(record, true)).second : !presentUntimed.count(keyOf(record, false));
         if (!fresh) {
             ++already;
             continue;
         }
-        presentUntimed.insert(keyOf(record, false));
+        if (someUntimed)
+            presentUntimed.insert(keyOf(record, false));
         if (!timed)
             present.insert(keyOf(record, true));
         added.push_back(std::move(record));

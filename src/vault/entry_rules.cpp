@@ -2,13 +2,16 @@
 
 #include "storage/ansi_text.h"
 
+#include <algorithm>
+
 namespace kv {
 
 namespace {
 
 bool holdsSeparator(const std::string& text)
 {
-    return text.find_first_of("|\r\n") != std::string::npos;
+    // A plain loop: find_first_of looks each character up in the set by a call.
+    return std::any_of(text.begin(), text.end(), [](char c) { return c == '|' || c == '\r' || c == '\n'; });
 }
 
 } // namespace

@@ -56,7 +56,8 @@ Outcome Vault::add(const Record& record, bool locked)
         return {false, "Unlock before changing the log-in"};
     if (auto why = entryRefusal(record))
         return {false, std::move(*why)};
-    const bool lockStored = record.service != AppTitle || WriteLockRecord(m_settings, {record.username, record.password});
+    const bool lockStored =
+        record.service != AppTitle || WriteLockRecord(m_settings, {record.username, record.password});
     m_entries.append(record);
     // A lost entry weighs more than a log-in that can be added again.
     if (!m_database.append(BuildRecordLine(record)))
@@ -127,15 +128,14 @@ Outcome Vault::addAll(std::span<const Record> records)
         return {false, refusal};
     if (records.empty())
         return {true, {}};
-    RecordTable rows = m_entries.table();
+    RecordTable added;
     for (const Record& record : records)
-        rows.append(record);
+        added.append(record);
+    // The list changes only once the file has: a failed save leaves both as they were.
+    RecordTable rows = m_entries.table();
+    rows.append(added);
     if (!m_database.save(rewriting, rows))
         return {false, writeFailure()};
-    const int before = m_entries.size();
-    RecordTable added;
-    for (int row = before; row < rows.size(); ++row)
-        added.append(rows.record(row));
     m_entries.appendAll(std::move(added));
     return {true, {}};
 }

@@ -87,17 +87,24 @@ TEST_F(CommandLine, VerbsOverOneFolder)
     const std::string Csv = "service,username,password,comments,address,recorded\r\n"
                             "mail,ann,pw1,changed,https://m.example,12-08-2026 10:00:00\r\n";
     const std::vector<Step> steps = {
-        {{"add", "mail", "-u", "ann", "--address", "https://m.example", "--comments", "a, b"}, {"pw1"}, 0,
-         "Added mail\n", ""},
+        {{"add", "mail", "-u", "ann", "--address", "https://m.example", "--comments", "a, b"},
+         {"pw1"},
+         0,
+         "Added mail\n",
+         ""},
         {{"add", "Caf\xc3\xa9 \xe2\x82\xac", "-ubob"}, {"pw2"}, 0, "~Added", ""},
         {{"add", "bad|name"}, {"pw"}, 1, "", "Fields cannot contain | or line breaks"},
         {{"add", "\xe4\xb8\xad"}, {"pw"}, 1, "", "Fields can hold only Western European characters"},
         {{"add", "quiet"}, {}, 1, "", "no password on standard input"},
-        {{"ls", "--tsv"}, {}, 0,
+        {{"ls", "--tsv"},
+         {},
+         0,
          "mail\tann\thttps://m.example\ta, b\t12-08-2026 10:00:00\n"
          "Caf\xc3\xa9 \xe2\x82\xac\tbob\t\t\t12-08-2026 10:00:00\n",
          ""},
-        {{"--json", "ls", "-d", "1"}, {}, 0,
+        {{"--json", "ls", "-d", "1"},
+         {},
+         0,
          "[\n  {\"service\": \"mail\", \"username\": \"ann\", \"address\": \"https://m.example\", \"comments\": "
          "\"a, b\", \"recorded\": \"12-08-2026 10:00:00\"},\n  {\"service\": \"Caf\xc3\xa9 \xe2\x82\xac\", "
          "\"username\": \"bob\", \"address\": \"\", \"comments\": \"\", \"recorded\": \"12-08-2026 10:00:00\"}\n]\n",

@@ -124,8 +124,7 @@ Qt::ItemFlags RecordListModel::flags(const QModelIndex& index) const
 
 RecordListModel::RecordListModel(QObject* parent) : RecordListModel(m_ownEntries, parent) {}
 
-RecordListModel::RecordListModel(EntryList& entries, QObject* parent)
-    : QAbstractTableModel(parent), m_entries(&entries)
+RecordListModel::RecordListModel(EntryList& entries, QObject* parent) : QAbstractTableModel(parent), m_entries(&entries)
 {
     m_entries->setListener(this);
 }

@@ -16,22 +16,23 @@ namespace kv {
 
 namespace {
 
-// The fields of an entry in one string: no field holds a "|", so none can run into another.
+// The fields of an entry in one UTF-8 string: no field holds a "|", so none can
+// run into another. (Text the code page holds has one UTF-8 form, so an entry
+// read from elsewhere compares as it is.)
 std::string keyOf(const RecordTable& table, int row, bool withTime)
 {
     std::string key;
-    for (const RecordField field :
-         {RecordField::Service, RecordField::Username, RecordField::Password, RecordField::Comments,
-          RecordField::Address, RecordField::Recorded, RecordField::KeptLine}) {
+    for (const RecordField field : {RecordField::Service, RecordField::Username, RecordField::Password,
+                                    RecordField::Comments, RecordField::Address, RecordField::Recorded,
+                                    RecordField::KeptLine}) {
         if (!withTime && field == RecordField::Recorded)
             continue;
-        key += table.bytes(row, field);
+        key += ansiToUtf8(table.bytes(row, field));
         key += '|';
     }
     return key;
 }
 
-// The same for an entry read from elsewhere (UTF-8 that the code page holds).
 std::string keyOf(const Record& record, bool withTime)
 {
     std::string key;
@@ -39,7 +40,7 @@ std::string keyOf(const Record& record, bool withTime)
                                      &record.address, &record.recorded, &record.keptLine}) {
         if (!withTime && field == &record.recorded)
             continue;
-        key += utf8ToAnsi(*field);
+        key += *field;
         key += '|';
     }
     return key;

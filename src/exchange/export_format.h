@@ -1,0 +1,24 @@
+#pragma once
+// Writing the open database's entries in formats that other password managers
+// and browsers import.
+
+#include "storage/record_table.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace kv {
+
+enum class ExportFormat { Csv, BitwardenCsv, ChromeCsv, KeepassXml };
+
+// "csv", "bitwarden-csv", "chrome-csv", "keepass-xml".
+std::optional<ExportFormat> exportFormatNamed(std::string_view name);
+std::string_view exportFormatName(ExportFormat format);
+
+// Appends the export of every entry, in order, to `out` as UTF-8 without a
+// byte-order mark. CSV is RFC 4180 with CR LF line ends; each CSV format has its
+// header line first.
+void writeExport(ExportFormat format, const RecordTable& entries, std::string& out);
+
+} // namespace kv

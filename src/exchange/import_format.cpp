@@ -1,0 +1,322 @@
+#include "exchange/import_format.h"
+
+#include "exchange/csv_reader.h"
+#include "exchange/entry_time.h"
+#include "exchange/imported_entry.h"
+
+#include <array>
+#include <unordered_map>
+
+namespace kv {
+
+namespace {
+
+enum class TimeForm { None, Text, UnixMillis };
+
+// A CSV export we know by its header: the columns it must have (lower case) and
+// which of its columns give each field.
+struct CsvShape
+{
+    std::string_view name;
+    std::array<std::string_view, 6> required;
+    std::string_view title, username, password, notes, address;
+    std::string_view modified = {}, created = {}; // tried in this order
+    TimeForm timeForm = TimeForm::None;
+};
+
+// Most specific first: several shapes share name or title, url, username, password.
+constexpr std::array<CsvShape, 10> Shapes = {{
+    {.name = "csv",
+     .required = {"service", "username", "password"},
+     .title = "service",
+     .username = "username",
+     .password = "password",
+     .notes = "comments",
+     .address = "address",
+     .modified = "recorded",
+     .timeForm = TimeForm::Text},
+    {.name = "bitwarden-csv",
+     .required = {"name", "login_uri", "login_username", "login_password"},
+     .title = "name",
+     .username = "login_username",
+     .password = "login_password",
+     .notes = "notes",
+     .address = "login_uri"},
+    {.name = "keepassxc-csv",
+     .required = {"group", "title", "username", "password", "url", "notes"},
+     .title = "title",
+     .username = "username",
+     .password = "password",
+     .notes = "notes",
+     .address = "url",
+     .modified = "last modified",
+     .created = "created",
+     .timeForm = TimeForm::Text},
+    {.name = "keepass-csv",
+     .required = {"account", "login name", "password", "web site", "comments"},
+     .title = "account",
+     .username = "login name",
+     .password = "password",
+     .notes = "comments",
+     .address = "web site"},
+    {.name = "firefox-csv",
+     .required = {"url", "username", "password", "httprealm", "formactionorigin"},
+     .title = {},
+     .username = "username",
+     .password = "password",
+     .notes = {},
+     .address = "url",
+     .modified = "timepasswordchanged",
+     .created = "timecreated",
+     .timeForm = TimeForm::UnixMillis},
+    {.name = "lastpass-csv",
+     .required = {"url", "username", "password", "extra", "name", "grouping"},
+     .title = "name",
+     .username = "username",
+     .password = "password",
+     .notes = "extra",
+     .address = "url"},
+    {.name = "dashlane-csv",
+     .required = {"username", "username2", "title", "password", "url"},
+     .title = "title",
+     .username = "username",
+     .password = "password",
+     .notes = "note",
+     .address = "url"},
+    {.name = "1password-csv",
+     .required = {"title", "url", "username", "password", "archived"},
+     .title = "title",
+     .username = "username",
+     .password = "password",
+     .notes = "notes",
+     .address = "url"},
+    {.name = "safari-csv",
+     .required = {"title", "url", "username", "password"},
+     .title = "title",
+     .username = "username",
+     .password = "password",
+     .notes = "notes",
+     .address = "url"},
+    {.name = "chrome-csv",
+     .required = {"name", "url", "username", "password"},
+     .title = "name",
+     .username = "username",
+     .password = "password",
+     .notes = "note",
+     .address = "url"},
+}};
+
+constexpr std::string_view Utf8Bom = "\xEF\xBB\xBF";
+
+ImportResult failed(std::string error)
+{
+    ImportResult result;
+    result.error = std::move(error);
+    return result;
+}
+
+std::string headerName(std::string_view cell)
+{
+    const std::size_t begin = cell.find_first_not_of(" \t");
+    if (begin == std::string_view::npos)
+        return {};
+    cell = cell.substr(begin, cell.find_last_not_of(" \t") - begin + 1);
+    std::string name(cell);
+    for (char& c : name) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
+    return name;
+}
+
+// The header as an error message shows it: one line, not too long.
+std::string shownHeader(const std::vector<std::string>& fields)
+{
+    constexpr std::size_t most = 200;
+    std::string out;
+    for (const std::string& field : fields) {
+        if (!out.empty())
+            out += ',';
+        out += field;
+        if (out.size() > most)
+            break;
+    }
+    if (out.size() > most) {
+        std::size_t size = most;
+        while (size > 0 && (static_cast<unsigned char>(out[size]) & 0xC0) == 0x80)
+            --size; // not inside a character
+        out.resize(size);
+        out += "...";
+    }
+    for (char& c : out) {
+        if (static_cast<unsigned char>(c) < 0x20)
+            c = ' ';
+    }
+    return out;
+}
+
+bool blank(const std::vector<std::string>& fields)
+{
+    for (const std::string& field : fields) {
+        if (!field.empty())
+            return false;
+    }
+    return true;
+}
+
+// Where each field of an entry comes from in the shape's rows; -1 for nowhere.
+struct Columns
+{
+    int title = -1, username = -1, password = -1, notes = -1, address = -1, modified = -1, created = -1;
+};
+
+const CsvShape* recognise(const std::vector<std::string>& header, Columns& columns)
+{
+    std::unordered_map<std::string, int> index;
+    for (std::size_t i = 0; i < header.size(); ++i)
+        index.emplace(headerName(header[i]), static_cast<int>(i)); // the first of a repeated name counts
+    const auto column = [&](std::string_view name) {
+        if (name.empty())
+            return -1;
+        const auto found = index.find(std::string(name));
+        return found == index.end() ? -1 : found->second;
+    };
+    for (const CsvShape& shape : Shapes) {
+        bool all = true;
+        for (const std::string_view name : shape.required)
+            all = all && (name.empty() || column(name) >= 0);
+        if (!all)
+            continue;
+        columns.title = column(shape.title);
+        columns.username = column(shape.username);
+        columns.password = column(shape.password);
+        columns.notes = column(shape.notes);
+        columns.address = column(shape.address);
+        columns.modified = column(shape.modified);
+        columns.created = column(shape.created);
+        return &shape;
+    }
+    return nullptr;
+}
+
+std::string take(std::vector<std::string>& fields, int column)
+{
+    // A row shorter than the header has empty fields at its end.
+    if (column < 0 || static_cast<std::size_t>(column) >= fields.size())
+        return {};
+    return std::move(fields[static_cast<std::size_t>(column)]);
+}
+
+std::string recordedFrom(std::string_view text, TimeForm form)
+{
+    std::optional<CivilTime> time;
+    if (form == TimeForm::Text)
+        time = parseAnyTime(text);
+    else if (form == TimeForm::UnixMillis)
+        time = parseUnixMillis(text);
+    return time ? recordedText(*time) : std::string();
+}
+
+ImportResult readCsv(std::string_view content)
+{
+    CsvReader reader(content);
+    std::vector<std::string> fields;
+    bool haveHeader = false;
+    while (!haveHeader && reader.next(fields))
+        haveHeader = !blank(fields);
+    if (!reader.error().empty())
+        return failed(reader.error());
+    if (!haveHeader)
+        return failed("the file has no header line");
+    Columns columns;
+    const CsvShape* shape = recognise(fields, columns);
+    if (!shape)
+        return failed("not a CSV header this program knows: " + shownHeader(fields));
+
+    ImportResult result;
+    result.formatName = shape->name;
+    while (reader.next(fields)) {
+        ImportedEntry entry;
+        entry.where = reader.line();
+        Record& record = entry.record;
+        record.service = take(fields, columns.title);
+        record.username = take(fields, columns.username);
+        record.password = take(fields, columns.password);
+        record.comments = take(fields, columns.notes);
+        record.address = take(fields, columns.address);
+        record.recorded = recordedFrom(take(fields, columns.modified), shape->timeForm);
+        if (record.recorded.empty())
+            record.recorded = recordedFrom(take(fields, columns.created), shape->timeForm);
+        if (shape->name == "lastpass-csv" && record.address == "http://sn")
+            record.address.clear(); // the address its secure notes carry
+        if (holdsNothing(record))
+            continue; // a blank line, a spreadsheet's row of empty cells
+        fillService(record);
+        result.entries.push_back(std::move(entry));
+    }
+    if (!reader.error().empty())
+        return failed(reader.error());
+    result.ok = true;
+    return result;
+}
+
+} // namespace
+
+std::optional<ImportFormat> importFormatNamed(std::string_view name)
+{
+    if (name == "auto")
+        return ImportFormat::Auto;
+    if (name == "csv")
+        return ImportFormat::Csv;
+    if (name == "keepass-xml")
+        return ImportFormat::KeepassXml;
+    return std::nullopt;
+}
+
+std::string_view hostOf(std::string_view address)
+{
+    const std::size_t begin = address.find_first_not_of(" \t");
+    if (begin == std::string_view::npos)
+        return {};
+    address.remove_prefix(begin);
+    const std::size_t scheme = address.find("://");
+    if (scheme != std::string_view::npos && address.substr(0, scheme).find_first_of("/?#") == std::string_view::npos)
+        address.remove_prefix(scheme + 3);
+    address = address.substr(0, address.find_first_of("/?#\\ \t"));
+    const std::size_t at = address.rfind('@');
+    if (at != std::string_view::npos)
+        address.remove_prefix(at + 1);
+    if (address.starts_with('[')) // an IPv6 literal keeps its colons
+        return address.substr(0, address.find(']') + 1);
+    return address.substr(0, address.find(':'));
+}
+
+bool holdsNothing(const Record& record)
+{
+    return record.service.empty() && record.username.empty() && record.password.empty() && record.comments.empty() &&
+           record.address.empty();
+}
+
+void fillService(Record& record)
+{
+    if (record.service.empty())
+        record.service = hostOf(record.address);
+    if (record.service.empty())
+        record.service = record.username;
+}
+
+ImportResult readImport(std::string_view content, ImportFormat format)
+{
+    if (content.starts_with("\xFF\xFE") || content.starts_with("\xFE\xFF"))
+        return failed("the file is UTF-16 text; save it as UTF-8 and import it again");
+    if (content.starts_with(Utf8Bom))
+        content.remove_prefix(Utf8Bom.size());
+    const std::size_t first = content.find_first_not_of(" \t\r\n");
+    if (first == std::string_view::npos)
+        return failed("the file is empty");
+    if (format == ImportFormat::KeepassXml || (format == ImportFormat::Auto && content[first] == '<'))
+        return readKeepassXml(content);
+    return readCsv(content);
+}
+
+} // namespace kv

@@ -1,0 +1,44 @@
+#pragma once
+// Reading entries from the files other password managers and browsers export:
+// CSV of the shapes we know by their header, and KeePass 2 XML.
+
+#include "storage/record_line.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kv {
+
+// What the user may ask for. Csv takes any CSV whose header we know; Auto tells
+// XML from CSV by the first character.
+enum class ImportFormat { Auto, Csv, KeepassXml };
+
+// "auto", "csv", "keepass-xml".
+std::optional<ImportFormat> importFormatNamed(std::string_view name);
+
+struct ImportedEntry
+{
+    Record record; // UTF-8, unchecked against what a data file can hold
+    // Where the entry stands in the file: for CSV the 1-based line its record
+    // starts on (the header is line 1), for KeePass XML its 1-based number among
+    // the file's entries (old versions in History not counted).
+    int where = 0;
+};
+
+struct ImportResult
+{
+    bool ok = false;
+    std::string error;      // when !ok: one line saying why
+    std::string formatName; // "keepass-xml", "bitwarden-csv", "chrome-csv", ...
+    std::vector<ImportedEntry> entries;
+};
+
+// Reads a whole file's content. An entry's service is its title or name; when
+// that is empty, the host of its address, else its user name. Its recorded time
+// is the entry's modification time when the file has one that reads as a time
+// ("MM-DD-YYYY hh:mm:ss"), else empty.
+ImportResult readImport(std::string_view content, ImportFormat format);
+
+} // namespace kv

@@ -1,0 +1,239 @@
+#include "exchange/export_format.h"
+#include "exchange/import_format.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace kv {
+namespace {
+
+std::string sampleFile(const std::string& name)
+{
+    std::ifstream in(std::string(KV_EXCHANGE_SAMPLES) + "/" + name, std::ios::binary);
+    EXPECT_TRUE(in) << name;
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The five fields every format carries; recorded is checked where a format has it.
+void expectSameFields(const Record& actual, const Record& expected)
+{
+    EXPECT_EQ(actual.service, expected.service);
+    EXPECT_EQ(actual.username, expected.username);
+    EXPECT_EQ(actual.password, expected.password);
+    EXPECT_EQ(actual.comments, expected.comments);
+    EXPECT_EQ(actual.address, expected.address);
+}
+
+TEST(ExchangeImport, ReadsEverySampleFormat)
+{
+    const struct
+    {
+        const char* file;
+        const char* formatName;
+        std::size_t count;
+        bool bom;
+        const char* lineEnd; // the header line's, as the file has it
+    } samples[] = {
+        {"keystead.csv", "csv", 3, false, "\r\n"},          {"bitwarden.csv", "bitwarden-csv", 3, true, "\n"},
+        {"chrome.csv", "chrome-csv", 3, false, "\n"},       {"firefox.csv", "firefox-csv", 2, false, "\r\n"},
+        {"keepassxc.csv", "keepassxc-csv", 2, false, "\n"}, {"keepass.csv", "keepass-csv", 1, false, "\r\n"},
+        {"lastpass.csv", "lastpass-csv", 2, false, "\r\n"}, {"1password.csv", "1password-csv", 2, true, "\n"},
+        {"safari.csv", "safari-csv", 2, false, "\r\n"},     {"dashlane.csv", "dashlane-csv", 1, false, "\n"},
+        {"keepass.xml", "keepass-xml", 2, false, "\r\n"},
+    };
+    std::map<std::string, std::vector<ImportedEntry>> read;
+    for (const auto& s : samples) {
+        SCOPED_TRACE(s.file);
+        const std::string content = sampleFile(s.file);
+        // The samples must keep the bytes they were written with.
+        EXPECT_EQ(content.starts_with("\xEF\xBB\xBF"), s.bom);
+        const std::size_t lineEnd = content.find_first_of("\r\n");
+        ASSERT_NE(lineEnd, std::string::npos);
+        EXPECT_EQ(content.substr(lineEnd, std::string_view(s.lineEnd).size()), s.lineEnd);
+
+        ImportResult result = readImport(content, ImportFormat::Auto);
+        ASSERT_TRUE(result.ok) << result.error;
+        EXPECT_EQ(result.formatName, s.formatName);
+        EXPECT_EQ(result.entries.size(), s.count);
+        const bool xml = std::string_view(s.file).ends_with(".xml");
+        EXPECT_EQ(readImport(content, xml ? ImportFormat::KeepassXml : ImportFormat::Csv).entries.size(), s.count);
+        read[s.file] = std::move(result.entries);
+    }
+
+    const struct
+    {
+        struct
+        {
+            const char* file;
+            std::size_t index;
+            int where; // the line the record starts on, or the entry's number
+        } at;
+        Record expected;
+    } entries[] = {
+        {{"keystead.csv", 1, 3},
+         {"Bank, Ltd.", "jane", "pa\"ss,word", "two\r\nlines", "https://bank.example", "12-31-2025 23:59:59"}},
+        // A quote inside an unquoted field is text; a time that does not read is left to the caller.
+        {{"keystead.csv", 2, 5}, {"Caf\u00E9", "j\u00FCrgen", "\u20ACuro", "say \"hi\" there", "", ""}},
+        {{"bitwarden.csv", 0, 2},
+         {"Intranet", "alice", "p,w\"1", "VPN first, then \"login\"\nsecond line", "https://intranet.example.org/login",
+          ""}},
+        // A note item is an entry too; a nameless one takes its address's host.
+        {{"bitwarden.csv", 1, 4}, {"Shopping list", "", "", "milk, eggs", "", ""}},
+        {{"bitwarden.csv", 2, 5}, {"www.example.net", "bob", "hunter2", "", "https://www.example.net:8443/path", ""}},
+        {{"chrome.csv", 1, 3},
+         {"accounts.example.org", "dave", "x\"y\"z", "multi\nline, with comma", "https://accounts.example.org/signin",
+          ""}},
+        // A row shorter than the header; the blank line at the end is no entry.
+        {{"chrome.csv", 2, 5}, {"short.example", "erin", "", "", "https://short.example/", ""}},
+        {{"firefox.csv", 0, 2},
+         {"login.example.com", "frank", "fr@nk,pw", "", "https://login.example.com", "01-01-2024 00:00:00"}},
+        // No password change time: the creation time.
+        {{"firefox.csv", 1, 3},
+         {"ftp.example.com", "", "anon\"pw", "", "ftp://ftp.example.com:2121", "09-13-2020 12:26:40"}},
+        {{"keepassxc.csv", 0, 2},
+         {"Forum", "gina", "g1na\"s", "line one\nline two, \"quoted\"", "https://forum.example.com",
+          "03-05-2024 10:20:30"}},
+        {{"keepassxc.csv", 1, 4}, {"harry", "harry", "h", "", "", "02-03-2023 04:05:06"}},
+        {{"keepass.csv", 0, 2},
+         {"Mail server", "mike", "m\"ike,1", "port 993, SSL", "imap://mail.example.com:993", ""}},
+        {{"lastpass.csv", 0, 2},
+         {"Shop", "ivan", "iv,an", "Order PIN: 1234\r\nSupport: \"ask for Bob\"", "https://shop.example.com/login",
+          ""}},
+        {{"lastpass.csv", 1, 4}, {"Wifi at home", "", "", "Secret note text", "", ""}},
+        {{"1password.csv", 0, 2},
+         {"Cloud Drive", "judy", "j,u\"dy", "Recovery codes:\n1111, 2222", "https://drive.example.com", ""}},
+        // A lone CR ends a line too.
+        {{"safari.csv", 0, 2},
+         {"news.example.com (kim)", "kim", "k\"i,m", "first\rsecond", "https://news.example.com/", ""}},
+        {{"safari.csv", 1, 4}, {"[2001:db8::1]", "root", "toor", "", "https://[2001:db8::1]:8080/admin", ""}},
+        {{"dashlane.csv", 0, 2},
+         {"Video", "leo@example.com", "le,o", "likes \"films\"", "https://video.example.com", ""}},
+        // Entities, character references and CDATA. Old versions in History and the
+        // recycle bin's entries are not imported.
+        {{"keepass.xml", 0, 1},
+         {"Fish & Chips", "n\u00E9d", "<p\"w,\u20AC>", "line one, \"two\"\nline <three> & more",
+          "https://fish.example.com", "06-15-2024 08:09:10"}},
+        // Two groups down, no title, a binary time.
+        {{"keepass.xml", 1, 2},
+         {"olga.example.net", "olga", "o'k", "", "https://olga.example.net/x", "02-29-2024 13:14:15"}},
+    };
+    for (const auto& e : entries) {
+        SCOPED_TRACE(std::string(e.at.file) + " entry " + std::to_string(e.at.index));
+        const std::vector<ImportedEntry>& got = read[e.at.file];
+        ASSERT_LT(e.at.index, got.size());
+        EXPECT_EQ(got[e.at.index].where, e.at.where);
+        expectSameFields(got[e.at.index].record, e.expected);
+        EXPECT_EQ(got[e.at.index].record.recorded, e.expected.recorded);
+    }
+}
+
+TEST(ExchangeExport, RoundTripsEveryFormat)
+{
+    const Record tricky[] = {
+        {"Caf\u00E9, \"Bar\"", "j\u00FCrgen", "p\"a,ss<&>\u20AC", "line1, \"quoted\"\r\nline2\nline3 \u00E9\u20AC",
+         "https://caf\u00E9.example/x?a=1&b=2", "07-04-2026 18:30:05"},
+        {"Plain", "", "", "", "", "not a time"},
+        {"Tabs\there", "'single'", " lead and trail ", "<![CDATA[not markup]]> &amp;", "mail.example.com",
+         "02-29-2024 00:00:00"},
+    };
+    RecordTable table;
+    for (const Record& record : tricky)
+        table.append(record);
+
+    const struct
+    {
+        ExportFormat format;
+        const char* importedAs;
+        const char* start; // the header line, or the XML declaration
+        bool keepsRecorded;
+    } cases[] = {
+        {ExportFormat::Csv, "csv", "service,username,password,comments,address,recorded\r\n", true},
+        {ExportFormat::BitwardenCsv, "bitwarden-csv",
+         "folder,favorite,type,name,notes,fields,reprompt,login_uri,login_username,login_password,login_totp\r\n",
+         false},
+        {ExportFormat::ChromeCsv, "chrome-csv", "name,url,username,password,note\r\n", false},
+        {ExportFormat::KeepassXml, "keepass-xml", "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>",
+         true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.importedAs);
+        EXPECT_EQ(exportFormatNamed(exportFormatName(c.format)), c.format);
+        std::string out = "kept";
+        writeExport(c.format, table, out);
+        ASSERT_TRUE(out.starts_with(std::string("kept") + c.start)); // appended, no byte-order mark
+
+        const ImportResult back = readImport(std::string_view(out).substr(4), ImportFormat::Auto);
+        ASSERT_TRUE(back.ok) << back.error;
+        EXPECT_EQ(back.formatName, c.importedAs);
+        ASSERT_EQ(back.entries.size(), std::size(tricky));
+        for (std::size_t i = 0; i < back.entries.size(); ++i) {
+            SCOPED_TRACE(i);
+            expectSameFields(back.entries[i].record, tricky[i]);
+        }
+        EXPECT_EQ(back.entries[0].record.recorded, c.keepsRecorded ? tricky[0].recorded : "");
+        EXPECT_EQ(back.entries[2].record.recorded, c.keepsRecorded ? tricky[2].recorded : "");
+        EXPECT_EQ(back.entries[1].record.recorded, "");
+    }
+
+    // XML 1.0 has no control characters but tab and the line ends: they are dropped.
+    RecordTable controls;
+    controls.append({"Bell\x07", "u\x01", "p", "a\x1B[0mb", "", ""});
+    std::string xml;
+    writeExport(ExportFormat::KeepassXml, controls, xml);
+    const ImportResult back = readImport(xml, ImportFormat::Auto);
+    ASSERT_TRUE(back.ok) << back.error;
+    ASSERT_EQ(back.entries.size(), 1u);
+    expectSameFields(back.entries[0].record, {"Bell", "u", "p", "a[0mb", "", ""});
+}
+
+TEST(ExchangeImport, RefusesMalformedFilesSayingWhy)
+{
+    std::string tooDeep = "<KeePassFile><Root>";
+    for (int i = 0; i < 300; ++i)
+        tooDeep += "<Group>";
+    const struct
+    {
+        std::string content;
+        ImportFormat format;
+        const char* error;
+    } cases[] = {
+        {"service,username,password\r\nA,b,\"open\r\nand never closed\r\n", ImportFormat::Auto,
+         "line 2: unterminated quoted field"},
+        {"name,url,username,password\nok,u,n,p\n\nx,y,\"z\n", ImportFormat::Csv, "line 4: unterminated quoted field"},
+        {"a,b,c\nx,y,z\n", ImportFormat::Auto, "not a CSV header this program knows: a,b,c"},
+        {"\"line\nbreak\",b\n", ImportFormat::Csv, "not a CSV header this program knows: line break,b"},
+        {"", ImportFormat::Auto, "the file is empty"},
+        {"\xEF\xBB\xBF\r\n\r\n", ImportFormat::Csv, "the file is empty"},
+        {std::string("\xFF\xFEn\0,\0", 6), ImportFormat::Auto, "UTF-16"},
+        {"<KeePassFile><Root><Group></Root></KeePassFile>", ImportFormat::Auto,
+         "line 1: </Root> does not close <Group>"},
+        {"<KeePassFile>\n<Root>\n", ImportFormat::Auto, "line 3: the file ends inside <Root>"},
+        {"<KeePassFile>\r\n<Root a=1>", ImportFormat::Auto, "line 2: attribute a has no quoted value"},
+        {"<html><body/></html>", ImportFormat::Auto, "not a KeePass 2 XML file"},
+        {"name,url,username,password\n", ImportFormat::KeepassXml, "not a KeePass 2 XML file (line 1: text outside"},
+        {tooDeep, ImportFormat::Auto, "line 1: elements nested deeper than 256"},
+        // An entity declared in a DOCTYPE is never expanded.
+        {"<!DOCTYPE k [<!ENTITY a \"aaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;\">]>\n"
+         "<KeePassFile><Root><Group><Entry><String><Key>Title</Key><Value>&b;</Value></String></Entry></Group></Root>"
+         "</KeePassFile>",
+         ImportFormat::Auto, "line 2: unknown entity &b;"},
+        {"<KeePassFile>&#0;</KeePassFile>", ImportFormat::Auto, "line 1: bad character reference &#0;"},
+        {"<KeePassFile>a & b</KeePassFile>", ImportFormat::Auto, "line 1: a '&' that starts no entity"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.content.substr(0, 60));
+        const ImportResult result = readImport(c.content, c.format);
+        EXPECT_FALSE(result.ok);
+        EXPECT_TRUE(result.entries.empty());
+        EXPECT_NE(result.error.find(c.error), std::string::npos) << result.error;
+        EXPECT_EQ(result.error.find_first_of("\r\n"), std::string::npos) << "one line: " << result.error;
+    }
+}
+
+} // namespace
+} // namespace kv

@@ -22,9 +22,9 @@ namespace {
 std::string keyOf(const RecordTable& table, int row, bool withTime)
 {
     std::string key;
-    for (const RecordField field : {RecordField::Service, RecordField::Username, RecordField::Password,
-                                    RecordField::Comments, RecordField::Address, RecordField::Recorded,
-                                    RecordField::KeptLine}) {
+    for (const RecordField field :
+         {RecordField::Service, RecordField::Username, RecordField::Password, RecordField::Comments,
+          RecordField::Address, RecordField::Recorded, RecordField::KeptLine}) {
         if (!withTime && field == RecordField::Recorded)
             continue;
         key += ansiToUtf8(table.bytes(row, field));

@@ -13,9 +13,9 @@ namespace {
 // field of tens of thousands of entries).
 struct FieldShape
 {
-    bool separator = false;   // a "|" or a line break
-    bool fits = true;         // every character is one of Windows-1252
-    std::size_t length = 0;   // in characters, as the code page counts them
+    bool separator = false; // a "|" or a line break
+    bool fits = true;       // every character is one of Windows-1252
+    std::size_t length = 0; // in characters, as the code page counts them
 };
 
 FieldShape shapeOf(const std::string& text)

@@ -5,11 +5,22 @@
 
 namespace kv {
 
+std::filesystem::path pathFromUtf8(const std::string& name)
+{
+    return std::filesystem::path(std::u8string(name.begin(), name.end()));
+}
+
+std::string utf8Of(const std::filesystem::path& path)
+{
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
 Session::Session(CliEnvironment& env, Arguments args) : m_env(env), m_args(std::move(args)), m_settings(*env.registry)
 {
     const std::string* folder = m_args.value("data-dir");
     const bool ownFolder = folder == nullptr;
-    m_database = std::make_unique<OpenDatabase>(ownFolder ? m_env.dataFolder : std::filesystem::path(*folder),
+    m_database = std::make_unique<OpenDatabase>(ownFolder ? m_env.dataFolder : pathFromUtf8(*folder),
                                                 fileOps(), ownFolder && m_env.dataFolderIsPrivate);
     // Checked by the caller: "1" to "3".
     const std::string* number = m_args.value("database");
@@ -28,7 +39,7 @@ bool Session::load()
 
 std::string Session::dataFileName() const
 {
-    return dataFilePath(m_database->folder(), m_database->base()).string();
+    return utf8Of(dataFilePath(m_database->folder(), m_database->base()));
 }
 
 int Session::fail(std::string_view message)

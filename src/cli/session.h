@@ -23,6 +23,12 @@ inline constexpr int ExitOk = 0;
 inline constexpr int ExitFailure = 1;
 inline constexpr int ExitUsage = 2;
 
+// A file name as the command line takes it (UTF-8) and as it names one back:
+// on Windows the narrow forms would go through the code page, which cannot hold
+// every name.
+std::filesystem::path pathFromUtf8(const std::string& name);
+std::string utf8Of(const std::filesystem::path& path);
+
 // What the program finds around it; tests give their own.
 struct CliEnvironment
 {

@@ -54,7 +54,7 @@ std::string reasonNow()
 bool readFile(Session& session, const std::string& name, std::string& content)
 {
     clearFileError();
-    if (session.fileOps().readAll(std::filesystem::path(name), content))
+    if (session.fileOps().readAll(pathFromUtf8(name), content))
         return true;
     session.fail("Could not read " + name + reasonNow());
     return false;
@@ -94,7 +94,7 @@ int exportEntries(Session& session)
         return ExitOk;
     }
     std::error_code error;
-    const std::filesystem::path file(*output);
+    const std::filesystem::path file = pathFromUtf8(*output);
     if (std::filesystem::exists(std::filesystem::symlink_status(file, error)) && !session.args().has("force"))
         return session.fail(*output + " is there already (--force replaces it)");
     // Written beside it and renamed into place: owner-only from the start, and

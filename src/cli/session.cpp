@@ -20,8 +20,8 @@ Session::Session(CliEnvironment& env, Arguments args) : m_env(env), m_args(std::
 {
     const std::string* folder = m_args.value("data-dir");
     const bool ownFolder = folder == nullptr;
-    m_database = std::make_unique<OpenDatabase>(ownFolder ? m_env.dataFolder : pathFromUtf8(*folder),
-                                                fileOps(), ownFolder && m_env.dataFolderIsPrivate);
+    m_database = std::make_unique<OpenDatabase>(ownFolder ? m_env.dataFolder : pathFromUtf8(*folder), fileOps(),
+                                                ownFolder && m_env.dataFolderIsPrivate);
     // Checked by the caller: "1" to "3".
     const std::string* number = m_args.value("database");
     const int index = number ? (*number)[0] - '1' : databaseIndexFromSetting(m_settings.get(DatabaseSetting));

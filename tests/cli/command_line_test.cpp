@@ -84,6 +84,8 @@ struct Step
 TEST_F(CommandLine, VerbsOverOneFolder)
 {
     const std::string out = (m_folder / "out.csv").string();
+    const std::string bad = (m_folder / "bad.csv").string();
+    test::writeFile(m_folder / "bad.csv", "service,username,password\nok,u,p\nbad|one,u,p\n");
     const std::string Csv = "service,username,password,comments,address,recorded\r\n"
                             "mail,ann,pw1,changed,https://m.example,12-08-2026 10:00:00\r\n";
     const std::vector<Step> steps = {
@@ -126,6 +128,8 @@ TEST_F(CommandLine, VerbsOverOneFolder)
         {{"export", "-o", out, "--force", "--format", "chrome-csv"}, {}, 0, "~Exported 1 entry", ""},
         {{"-d", "2", "import", out}, {}, 0, "~Imported 1 entry (chrome-csv)", ""},
         {{"-d", "2", "import", out}, {}, 0, "~Imported 0 entries (chrome-csv) into", ""},
+        {{"-d", "2", "import", bad}, {}, 1, "", "bad.csv:3: Fields cannot contain | or line breaks"},
+        {{"-d", "2", "import", bad, "--skip-invalid"}, {}, 0, "~Imported 1 entry (csv)", ""},
         {{"--database=3", "merge", data("db1.ksd").string()}, {}, 0, "~Merged 1 entry", ""},
         {{"-d", "3", "merge", data("db1.ksd").string()}, {}, 0, "~Merged 0 entries", ""},
         {{"generate", "x"}, {}, 2, "", "the length is a number"},

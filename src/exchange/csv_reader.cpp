@@ -1,6 +1,6 @@
 #include "exchange/csv_reader.h"
 
-#include <algorithm>
+#include "exchange/byte_scan.h"
 
 namespace kv {
 
@@ -17,54 +17,114 @@ int lineEndsIn(std::string_view piece)
     return count;
 }
 
+// What ends an unquoted field.
+struct Delimiter
+{
+    static std::uint64_t marks(std::uint64_t word)
+    {
+        // All three lie below 0x2D: most words hold no such byte and skip the exact test.
+        if (!scan::bytesBelow(word, 0x2D))
+            return 0;
+        return scan::bytesEqual(word, ',') | scan::bytesEqual(word, '\r') | scan::bytesEqual(word, '\n');
+    }
+    static bool byte(unsigned char b) { return Table[b]; }
+    static constexpr std::array<bool, 256> Table = scan::tableOf({',', '\r', '\n'}, false);
+};
+
 } // namespace
 
-bool CsvReader::next(std::vector<std::string>& fields)
+// A quoted field, from its opening quote at m_pos to the delimiter after it.
+// Most hold no doubled quote and nothing after the closing one: those are views
+// into the text. The others are put together in m_unquoted (when kept).
+bool CsvReader::readQuoted(std::string_view& field, std::size_t index)
+{
+    const int openedOn = m_line;
+    const auto piece = [&](std::string_view& text) {
+        const std::size_t quote = m_text.find('"', m_pos);
+        if (quote == std::string_view::npos) {
+            m_error = "line " + std::to_string(openedOn) + ": unterminated quoted field";
+            return false;
+        }
+        text = m_text.substr(m_pos, quote - m_pos);
+        m_line += lineEndsIn(text);
+        m_pos = quote + 1;
+        return true;
+    };
+    const auto doubled = [&] { return m_pos < m_text.size() && m_text[m_pos] == '"'; };
+
+    ++m_pos;
+    std::string_view text;
+    if (!piece(text))
+        return false;
+    if (!doubled() && (m_pos == m_text.size() || Delimiter::byte(static_cast<unsigned char>(m_text[m_pos])))) {
+        field = text;
+        return true;
+    }
+    const bool keep = index < MostFields;
+    const std::size_t begin = m_unquoted.size();
+    if (keep)
+        m_unquoted += text;
+    while (doubled()) {
+        ++m_pos;
+        if (!piece(text))
+            return false;
+        if (keep) {
+            m_unquoted += '"';
+            m_unquoted += text;
+        }
+    }
+    // Whatever follows the closing quote before the delimiter is kept too.
+    const char* const after = m_text.data() + m_pos;
+    const auto afterSize =
+        static_cast<std::size_t>(scan::findCare<Delimiter>(after, m_text.data() + m_text.size()) - after);
+    m_pos += afterSize;
+    if (keep) {
+        m_unquoted.append(after, afterSize);
+        m_unquotedFields.push_back({index, begin, m_unquoted.size() - begin});
+    }
+    return true;
+}
+
+bool CsvReader::next(std::vector<std::string_view>& fields)
 {
     fields.clear();
     if (!m_error.empty() || m_pos >= m_text.size())
         return false;
     m_recordLine = m_line;
-    std::string dropped;
+    m_unquoted.clear();
+    m_unquotedFields.clear();
+    const char* const end = m_text.data() + m_text.size();
     for (;;) {
-        std::string& field = fields.size() < MostFields ? fields.emplace_back() : dropped;
-        dropped.clear();
+        const bool keep = fields.size() < MostFields;
         if (m_pos < m_text.size() && m_text[m_pos] == '"') {
-            const int openedOn = m_line;
-            ++m_pos;
-            for (;;) {
-                const std::size_t quote = m_text.find('"', m_pos);
-                if (quote == std::string_view::npos) {
-                    m_error = "line " + std::to_string(openedOn) + ": unterminated quoted field";
-                    fields.clear();
-                    return false;
-                }
-                const std::string_view piece = m_text.substr(m_pos, quote - m_pos);
-                field += piece;
-                m_line += lineEndsIn(piece);
-                m_pos = quote + 1;
-                if (m_pos < m_text.size() && m_text[m_pos] == '"') {
-                    field += '"';
-                    ++m_pos;
-                    continue;
-                }
-                break;
+            std::string_view field;
+            if (!readQuoted(field, fields.size())) {
+                fields.clear();
+                return false;
             }
+            if (keep)
+                fields.push_back(field);
+        } else {
+            const char* const begin = m_text.data() + m_pos;
+            const std::size_t size = static_cast<std::size_t>(scan::findCare<Delimiter>(begin, end) - begin);
+            if (keep)
+                fields.emplace_back(begin, size);
+            m_pos += size;
         }
-        // The unquoted field, or whatever follows a closing quote before the delimiter.
-        const std::size_t end = std::min(m_text.find_first_of(",\r\n", m_pos), m_text.size());
-        field += m_text.substr(m_pos, end - m_pos);
-        m_pos = end;
         if (m_pos >= m_text.size())
-            return true;
+            break;
         const char delimiter = m_text[m_pos++];
         if (delimiter == ',')
             continue;
         if (delimiter == '\r' && m_pos < m_text.size() && m_text[m_pos] == '\n')
             ++m_pos;
         ++m_line;
-        return true;
+        break;
     }
+    // Now that m_unquoted no longer grows, the fields put together in it.
+    for (const Unquoted& u : m_unquotedFields)
+        fields[u.field] = std::string_view(m_unquoted).substr(u.begin, u.size);
+    return true;
 }
 
 } // namespace kv

@@ -122,13 +122,20 @@ int base64Value(char c)
     return -1;
 }
 
+// Writes `value` as `count` digits at `to` and returns where they end.
+char* putDigits(char* to, int value, int count)
+{
+    for (int i = count - 1; i >= 0; --i) {
+        to[i] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    }
+    return to + count;
+}
+
 void appendDigits(std::string& out, int value, int count)
 {
     char digits[4];
-    for (int i = count - 1; i >= 0; --i) {
-        digits[i] = static_cast<char>('0' + value % 10);
-        value /= 10;
-    }
+    putDigits(digits, value, count);
     out.append(digits, static_cast<std::size_t>(count));
 }
 
@@ -246,20 +253,20 @@ std::optional<CivilTime> parseAnyTime(std::string_view text)
 
 std::string recordedText(const CivilTime& time)
 {
-    std::string out;
-    out.reserve(19);
-    appendDigits(out, time.month, 2);
-    out += '-';
-    appendDigits(out, time.day, 2);
-    out += '-';
-    appendDigits(out, time.year, 4);
-    out += ' ';
-    appendDigits(out, time.hour, 2);
-    out += ':';
-    appendDigits(out, time.minute, 2);
-    out += ':';
-    appendDigits(out, time.second, 2);
-    return out;
+    // Put together in place: an import makes one for every entry.
+    char text[19];
+    char* to = putDigits(text, time.month, 2);
+    *to++ = '-';
+    to = putDigits(to, time.day, 2);
+    *to++ = '-';
+    to = putDigits(to, time.year, 4);
+    *to++ = ' ';
+    to = putDigits(to, time.hour, 2);
+    *to++ = ':';
+    to = putDigits(to, time.minute, 2);
+    *to++ = ':';
+    to = putDigits(to, time.second, 2);
+    return std::string(text, static_cast<std::size_t>(to - text));
 }
 
 void appendIsoTime(std::string& out, const CivilTime& time)

@@ -1,100 +1,138 @@
 #include "exchange/export_format.h"
 
+#include "exchange/byte_scan.h"
 #include "exchange/entry_time.h"
 #include "product/product.h"
 #include "storage/ansi_text.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <random>
 
 namespace kv {
 
 namespace {
 
-// Appends Windows-1252 bytes as UTF-8, runs of ASCII in one piece.
-void appendUtf8(std::string& out, std::string_view ansi)
+// Windows-1252 bytes from 0x80 up as UTF-8: two or three bytes each, as every
+// character of the code page lies below U+10000.
+struct Utf8Char
 {
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < ansi.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(ansi[i]);
-        if (byte < 0x80)
-            continue;
-        out.append(ansi.data() + start, i - start);
-        start = i + 1;
-        // Every character of the code page lies below U+10000.
-        const char32_t c = ansiCodePoint(byte);
-        if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-        } else {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    std::array<char, 3> bytes{};
+    std::size_t size = 0;
+};
+using HighUtf8 = std::array<Utf8Char, 128>;
+
+const HighUtf8& highUtf8()
+{
+    static const HighUtf8 table = [] {
+        HighUtf8 chars;
+        for (std::size_t i = 0; i < chars.size(); ++i) {
+            const char32_t c = ansiCodePoint(static_cast<unsigned char>(0x80 + i));
+            Utf8Char& out = chars[i];
+            if (c < 0x800) {
+                out.bytes = {static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F))};
+                out.size = 2;
+            } else {
+                out.bytes = {static_cast<char>(0xE0 | (c >> 12)), static_cast<char>(0x80 | ((c >> 6) & 0x3F)),
+                             static_cast<char>(0x80 | (c & 0x3F))};
+                out.size = 3;
+            }
         }
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-    out.append(ansi.data() + start, ansi.size() - start);
-}
-
-// A field is quoted when it holds a comma, a quote or a line end. Looked up by
-// byte: a search for any of four characters costs four searches per field.
-constexpr std::array<bool, 256> QuotedFor = [] {
-    std::array<bool, 256> table{};
-    for (const unsigned char c : {',', '"', '\r', '\n'})
-        table[c] = true;
+        return chars;
+    }();
     return table;
-}();
-
-bool needsQuotes(std::string_view ansi)
-{
-    for (const char c : ansi) {
-        if (QuotedFor[static_cast<unsigned char>(c)])
-            return true;
-    }
-    return false;
 }
 
-void appendCsvField(std::string& out, std::string_view ansi)
+// Writes a high byte's UTF-8 at `to`, which has room for three bytes.
+char* putUtf8(char* to, unsigned char byte)
 {
-    if (!needsQuotes(ansi)) {
-        appendUtf8(out, ansi);
-        return;
+    const Utf8Char& c = highUtf8()[byte - 0x80];
+    std::memcpy(to, c.bytes.data(), c.bytes.size());
+    return to + c.size;
+}
+
+void appendUtf8(std::string& out, unsigned char byte)
+{
+    const Utf8Char& c = highUtf8()[byte - 0x80];
+    out.append(c.bytes.data(), c.size);
+}
+
+// What a CSV field needs care with: a comma, a quote or a line end quotes the
+// field, a byte from 0x80 up takes more bytes as UTF-8.
+struct CsvCare
+{
+    static std::uint64_t marks(std::uint64_t word)
+    {
+        // All four lie below 0x2D: most words hold no such byte and skip the exact test.
+        const std::uint64_t high = scan::highBytes(word);
+        if (!scan::bytesBelow(word, 0x2D))
+            return high;
+        return scan::bytesEqual(word, ',') | scan::bytesEqual(word, '"') | scan::bytesEqual(word, '\r') |
+               scan::bytesEqual(word, '\n') | high;
     }
-    out += '"';
+    static bool byte(unsigned char b) { return Table[b]; }
+    static constexpr std::array<bool, 256> Table = scan::tableOf({',', '"', '\r', '\n'}, true);
+};
+
+// Within quotes only a quote (doubled) and the high bytes need care.
+struct QuotedCsvCare
+{
+    static std::uint64_t marks(std::uint64_t word) { return scan::bytesEqual(word, '"') | scan::highBytes(word); }
+    static bool byte(unsigned char b) { return Table[b]; }
+    static constexpr std::array<bool, 256> Table = scan::tableOf({'"'}, true);
+};
+
+// Room a field needs at most: three bytes of UTF-8 for each byte (a quote takes
+// two), its quotes, and the 8 bytes copyPlain may store past what it copies.
+constexpr std::size_t RoomPerByte = 3;
+constexpr std::size_t RoomPerField = 2 + 8;
+
+char* putQuotedCsvField(char* to, std::string_view ansi)
+{
+    const char* at = ansi.data();
+    const char* const end = at + ansi.size();
+    *to++ = '"';
     for (;;) {
-        const std::size_t quote = ansi.find('"');
-        appendUtf8(out, ansi.substr(0, quote));
-        if (quote == std::string_view::npos)
+        scan::copyPlain<QuotedCsvCare>(at, end, to);
+        if (at == end)
             break;
-        out += "\"\"";
-        ansi.remove_prefix(quote + 1);
+        const auto byte = static_cast<unsigned char>(*at++);
+        if (byte == '"') {
+            *to++ = '"';
+            *to++ = '"';
+        } else {
+            to = putUtf8(to, byte);
+        }
     }
-    out += '"';
+    *to++ = '"';
+    return to;
 }
 
-void appendXmlText(std::string& out, std::string_view ansi)
+// Writes a field at `to` and says where it ends. Most fields need neither quotes
+// nor more than ASCII and are copied a word at a time; a high byte is converted
+// in place, and a field found to need quotes is written again from its start.
+char* putCsvField(char* to, std::string_view ansi)
 {
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < ansi.size(); ++i) {
-        const char c = ansi[i];
-        std::string_view replacement;
-        if (c == '&')
-            replacement = "&amp;";
-        else if (c == '<')
-            replacement = "&lt;";
-        else if (c == '>')
-            replacement = "&gt;";
-        else if (c == '"')
-            replacement = "&quot;";
-        else if (c == '\r')
-            replacement = "&#13;"; // a literal CR would come back as LF
-        else if (static_cast<unsigned char>(c) >= 0x20 || c == '\t' || c == '\n')
-            continue;
-        // else: a control character XML 1.0 cannot hold at all, dropped
-        appendUtf8(out, ansi.substr(start, i - start));
-        out += replacement;
-        start = i + 1;
+    char* const start = to;
+    const char* at = ansi.data();
+    const char* const end = at + ansi.size();
+    for (;;) {
+        scan::copyPlain<CsvCare>(at, end, to);
+        if (at == end)
+            return to;
+        const auto byte = static_cast<unsigned char>(*at++);
+        if (byte < 0x80)
+            return putQuotedCsvField(start, ansi);
+        to = putUtf8(to, byte);
     }
-    appendUtf8(out, ansi.substr(start));
+}
+
+char* put(char* to, std::string_view text)
+{
+    std::memcpy(to, text.data(), text.size());
+    return to + text.size();
 }
 
 // Room for the whole export up front: the fields once (a little more for
@@ -116,63 +154,152 @@ std::string_view field(const Fields& fields, RecordField which)
     return fields[indexOf(which)];
 }
 
+// Writes CSV rows straight into `out` through a pointer: the pieces are many and
+// small, and appending each would check the capacity each time. Before each row
+// there is room made for the most it can take. The whole export is reserved at
+// the start, but made writable (which fills it) a step at a time, so that no
+// more memory is touched than the export takes.
+class CsvOut
+{
+public:
+    CsvOut(std::string& out, const RecordTable& entries, std::size_t perRow, std::string_view header)
+        : m_out(out), m_used(out.size())
+    {
+        reserveFor(entries, perRow, out);
+        m_out.append(header);
+        m_used = m_out.size();
+    }
+    ~CsvOut() { m_out.resize(m_used); }
+    CsvOut(const CsvOut&) = delete;
+    CsvOut& operator=(const CsvOut&) = delete;
+
+    // Room for one row of these fields, its separators and line end included.
+    char* row(const Fields& fields)
+    {
+        std::size_t room = 64;
+        for (const std::string_view f : fields)
+            room += RoomPerByte * f.size() + RoomPerField;
+        if (m_out.size() - m_used < room)
+            m_out.resize(m_used + std::max(room, Step));
+        return m_out.data() + m_used;
+    }
+    void wrote(const char* end) { m_used = static_cast<std::size_t>(end - m_out.data()); }
+
+private:
+    static constexpr std::size_t Step = 64 * 1024;
+    std::string& m_out;
+    std::size_t m_used;
+};
+
 void writeCsv(const RecordTable& entries, std::string& out)
 {
-    reserveFor(entries, 16, out);
-    out += "service,username,password,comments,address,recorded\r\n";
+    CsvOut csv(out, entries, 16, "service,username,password,comments,address,recorded\r\n");
     for (int row = 0; row < entries.size(); ++row) {
         const Fields fields = entries.fields(row);
-        appendCsvField(out, field(fields, RecordField::Service));
-        out += ',';
-        appendCsvField(out, field(fields, RecordField::Username));
-        out += ',';
-        appendCsvField(out, field(fields, RecordField::Password));
-        out += ',';
-        appendCsvField(out, field(fields, RecordField::Comments));
-        out += ',';
-        appendCsvField(out, field(fields, RecordField::Address));
-        out += ',';
-        appendCsvField(out, field(fields, RecordField::Recorded));
-        out += "\r\n";
+        char* to = csv.row(fields);
+        to = putCsvField(to, field(fields, RecordField::Service));
+        *to++ = ',';
+        to = putCsvField(to, field(fields, RecordField::Username));
+        *to++ = ',';
+        to = putCsvField(to, field(fields, RecordField::Password));
+        *to++ = ',';
+        to = putCsvField(to, field(fields, RecordField::Comments));
+        *to++ = ',';
+        to = putCsvField(to, field(fields, RecordField::Address));
+        *to++ = ',';
+        to = putCsvField(to, field(fields, RecordField::Recorded));
+        to = put(to, "\r\n");
+        csv.wrote(to);
     }
 }
 
 void writeBitwardenCsv(const RecordTable& entries, std::string& out)
 {
-    reserveFor(entries, 32, out);
-    out += "folder,favorite,type,name,notes,fields,reprompt,login_uri,login_username,login_password,login_totp\r\n";
+    CsvOut csv(
+        out, entries, 32,
+        "folder,favorite,type,name,notes,fields,reprompt,login_uri,login_username,login_password,login_totp\r\n");
     for (int row = 0; row < entries.size(); ++row) {
         const Fields fields = entries.fields(row);
-        out += ",,login,";
-        appendCsvField(out, field(fields, RecordField::Service));
-        out += ',';
-        appendCsvField(out, field(fields, RecordField::Comments));
-        out += ",,,";
-        appendCsvField(out, field(fields, RecordField::Address));
-        out += ',';
-        appendCsvField(out, field(fields, RecordField::Username));
-        out += ',';
-        appendCsvField(out, field(fields, RecordField::Password));
-        out += ",\r\n";
+        char* to = csv.row(fields);
+        to = put(to, ",,login,");
+        to = putCsvField(to, field(fields, RecordField::Service));
+        *to++ = ',';
+        to = putCsvField(to, field(fields, RecordField::Comments));
+        to = put(to, ",,,");
+        to = putCsvField(to, field(fields, RecordField::Address));
+        *to++ = ',';
+        to = putCsvField(to, field(fields, RecordField::Username));
+        *to++ = ',';
+        to = putCsvField(to, field(fields, RecordField::Password));
+        to = put(to, ",\r\n");
+        csv.wrote(to);
     }
 }
 
 void writeChromeCsv(const RecordTable& entries, std::string& out)
 {
-    reserveFor(entries, 16, out);
-    out += "name,url,username,password,note\r\n";
+    CsvOut csv(out, entries, 16, "name,url,username,password,note\r\n");
     for (int row = 0; row < entries.size(); ++row) {
         const Fields fields = entries.fields(row);
-        appendCsvField(out, field(fields, RecordField::Service));
-        out += ',';
-        appendCsvField(out, field(fields, RecordField::Address));
-        out += ',';
-        appendCsvField(out, field(fields, RecordField::Username));
-        out += ',';
-        appendCsvField(out, field(fields, RecordField::Password));
-        out += ',';
-        appendCsvField(out, field(fields, RecordField::Comments));
-        out += "\r\n";
+        char* to = csv.row(fields);
+        to = putCsvField(to, field(fields, RecordField::Service));
+        *to++ = ',';
+        to = putCsvField(to, field(fields, RecordField::Address));
+        *to++ = ',';
+        to = putCsvField(to, field(fields, RecordField::Username));
+        *to++ = ',';
+        to = putCsvField(to, field(fields, RecordField::Password));
+        *to++ = ',';
+        to = putCsvField(to, field(fields, RecordField::Comments));
+        to = put(to, "\r\n");
+        csv.wrote(to);
+    }
+}
+
+// What XML text needs care with: the markup characters, a CR (a literal one
+// would come back as LF), the control characters and the high bytes.
+struct XmlCare
+{
+    static std::uint64_t marks(std::uint64_t word)
+    {
+        return scan::bytesEqual(word, '&') | scan::bytesEqual(word, '<') | scan::bytesEqual(word, '>') |
+               scan::bytesEqual(word, '"') | scan::bytesBelow(word, 0x20) | scan::highBytes(word);
+    }
+    static bool byte(unsigned char b) { return Table[b]; }
+    static constexpr std::array<bool, 256> Table = [] {
+        std::array<bool, 256> table = scan::tableOf({'&', '<', '>', '"'}, true);
+        for (std::size_t b = 0; b < 0x20; ++b)
+            table[b] = true;
+        return table;
+    }();
+};
+
+void appendXmlText(std::string& out, std::string_view ansi)
+{
+    const char* at = ansi.data();
+    const char* const end = at + ansi.size();
+    for (;;) {
+        const char* const care = scan::findCare<XmlCare>(at, end);
+        out.append(at, static_cast<std::size_t>(care - at));
+        if (care == end)
+            return;
+        at = care + 1;
+        const auto byte = static_cast<unsigned char>(*care);
+        if (byte == '&')
+            out += "&amp;";
+        else if (byte == '<')
+            out += "&lt;";
+        else if (byte == '>')
+            out += "&gt;";
+        else if (byte == '"')
+            out += "&quot;";
+        else if (byte == '\r')
+            out += "&#13;"; // a literal CR would come back as LF
+        else if (byte == '\t' || byte == '\n')
+            out += static_cast<char>(byte);
+        else if (byte >= 0x80)
+            appendUtf8(out, byte);
+        // else: a control character XML 1.0 cannot hold at all, dropped
     }
 }
 

@@ -130,11 +130,11 @@ std::string headerName(std::string_view cell)
 }
 
 // The header as an error message shows it: one line, not too long.
-std::string shownHeader(const std::vector<std::string>& fields)
+std::string shownHeader(const std::vector<std::string_view>& fields)
 {
     constexpr std::size_t most = 200;
     std::string out;
-    for (const std::string& field : fields) {
+    for (const std::string_view field : fields) {
         if (!out.empty())
             out += ',';
         out += field;
@@ -155,9 +155,9 @@ std::string shownHeader(const std::vector<std::string>& fields)
     return out;
 }
 
-bool blank(const std::vector<std::string>& fields)
+bool blank(const std::vector<std::string_view>& fields)
 {
-    for (const std::string& field : fields) {
+    for (const std::string_view field : fields) {
         if (!field.empty())
             return false;
     }
@@ -170,7 +170,7 @@ struct Columns
     int title = -1, username = -1, password = -1, notes = -1, address = -1, modified = -1, created = -1;
 };
 
-const CsvShape* recognise(const std::vector<std::string>& header, Columns& columns)
+const CsvShape* recognise(const std::vector<std::string_view>& header, Columns& columns)
 {
     std::unordered_map<std::string, int> index;
     for (std::size_t i = 0; i < header.size(); ++i)
@@ -199,16 +199,22 @@ const CsvShape* recognise(const std::vector<std::string>& header, Columns& colum
     return nullptr;
 }
 
-std::string take(std::vector<std::string>& fields, int column)
+std::string_view take(const std::vector<std::string_view>& fields, int column)
 {
     // A row shorter than the header has empty fields at its end.
     if (column < 0 || static_cast<std::size_t>(column) >= fields.size())
         return {};
-    return std::move(fields[static_cast<std::size_t>(column)]);
+    return fields[static_cast<std::size_t>(column)];
 }
 
 std::string recordedFrom(std::string_view text, TimeForm form)
 {
+    if (form == TimeForm::Text && parseRecordedTime(text)) {
+        // Already our form, as our own exports have it: kept as written but for
+        // the blanks around it, which is what recordedText would give back.
+        const std::size_t begin = text.find_first_not_of(" \t");
+        return std::string(text.substr(begin, text.find_last_not_of(" \t") - begin + 1));
+    }
     std::optional<CivilTime> time;
     if (form == TimeForm::Text)
         time = parseAnyTime(text);
@@ -220,7 +226,7 @@ std::string recordedFrom(std::string_view text, TimeForm form)
 ImportResult readCsv(std::string_view content)
 {
     CsvReader reader(content);
-    std::vector<std::string> fields;
+    std::vector<std::string_view> fields;
     bool haveHeader = false;
     while (!haveHeader && reader.next(fields))
         haveHeader = !blank(fields);
@@ -235,6 +241,7 @@ ImportResult readCsv(std::string_view content)
 
     ImportResult result;
     result.formatName = shape->name;
+    const bool lastPass = shape->name == "lastpass-csv";
     while (reader.next(fields)) {
         ImportedEntry entry;
         entry.where = reader.line();
@@ -247,7 +254,7 @@ ImportResult readCsv(std::string_view content)
         record.recorded = recordedFrom(take(fields, columns.modified), shape->timeForm);
         if (record.recorded.empty())
             record.recorded = recordedFrom(take(fields, columns.created), shape->timeForm);
-        if (shape->name == "lastpass-csv" && record.address == "http://sn")
+        if (lastPass && record.address == "http://sn")
             record.address.clear(); // the address its secure notes carry
         if (holdsNothing(record))
             continue; // a blank line, a spreadsheet's row of empty cells

@@ -85,14 +85,19 @@ int exportEntries(Session& session)
     if (!session.load())
         return ExitFailure;
     const RecordTable& table = session.vault().entries().table();
-    std::string content;
-    writeExport(*format, table, content);
     if (!output) {
-        session.console().out() << content << std::flush;
-        if (!session.console().out())
+        // A piece at a time: the export of a large database never sits in memory whole.
+        std::ostream& out = session.console().out();
+        writeExport(*format, table, [&out](std::string_view piece) {
+            out.write(piece.data(), static_cast<std::streamsize>(piece.size()));
+        });
+        out.flush();
+        if (!out)
             return session.fail("Could not write the standard output");
         return ExitOk;
     }
+    std::string content;
+    writeExport(*format, table, content);
     std::error_code error;
     const std::filesystem::path file = pathFromUtf8(*output);
     if (std::filesystem::exists(std::filesystem::symlink_status(file, error)) && !session.args().has("force"))

@@ -159,23 +159,35 @@ std::string_view field(const Fields& fields, RecordField which)
 // there is room made for the most it can take. The whole export is reserved at
 // the start, but made writable (which fills it) a step at a time, so that no
 // more memory is touched than the export takes.
+// With a sink, each full step goes to it instead, and only one step is ever in memory.
 class CsvOut
 {
 public:
-    CsvOut(std::string& out, const RecordTable& entries, std::size_t perRow, std::string_view header)
-        : m_out(out), m_used(out.size())
+    CsvOut(std::string& out, const RecordTable& entries, std::size_t perRow, std::string_view header,
+           const ExportSink* sink)
+        : m_out(out), m_used(out.size()), m_sink(sink)
     {
-        reserveFor(entries, perRow, out);
+        if (!m_sink)
+            reserveFor(entries, perRow, out);
         m_out.append(header);
         m_used = m_out.size();
     }
-    ~CsvOut() { m_out.resize(m_used); }
+    ~CsvOut()
+    {
+        m_out.resize(m_used);
+        if (m_sink && !m_out.empty())
+            (*m_sink)(m_out);
+    }
     CsvOut(const CsvOut&) = delete;
     CsvOut& operator=(const CsvOut&) = delete;
 
     // Room for one row of these fields, its separators and line end included.
     char* row(const Fields& fields)
     {
+        if (m_sink && m_used >= Step) {
+            (*m_sink)(std::string_view(m_out.data(), m_used));
+            m_used = 0;
+        }
         std::size_t room = 64;
         for (const std::string_view f : fields)
             room += RoomPerByte * f.size() + RoomPerField;
@@ -189,11 +201,12 @@ private:
     static constexpr std::size_t Step = 64 * 1024;
     std::string& m_out;
     std::size_t m_used;
+    const ExportSink* m_sink;
 };
 
-void writeCsv(const RecordTable& entries, std::string& out)
+void writeCsv(const RecordTable& entries, std::string& out, const ExportSink* sink)
 {
-    CsvOut csv(out, entries, 16, "service,username,password,comments,address,recorded\r\n");
+    CsvOut csv(out, entries, 16, "service,username,password,comments,address,recorded\r\n", sink);
     for (int row = 0; row < entries.size(); ++row) {
         const Fields fields = entries.fields(row);
         char* to = csv.row(fields);
@@ -213,11 +226,11 @@ void writeCsv(const RecordTable& entries, std::string& out)
     }
 }
 
-void writeBitwardenCsv(const RecordTable& entries, std::string& out)
+void writeBitwardenCsv(const RecordTable& entries, std::string& out, const ExportSink* sink)
 {
-    CsvOut csv(
-        out, entries, 32,
-        "folder,favorite,type,name,notes,fields,reprompt,login_uri,login_username,login_password,login_totp\r\n");
+    CsvOut csv(out, entries, 32,
+               "folder,favorite,type,name,notes,fields,reprompt,login_uri,login_username,login_password,login_totp\r\n",
+               sink);
     for (int row = 0; row < entries.size(); ++row) {
         const Fields fields = entries.fields(row);
         char* to = csv.row(fields);
@@ -236,9 +249,9 @@ void writeBitwardenCsv(const RecordTable& entries, std::string& out)
     }
 }
 
-void writeChromeCsv(const RecordTable& entries, std::string& out)
+void writeChromeCsv(const RecordTable& entries, std::string& out, const ExportSink* sink)
 {
-    CsvOut csv(out, entries, 16, "name,url,username,password,note\r\n");
+    CsvOut csv(out, entries, 16, "name,url,username,password,note\r\n", sink);
     for (int row = 0; row < entries.size(); ++row) {
         const Fields fields = entries.fields(row);
         char* to = csv.row(fields);
@@ -350,9 +363,11 @@ void appendXmlString(std::string& out, std::string_view key, std::string_view an
     out += "</Value></String>\r\n";
 }
 
-void writeKeepassXml(const RecordTable& entries, std::string& out)
+void writeKeepassXml(const RecordTable& entries, std::string& out, const ExportSink* sink)
 {
-    reserveFor(entries, 640, out);
+    constexpr std::size_t Step = 64 * 1024;
+    if (!sink)
+        reserveFor(entries, 640, out);
     UuidSource uuids;
     out += "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
            "<KeePassFile>\r\n"
@@ -403,10 +418,18 @@ void writeKeepassXml(const RecordTable& entries, std::string& out)
         appendXmlString(out, "URL", field(fields, RecordField::Address));
         appendXmlString(out, "Notes", field(fields, RecordField::Comments));
         out += "\t\t\t</Entry>\r\n";
+        if (sink && out.size() >= Step) {
+            (*sink)(out);
+            out.clear();
+        }
     }
     out += "\t\t</Group>\r\n"
            "\t</Root>\r\n"
            "</KeePassFile>\r\n";
+    if (sink) {
+        (*sink)(out);
+        out.clear();
+    }
 }
 
 } // namespace
@@ -436,22 +459,37 @@ std::string_view exportFormatName(ExportFormat format)
     return {};
 }
 
-void writeExport(ExportFormat format, const RecordTable& entries, std::string& out)
+namespace {
+
+void writeAny(ExportFormat format, const RecordTable& entries, std::string& out, const ExportSink* sink)
 {
     switch (format) {
     case ExportFormat::Csv:
-        writeCsv(entries, out);
+        writeCsv(entries, out, sink);
         break;
     case ExportFormat::BitwardenCsv:
-        writeBitwardenCsv(entries, out);
+        writeBitwardenCsv(entries, out, sink);
         break;
     case ExportFormat::ChromeCsv:
-        writeChromeCsv(entries, out);
+        writeChromeCsv(entries, out, sink);
         break;
     case ExportFormat::KeepassXml:
-        writeKeepassXml(entries, out);
+        writeKeepassXml(entries, out, sink);
         break;
     }
+}
+
+} // namespace
+
+void writeExport(ExportFormat format, const RecordTable& entries, std::string& out)
+{
+    writeAny(format, entries, out, nullptr);
+}
+
+void writeExport(ExportFormat format, const RecordTable& entries, const ExportSink& sink)
+{
+    std::string piece;
+    writeAny(format, entries, piece, &sink);
 }
 
 } // namespace kv

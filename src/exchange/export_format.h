@@ -4,6 +4,7 @@
 
 #include "storage/record_table.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -20,5 +21,9 @@ std::string_view exportFormatName(ExportFormat format);
 // byte-order mark. CSV is RFC 4180 with CR LF line ends; each CSV format has its
 // header line first.
 void writeExport(ExportFormat format, const RecordTable& entries, std::string& out);
+// The same, handed to `sink` a piece (about 64 KiB) at a time, so that an export
+// of a large database never sits in memory whole.
+using ExportSink = std::function<void(std::string_view piece)>;
+void writeExport(ExportFormat format, const RecordTable& entries, const ExportSink& sink);
 
 } // namespace kv

@@ -72,13 +72,26 @@ RecordTable::Row RecordTable::store(const std::array<std::string_view, RecordFie
 
 void RecordTable::append(const Record& record)
 {
-    const std::string service = utf8ToAnsi(record.service);
-    const std::string username = utf8ToAnsi(record.username);
-    const std::string password = utf8ToAnsi(record.password);
-    const std::string comments = utf8ToAnsi(record.comments);
-    const std::string address = utf8ToAnsi(record.address);
-    const std::string recorded = utf8ToAnsi(record.recorded);
-    m_rows.push_back(store({service, username, password, comments, address, recorded, record.keptLine}));
+    // Text of plain ASCII is the same in both: only the rest is converted (an
+    // import appends tens of thousands of records).
+    const std::string* texts[] = {&record.service,  &record.username, &record.password,
+                                  &record.comments, &record.address,  &record.recorded};
+    std::array<std::string, 6> converted;
+    std::array<std::string_view, RecordFieldCount> fields;
+    for (std::size_t i = 0; i < converted.size(); ++i) {
+        const std::string& text = *texts[i];
+        unsigned char high = 0;
+        for (const char c : text)
+            high |= static_cast<unsigned char>(c);
+        if (high < 0x80) {
+            fields[i] = text;
+        } else {
+            converted[i] = utf8ToAnsi(text);
+            fields[i] = converted[i];
+        }
+    }
+    fields[indexOf(RecordField::KeptLine)] = record.keptLine;
+    m_rows.push_back(store(fields));
 }
 
 void RecordTable::append(const RecordTable& other)

@@ -129,6 +129,11 @@ Outcome Vault::addAll(std::span<const Record> records)
     if (records.empty())
         return {true, {}};
     RecordTable added;
+    std::size_t bytes = 0;
+    for (const Record& record : records)
+        bytes += record.service.size() + record.username.size() + record.password.size() + record.comments.size() +
+                 record.address.size() + record.recorded.size() + record.keptLine.size();
+    added.reserve(records.size(), bytes);
     for (const Record& record : records)
         added.append(record);
     // The list changes only once the file has: a failed save leaves both as they were.

@@ -35,9 +35,14 @@ std::string keyOf(const RecordTable& table, int row, bool withTime)
 
 std::string keyOf(const Record& record, bool withTime)
 {
+    const std::string* fields[] = {&record.service, &record.username, &record.password, &record.comments,
+                                   &record.address, &record.recorded, &record.keptLine};
+    std::size_t size = 0;
+    for (const std::string* field : fields)
+        size += field->size() + 1;
     std::string key;
-    for (const std::string* field : {&record.service, &record.username, &record.password, &record.comments,
-                                     &record.address, &record.recorded, &record.keptLine}) {
+    key.reserve(size);
+    for (const std::string* field : fields) {
         if (!withTime && field == &record.recorded)
             continue;
         key += *field;

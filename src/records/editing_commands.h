@@ -48,6 +48,9 @@ public:
     void Add();
     void Remove();
     void Replace();
+    // Clear is the toolbar's command (the caption back to the title, then the
+    // fields emptied); ClearEditFields is the emptying alone, which every command
+    // ends with. Both names are the design's.
     void Clear();
     void ClearEditFields();
 

@@ -2,6 +2,7 @@
 
 #include "app/controls.h"
 #include "app/lock_gate.h"
+#include "app/object_names.h"
 #include "app/shape_widget.h"
 #include "lock/lock_record.h"
 #include "product/product.h"
@@ -68,7 +69,7 @@ FrmScrn::FrmScrn(Environment env, QWidget* parent)
 
     registerResources();
     installAccessibleInterfaces();
-    setObjectName(QStringLiteral("frmScrn"));
+    setObjectName(objectNames::window());
     setWindowTitle(fromView(WindowTitle));
     setWindowIcon(QIcon(QStringLiteral(":/icons/app.png")));
     resize(toPixels(7620), toPixels(5655));

@@ -2,6 +2,7 @@
 
 #include "app/controls.h"
 #include "app/frm_scrn.h"
+#include "app/object_names.h"
 #include "app/shape_widget.h"
 
 #include <QAction>
@@ -90,7 +91,7 @@ void FrmScrn::buildControls()
     const int checkLefts[3] = {165, 900, 1635};
     for (int i = 0; i < 3; ++i) {
         m_databaseBoxes[i] = new CheckBox(m_toolsStrip);
-        m_databaseBoxes[i]->setObjectName(QStringLiteral("Check1_%1").arg(i));
+        m_databaseBoxes[i]->setObjectName(objectNames::databaseBox(i));
         // The boxes have no caption; a screen reader needs a name all the same.
         m_databaseBoxes[i]->setAccessibleName(QStringLiteral("Database %1").arg(i + 1));
         place(m_databaseBoxes[i], {checkLefts[i], 105, 645, 195});
@@ -141,7 +142,7 @@ void FrmScrn::buildEditArea()
         m_fieldLabels[i]->setObjectName(QStringLiteral("Label1_%1").arg(i));
         place(m_fieldLabels[i], design.label);
         m_fields[i] = new EditField(m_editArea);
-        m_fields[i]->setObjectName(QStringLiteral("Text1_%1").arg(i));
+        m_fields[i]->setObjectName(objectNames::field(FieldIndex(i)));
         m_fields[i]->setAccessibleName(QString::fromLatin1(design.caption));
         m_fieldLabels[i]->setBuddy(m_fields[i]);
         place(m_fields[i], design.field);
@@ -158,7 +159,7 @@ void FrmScrn::buildEditArea()
 void FrmScrn::buildRecordList()
 {
     m_recordList = new QTableView(this);
-    m_recordList->setObjectName(QStringLiteral("ListView1"));
+    m_recordList->setObjectName(objectNames::recordList());
     place(m_recordList, {105, 2190, 7260, 3375});
     m_recordList->setFont(tahoma(9));
     m_shownRecords.setRecords(&m_model);
@@ -211,9 +212,9 @@ void FrmScrn::buildToolbar()
     const char* icons[4] = {":/icons/add.png", ":/icons/remove.png", ":/icons/replace.png", ":/icons/clear.png"};
     for (int i = 0; i < 4; ++i) {
         QAction* action = m_toolbar->addAction(QIcon(QString::fromLatin1(icons[i])), QString::fromLatin1(captions[i]));
-        action->setObjectName(QStringLiteral("Toolbar1_%1").arg(i + 1));
+        action->setObjectName(objectNames::toolbarButton(ToolbarCommand(i + 1)));
         QWidget* button = m_toolbar->widgetForAction(action);
-        button->setObjectName(QStringLiteral("Toolbar1_%1").arg(i + 1));
+        button->setObjectName(objectNames::toolbarButton(ToolbarCommand(i + 1)));
         button->ensurePolished();
         button->setFixedWidth(std::max(20, button->fontMetrics().horizontalAdvance(action->text()) + 6));
         // Reached with Tab and pressed with the space bar; a click still leaves the focus where it was.

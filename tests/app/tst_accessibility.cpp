@@ -60,15 +60,15 @@ private slots:
         QTest::addColumn<QString>("name");
         const QString fields[] = {"Address", "Service", "Username", "Comments", "Password"};
         for (int i = 0; i < 5; ++i)
-            QTest::addRow("Text1_%d", i) << "main" << QStringLiteral("Text1_%1").arg(i)
+            QTest::addRow("Text1_%d", i) << "main" << kv::objectNames::field(kv::FieldIndex(i))
                                          << int(QAccessible::EditableText) << fields[i];
         for (int i = 0; i < 3; ++i)
-            QTest::addRow("Check1_%d", i) << "main" << QStringLiteral("Check1_%1").arg(i) << int(QAccessible::CheckBox)
+            QTest::addRow("Check1_%d", i) << "main" << kv::objectNames::databaseBox(i) << int(QAccessible::CheckBox)
                                           << QStringLiteral("Database %1").arg(i + 1);
         const QString commands[] = {"Add", "Remove", "Replace", "Clear"};
         for (int i = 0; i < 4; ++i)
-            QTest::addRow("Toolbar1_%d", i + 1)
-                << "main" << QStringLiteral("Toolbar1_%1").arg(i + 1) << int(QAccessible::Button) << commands[i];
+            QTest::addRow("Toolbar1_%d", i + 1) << "main" << kv::objectNames::toolbarButton(kv::ToolbarCommand(i + 1))
+                                                << int(QAccessible::Button) << commands[i];
         QTest::newRow("Label2") << "main"
                                 << "Label2" << int(QAccessible::ButtonMenu) << "Tools";
         QTest::newRow("ListView1") << "main"

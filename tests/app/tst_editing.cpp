@@ -49,7 +49,7 @@ private slots:
     {
         kvtest::WindowFixture fx;
         auto w = fx.start();
-        kvtest::press(w.get(), 1);
+        kvtest::press(w.get(), kv::ToolbarCommand::Add);
         QCOMPARE(w->model().count(), 1);
         QCOMPARE(w->model().at(0), record("", "", "", "", "", Now));
         QCOMPARE(decodedLines(fx.readFile(fx.dataFile())), std::vector<std::string>{"|||||" + std::string(Now) + "|"});
@@ -63,20 +63,20 @@ private slots:
         {
             auto w = fx.start();
             kvtest::type(w.get(), {"https://a.example", "alpha", "ann", "first", "pa"});
-            kvtest::press(w.get(), 1);
+            kvtest::press(w.get(), kv::ToolbarCommand::Add);
             kvtest::type(w.get(), {"", "beta", "bob", "", "pb"});
-            kvtest::press(w.get(), 1);
+            kvtest::press(w.get(), kv::ToolbarCommand::Add);
             kvtest::type(w.get(), {"ftp://c.example", "gamma", "cy", "third", "pc"});
-            kvtest::press(w.get(), 1);
+            kvtest::press(w.get(), kv::ToolbarCommand::Add);
             QCOMPARE(w->model().count(), 3);
 
             kvtest::clickRow(w.get(), 1);
             kvtest::field(w.get(), kv::FieldIndex::Password)->clear();
             QTest::keyClicks(kvtest::field(w.get(), kv::FieldIndex::Password), QStringLiteral("longer-pw"));
             fx.now = fx.now.addSecs(60);
-            kvtest::press(w.get(), 3);
+            kvtest::press(w.get(), kv::ToolbarCommand::Replace);
             kvtest::clickRow(w.get(), 0);
-            kvtest::press(w.get(), 2);
+            kvtest::press(w.get(), kv::ToolbarCommand::Remove);
             QVERIFY(!std::filesystem::exists(fx.folder() / "db1.bak"));
             kvtest::action(w.get(), "mnuQuit")->trigger();
         }
@@ -99,7 +99,7 @@ private slots:
         // Fields name "a", the selection is on "b": "b" gets the details, both names stay.
         kvtest::selectRow(w.get(), 1);
         kvtest::type(w.get(), {"", "a", "new", "", "np"});
-        kvtest::press(w.get(), 3);
+        kvtest::press(w.get(), kv::ToolbarCommand::Replace);
         const std::vector<kv::Record> rows = fx.readDatabase();
         QCOMPARE(rows.size(), std::size_t(3));
         QCOMPARE(rows[0], record("a", "u1", "p1"));
@@ -116,7 +116,7 @@ private slots:
         auto w = fx.start();
         kvtest::clickRow(w.get(), 0);
         kvtest::type(w.get(), {"x.example", "nosuch", "u", "c", "p"});
-        kvtest::press(w.get(), 3);
+        kvtest::press(w.get(), kv::ToolbarCommand::Replace);
         QCOMPARE(w->windowTitle(), QStringLiteral("Keystead Vault - nosuch - Item not found"));
         QCOMPARE(fieldTexts(w.get()), (QStringList{"x.example", "nosuch", "u", "c", "p"}));
         QCOMPARE(fx.readFile(fx.dataFile()), before);
@@ -130,8 +130,8 @@ private slots:
         const std::string before = fx.readFile(fx.dataFile());
         auto w = fx.start();
         kvtest::type(w.get(), {"", "a", "u", "", "p"});
-        kvtest::press(w.get(), 3);
-        kvtest::press(w.get(), 2);
+        kvtest::press(w.get(), kv::ToolbarCommand::Replace);
+        kvtest::press(w.get(), kv::ToolbarCommand::Remove);
         QCOMPARE(w->model().count(), 1);
         QCOMPARE(fx.readFile(fx.dataFile()), before);
     }
@@ -143,7 +143,7 @@ private slots:
         auto w = fx.start();
         kvtest::clickRow(w.get(), 0);
         kvtest::selectRow(w.get(), 2);
-        kvtest::press(w.get(), 2);
+        kvtest::press(w.get(), kv::ToolbarCommand::Remove);
         QCOMPARE(fx.readDatabase(), (std::vector<kv::Record>{record("a"), record("b")}));
         QCOMPARE(w->model().count(), 2);
     }
@@ -154,9 +154,9 @@ private slots:
         fx.writeDatabase({record("a"), record("b"), record("c")});
         auto w = fx.start();
         kvtest::clickRow(w.get(), 0);
-        kvtest::press(w.get(), 2);
+        kvtest::press(w.get(), kv::ToolbarCommand::Remove);
         // A second Remove must not take the neighbour the user never chose.
-        kvtest::press(w.get(), 2);
+        kvtest::press(w.get(), kv::ToolbarCommand::Remove);
         QCOMPARE(fx.readDatabase(), (std::vector<kv::Record>{record("b"), record("c")}));
     }
 
@@ -166,7 +166,7 @@ private slots:
         fx.writeDatabase({record("only")});
         auto w = fx.start();
         kvtest::selectRow(w.get(), 0);
-        kvtest::press(w.get(), 2);
+        kvtest::press(w.get(), kv::ToolbarCommand::Remove);
         QCOMPARE(fx.readFile(fx.dataFile()), std::string());
         QVERIFY(!std::filesystem::exists(fx.folder() / "db1.bak"));
     }
@@ -190,7 +190,8 @@ private slots:
         if (!retain)
             kvtest::action(w.get(), "mnuRetainUser")->trigger();
         kvtest::named<QAction>(w.get(), QStringLiteral("mnuAddress_%1").arg(scheme))->trigger();
-        for (int button : {1, 4, 3, 2}) {
+        for (const kv::ToolbarCommand button : {kv::ToolbarCommand::Add, kv::ToolbarCommand::Clear,
+                                                kv::ToolbarCommand::Replace, kv::ToolbarCommand::Remove}) {
             kvtest::selectRow(w.get(), 0);
             kvtest::type(w.get(), {"site.example", "a", "me", "c", "p"});
             kvtest::press(w.get(), button);
@@ -206,7 +207,7 @@ private slots:
         const std::string before = fx.readFile(fx.dataFile());
         auto w = fx.start();
         kvtest::clickRow(w.get(), 0);
-        kvtest::press(w.get(), 4);
+        kvtest::press(w.get(), kv::ToolbarCommand::Clear);
         QCOMPARE(w->windowTitle(), QStringLiteral("Keystead Vault"));
         QCOMPARE(w->model().count(), 1);
         QCOMPARE(fx.readFile(fx.dataFile()), before);
@@ -214,27 +215,31 @@ private slots:
 
     void fieldsTheFileCannotHoldAreRefused_data()
     {
-        QTest::addColumn<int>("button");
+        QTest::addColumn<kv::ToolbarCommand>("button");
         QTest::addColumn<int>("field");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("message");
         const QString bar = QStringLiteral("Fields cannot contain | or line breaks");
         const QString western = QStringLiteral("Fields can hold only Western European characters");
         const QString tooLong = QStringLiteral("Entry is too long to store");
-        QTest::newRow("add, bar in password") << 1 << 4 << "pa|ss" << bar;
-        QTest::newRow("add, bar in service") << 1 << 1 << "a|b" << bar;
-        QTest::newRow("add, line break") << 1 << 3 << "two\nlines" << bar;
-        QTest::newRow("add, carriage return") << 1 << 0 << "x\ry" << bar;
-        QTest::newRow("add, outside the code page") << 1 << 4 << QString::fromUtf8("\xe4\xb8\xad") << western;
-        QTest::newRow("add, too long") << 1 << 3 << QString(16400, QLatin1Char('c')) << tooLong;
-        QTest::newRow("add, 20,000 characters") << 1 << 4 << QString(20000, QLatin1Char('p')) << tooLong;
-        QTest::newRow("replace, bar") << 3 << 2 << "u|v" << bar;
-        QTest::newRow("replace, outside the code page") << 3 << 4 << QString::fromUtf8("\xf0\x9f\x94\x91") << western;
-        QTest::newRow("replace, too long") << 3 << 0 << QString(16400, QLatin1Char('a')) << tooLong;
+        QTest::newRow("add, bar in password") << kv::ToolbarCommand::Add << 4 << "pa|ss" << bar;
+        QTest::newRow("add, bar in service") << kv::ToolbarCommand::Add << 1 << "a|b" << bar;
+        QTest::newRow("add, line break") << kv::ToolbarCommand::Add << 3 << "two\nlines" << bar;
+        QTest::newRow("add, carriage return") << kv::ToolbarCommand::Add << 0 << "x\ry" << bar;
+        QTest::newRow("add, outside the code page")
+            << kv::ToolbarCommand::Add << 4 << QString::fromUtf8("\xe4\xb8\xad") << western;
+        QTest::newRow("add, too long") << kv::ToolbarCommand::Add << 3 << QString(16400, QLatin1Char('c')) << tooLong;
+        QTest::newRow("add, 20,000 characters")
+            << kv::ToolbarCommand::Add << 4 << QString(20000, QLatin1Char('p')) << tooLong;
+        QTest::newRow("replace, bar") << kv::ToolbarCommand::Replace << 2 << "u|v" << bar;
+        QTest::newRow("replace, outside the code page")
+            << kv::ToolbarCommand::Replace << 4 << QString::fromUtf8("\xf0\x9f\x94\x91") << western;
+        QTest::newRow("replace, too long")
+            << kv::ToolbarCommand::Replace << 0 << QString(16400, QLatin1Char('a')) << tooLong;
     }
     void fieldsTheFileCannotHoldAreRefused()
     {
-        QFETCH(int, button);
+        QFETCH(kv::ToolbarCommand, button);
         QFETCH(int, field);
         QFETCH(QString, text);
         QFETCH(QString, message);
@@ -260,7 +265,7 @@ private slots:
         auto w = fx.start();
         const QString password = QString::fromUtf8("caf\xc3\xa9\xe2\x82\xac");
         kvtest::type(w.get(), {"", "s", "u", "", password});
-        kvtest::press(w.get(), 1);
+        kvtest::press(w.get(), kv::ToolbarCommand::Add);
         QCOMPARE(QString::fromStdString(fx.readDatabase().at(0).password), password);
     }
 
@@ -272,7 +277,7 @@ private slots:
         // Deleted from outside: Remove and Replace cannot back it up, so they write nothing.
         std::filesystem::remove(fx.dataFile());
         kvtest::selectRow(w.get(), 0);
-        kvtest::press(w.get(), 2);
+        kvtest::press(w.get(), kv::ToolbarCommand::Remove);
         QCOMPARE(w->windowTitle(), QStringLiteral("Keystead Vault - Could not write db1.ksd"));
         QCOMPARE(w->model().count(), 1);
         QVERIFY(!std::filesystem::exists(fx.dataFile()));
@@ -281,7 +286,7 @@ private slots:
         std::filesystem::create_directory(fx.dataFile());
         w->setWindowTitle(QString());
         kvtest::type(w.get(), {"", "c", "u", "", "p"});
-        kvtest::press(w.get(), 1);
+        kvtest::press(w.get(), kv::ToolbarCommand::Add);
         QCOMPARE(w->windowTitle(), QStringLiteral("Keystead Vault - Could not write db1.ksd"));
         QCOMPARE(w->model().count(), 2);
         QCOMPARE(w->model().at(1).service, std::string("c"));
@@ -294,25 +299,29 @@ private slots:
         using Op = kv::test::FaultyFileOps::Op;
         QTest::addColumn<int>("failing"); // an Op; None: another instance holds the write lock
         QTest::addColumn<int>("reason");
-        QTest::addColumn<int>("button"); // 0: none, the load at start
+        QTest::addColumn<std::optional<kv::ToolbarCommand>>("button"); // none: the load at start
         QTest::addColumn<QString>("caption");
-        QTest::newRow("disk full, Add") << int(Op::Append) << int(kv::FileError::DiskFull) << 1
+        QTest::newRow("disk full, Add") << int(Op::Append) << int(kv::FileError::DiskFull)
+                                        << std::optional(kv::ToolbarCommand::Add)
                                         << "Keystead Vault - Could not write db1.ksd: the disk is full";
-        QTest::newRow("read-only disk, Remove") << int(Op::WriteNew) << int(kv::FileError::ReadOnly) << 2
-                                                << "Keystead Vault - Could not write db1.ksd: the disk is read-only";
-        QTest::newRow("no permission, start") << int(Op::ReadAll) << int(kv::FileError::AccessDenied) << 0
-                                              << "Keystead Vault - Could not read db1.ksd: permission denied";
+        QTest::newRow("read-only disk, Remove")
+            << int(Op::WriteNew) << int(kv::FileError::ReadOnly) << std::optional(kv::ToolbarCommand::Remove)
+            << "Keystead Vault - Could not write db1.ksd: the disk is read-only";
+        QTest::newRow("no permission, start")
+            << int(Op::ReadAll) << int(kv::FileError::AccessDenied) << std::optional<kv::ToolbarCommand>()
+            << "Keystead Vault - Could not read db1.ksd: permission denied";
         QTest::newRow("no plain reason, Replace")
-            << int(Op::RenameOver) << int(kv::FileError::Other) << 3 << "Keystead Vault - Could not write db1.ksd";
+            << int(Op::RenameOver) << int(kv::FileError::Other) << std::optional(kv::ToolbarCommand::Replace)
+            << "Keystead Vault - Could not write db1.ksd";
         QTest::newRow("another instance writing, Replace")
-            << int(Op::None) << 0 << 3
+            << int(Op::None) << 0 << std::optional(kv::ToolbarCommand::Replace)
             << "Keystead Vault - Could not write db1.ksd: the file is in use by another program";
     }
     void failuresSayWhy()
     {
         QFETCH(int, failing);
         QFETCH(int, reason);
-        QFETCH(int, button);
+        QFETCH(std::optional<kv::ToolbarCommand>, button);
         QFETCH(QString, caption);
         kvtest::WindowFixture fx;
         fx.writeDatabase({record("a", "u", "p")});
@@ -325,10 +334,10 @@ private slots:
         kv::WriteLock otherInstance;
         if (failing == int(kv::test::FaultyFileOps::Op::None))
             otherInstance = kv::realFileOps().tryLockFolder(fx.folder(), busy);
-        if (button != 0) {
+        if (button) {
             kvtest::selectRow(w.get(), 0);
             kvtest::type(w.get(), {"", "a", "x", "", "y"});
-            kvtest::press(w.get(), button);
+            kvtest::press(w.get(), *button);
         }
         QCOMPARE(w->windowTitle(), caption);
         QCOMPARE(fx.readFile(fx.dataFile()), before);
@@ -359,7 +368,7 @@ private slots:
             std::filesystem::remove(fx.dataFile());
             fx.writeDatabase(onDisk);
             kvtest::type(w.get(), {"", "new", "u", "", "p"});
-            kvtest::press(w.get(), 1);
+            kvtest::press(w.get(), kv::ToolbarCommand::Add);
             onDisk.push_back(record("new", "u", "p", "", "", Now));
         } else {
             fx.writeDatabase(onDisk);
@@ -369,7 +378,7 @@ private slots:
         }
         const std::string before = fx.readFile(fx.dataFile());
         const int rows = w->model().count();
-        for (int button : {2, 3}) {
+        for (const kv::ToolbarCommand button : {kv::ToolbarCommand::Remove, kv::ToolbarCommand::Replace}) {
             kvtest::selectRow(w.get(), 0);
             kvtest::type(w.get(), {"", QString::fromStdString(w->model().at(0).service), "x", "", "y"});
             kvtest::press(w.get(), button);
@@ -382,7 +391,7 @@ private slots:
         kvtest::click(kvtest::box(w.get(), 0), Qt::RightButton, QPoint(6, 6));
         QCOMPARE(w->model().count(), int(onDisk.size()));
         kvtest::selectRow(w.get(), 0);
-        kvtest::press(w.get(), 2);
+        kvtest::press(w.get(), kv::ToolbarCommand::Remove);
         onDisk.erase(onDisk.begin());
         QCOMPARE(fx.readDatabase(), onDisk);
     }

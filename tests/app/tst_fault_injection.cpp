@@ -35,7 +35,7 @@ struct Scenario
 Scenario scenario(const QString& name)
 {
     Scenario s;
-    const auto typeAndPress = [](kvtest::Fields fields, int button) {
+    const auto typeAndPress = [](kvtest::Fields fields, kv::ToolbarCommand button) {
         return [fields, button](kv::FrmScrn* w) {
             kvtest::type(w, fields);
             kvtest::press(w, button);
@@ -44,22 +44,22 @@ Scenario scenario(const QString& name)
     if (name == "add") {
         s.dataBefore = {record("a"), record("b")};
         s.dataAfter = {record("a"), record("b"), record("c", "u", "p", "", "", Now)};
-        s.act = typeAndPress({"", "c", "u", "", "p"}, 1);
+        s.act = typeAndPress({"", "c", "u", "", "p"}, kv::ToolbarCommand::Add);
     } else if (name == "remove") {
         s.dataBefore = {record("a"), record("b"), record("c")};
         s.dataAfter = {record("a"), record("c")};
         s.prepare = [](kv::FrmScrn* w) { kvtest::selectRow(w, 1); };
-        s.act = [](kv::FrmScrn* w) { kvtest::press(w, 2); };
+        s.act = [](kv::FrmScrn* w) { kvtest::press(w, kv::ToolbarCommand::Remove); };
     } else if (name == "replace") {
         s.dataBefore = {record("a", "u", "p"), record("b")};
         s.dataAfter = {record("a", "x", "y", "", "", Now), record("b")};
         s.prepare = [](kv::FrmScrn* w) { kvtest::selectRow(w, 0); };
-        s.act = typeAndPress({"", "a", "x", "", "y"}, 3);
+        s.act = typeAndPress({"", "a", "x", "", "y"}, kv::ToolbarCommand::Replace);
     } else if (name == "arm the lock") {
         s.dataBefore = {record("a")};
         s.dataAfter = {record("a"), record("Keystead Vault", "u", "p", "", "", Now)};
         s.lockAfter = kv::Credentials{"u", "p"};
-        s.act = typeAndPress({"", "Keystead Vault", "u", "", "p"}, 1);
+        s.act = typeAndPress({"", "Keystead Vault", "u", "", "p"}, kv::ToolbarCommand::Add);
     } else if (name == "disarm the lock") {
         s.dataBefore = {record("Keystead Vault", "u", "p"), record("a")};
         s.dataAfter = {record("a")};
@@ -69,7 +69,7 @@ Scenario scenario(const QString& name)
             kvtest::type(w, {"", "", "u", "", "p"}); // unlocks
             kvtest::clickRow(w, 0);
         };
-        s.act = [](kv::FrmScrn* w) { kvtest::press(w, 2); };
+        s.act = [](kv::FrmScrn* w) { kvtest::press(w, kv::ToolbarCommand::Remove); };
     } else if (name == "show grid") {
         s.dataBefore = s.dataAfter = {record("a")};
         s.act = [](kv::FrmScrn* w) { kvtest::action(w, "mnulines")->trigger(); };

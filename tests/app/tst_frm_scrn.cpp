@@ -26,7 +26,10 @@ class TestFrmScrn : public QObject
 
 private:
     static QTableView* list(FrmScrn* w) { return kvtest::child<QTableView>(w, "ListView1"); }
-    static QLineEdit* field(FrmScrn* w, int i) { return w->findChild<QLineEdit*>(QStringLiteral("Text1_%1").arg(i)); }
+    static QLineEdit* field(FrmScrn* w, int i)
+    {
+        return w->findChild<QLineEdit*>(kv::objectNames::field(kv::FieldIndex(i)));
+    }
     static QPoint rowPoint(FrmScrn* w, int row)
     {
         return list(w)->visualRect(list(w)->model()->index(row, 0)).center();
@@ -71,7 +74,7 @@ private slots:
         for (const char* name : {"Label2", "Label1_0", "Label1_1", "Label1_2", "Label1_3", "Label1_4"})
             actual << QStringLiteral("%1 %2").arg(QLatin1String(name), kvtest::child<QLabel>(w.get(), name)->text());
         for (int i = 1; i <= 4; ++i) {
-            const QString name = QStringLiteral("Toolbar1_%1").arg(i);
+            const QString name = kv::objectNames::toolbarButton(kv::ToolbarCommand(i));
             actual << name + QLatin1Char(' ') + kvtest::named<QToolButton>(w.get(), name)->text();
         }
         describeMenu(actual, kvtest::menu(w.get(), "Tmenu"), 0);

@@ -48,7 +48,7 @@ private slots:
         {
             auto w = fx.start();
             kvtest::type(w.get(), {"", "Keystead Vault", "u", "", "p"});
-            kvtest::press(w.get(), 1);
+            kvtest::press(w.get(), kv::ToolbarCommand::Add);
             QVERIFY(!w->isLocked());
             QCOMPARE(w->model().at(0).service, std::string("Keystead Vault"));
             QVERIFY(lockText(fx).starts_with("u|p|"));
@@ -164,7 +164,7 @@ private slots:
         // Loading the entry sets the password tooltip the check compares.
         kvtest::clickRow(w.get(), 2);
         kvtest::selectRow(w.get(), 0);
-        kvtest::press(w.get(), 2);
+        kvtest::press(w.get(), kv::ToolbarCommand::Remove);
         QCOMPARE(lockText(fx).substr(0, 8), std::string("||later|"));
         // The first entry of that name went, not the selected row.
         QCOMPARE(fx.readDatabase(), (std::vector<kv::Record>{record("other"), record("Keystead Vault", "u", "p")}));
@@ -181,7 +181,7 @@ private slots:
         kvtest::clickRow(w.get(), 1);
         kvtest::field(w.get(), kv::FieldIndex::Username)->setText(QStringLiteral("someone else"));
         kvtest::selectRow(w.get(), 0);
-        kvtest::press(w.get(), 2);
+        kvtest::press(w.get(), kv::ToolbarCommand::Remove);
         QVERIFY(lockText(fx).starts_with("u|p|"));
         QCOMPARE(fx.readDatabase(), (std::vector<kv::Record>{record("Keystead Vault", "u", "p")}));
     }
@@ -195,7 +195,7 @@ private slots:
         auto w = fx.start();
         const std::string lock = fx.settings().get(kv::LockSetting);
         kvtest::type(w.get(), {"", "Keystead Vault", "me", "", "mine"});
-        kvtest::press(w.get(), 1);
+        kvtest::press(w.get(), kv::ToolbarCommand::Add);
         QCOMPARE(w->windowTitle(), QStringLiteral("Keystead Vault - Unlock before changing the log-in"));
         QCOMPARE(fx.settings().get(kv::LockSetting), lock);
         QCOMPARE(w->model().count(), 0);
@@ -233,12 +233,12 @@ private slots:
         auto w = fx.start();
         if (arming) {
             kvtest::type(w.get(), {"", "Keystead Vault", "u2", "", "p2"});
-            kvtest::press(w.get(), 1);
+            kvtest::press(w.get(), kv::ToolbarCommand::Add);
             QCOMPARE(fx.readDatabase().size(), std::size_t(2)); // the entry itself is stored
         } else {
             kvtest::type(w.get(), {"", "", "u", "", "p"});
             kvtest::clickRow(w.get(), 0);
-            kvtest::press(w.get(), 2);
+            kvtest::press(w.get(), kv::ToolbarCommand::Remove);
             // Still armed: its entry stays, the reminder of what unlocks.
             QCOMPARE(w->model().count(), 1);
             QCOMPARE(fx.readDatabase().size(), std::size_t(1));
@@ -267,7 +267,7 @@ private slots:
         kvtest::WindowFixture fx;
         auto w = fx.start();
         kvtest::type(w.get(), {"", "Keystead Vault", "u", "", password});
-        kvtest::press(w.get(), 1);
+        kvtest::press(w.get(), kv::ToolbarCommand::Add);
         QCOMPARE(fx.settings().get(kv::LockSetting), std::string());
         QCOMPARE(w->windowTitle(), caption);
         QCOMPARE(w->model().count(), rows);
@@ -292,7 +292,7 @@ private slots:
             for (const char* stored : {"mail", "ann", "a note", "bank", "bob"})
                 QVERIFY2(!name.contains(QLatin1String(stored)), qPrintable(name));
         }
-        for (int button : {2, 3}) {
+        for (const kv::ToolbarCommand button : {kv::ToolbarCommand::Remove, kv::ToolbarCommand::Replace}) {
             kvtest::selectRow(w.get(), 0);
             kvtest::type(w.get(), {"", "mail", "x", "", "y"});
             kvtest::press(w.get(), button);
@@ -329,7 +329,7 @@ private slots:
 
             // Adding goes to the open database only.
             kvtest::type(w.get(), {"", "new", "", "", ""});
-            kvtest::press(w.get(), 1);
+            kvtest::press(w.get(), kv::ToolbarCommand::Add);
             kvtest::click(kvtest::box(w.get(), 0), Qt::LeftButton, onIndicator());
             QCOMPARE(w->model().count(), 1);
             QCOMPARE(w->model().at(0).service, std::string("one"));

@@ -4,6 +4,7 @@
 // default handler.
 
 #include "app/frm_scrn.h"
+#include "app/object_names.h"
 #include "gui_test_support.h"
 #include "settings/reg_file_registry.h"
 #include "storage/data_file.h"
@@ -17,6 +18,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace kvtest {
@@ -88,15 +90,15 @@ struct WindowFixture
 // would find them.
 inline QLineEdit* field(kv::FrmScrn* w, kv::FieldIndex index)
 {
-    return named<QLineEdit>(w, QStringLiteral("Text1_%1").arg(static_cast<int>(index)));
+    return named<QLineEdit>(w, kv::objectNames::field(index));
 }
 inline QTableView* list(kv::FrmScrn* w)
 {
-    return child<QTableView>(w, "ListView1");
+    return named<QTableView>(w, kv::objectNames::recordList());
 }
 inline QCheckBox* box(kv::FrmScrn* w, int index)
 {
-    return named<QCheckBox>(w, QStringLiteral("Check1_%1").arg(index));
+    return named<QCheckBox>(w, kv::objectNames::databaseBox(index));
 }
 inline QAction* action(kv::FrmScrn* w, const char* name)
 {
@@ -130,10 +132,10 @@ inline void type(kv::FrmScrn* w, const Fields& f)
     }
 }
 
-// Toolbar button 1 Add, 2 Remove, 3 Replace, 4 Clear, pressed with the mouse.
-inline void press(kv::FrmScrn* w, int button)
+// A toolbar button, pressed with the mouse.
+inline void press(kv::FrmScrn* w, kv::ToolbarCommand command)
 {
-    auto* widget = w->findChild<QWidget*>(QStringLiteral("Toolbar1_%1").arg(button));
+    auto* widget = w->findChild<QWidget*>(kv::objectNames::toolbarButton(command));
     QTest::mouseClick(widget, Qt::LeftButton);
 }
 
@@ -159,3 +161,7 @@ inline kv::Record record(const char* service, const char* user = "", const char*
 }
 
 } // namespace kvtest
+
+// Tables of tests name toolbar buttons by their command.
+Q_DECLARE_METATYPE(kv::ToolbarCommand)
+Q_DECLARE_METATYPE(std::optional<kv::ToolbarCommand>)

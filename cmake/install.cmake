@@ -11,17 +11,8 @@ else()
     install(FILES resources/help.html DESTINATION .)
 endif()
 
-# The command-line program may be defined after this file is read, and install()
-# takes only targets that already exist: its rules are added once the whole of
-# CMakeLists.txt has been read.
-function(kv_install_cli)
-    if(NOT TARGET keystead-vault-cli)
-        return()
-    endif()
-    if(KV_PACKAGE)
-        kv_package_cli()
-    else()
-        install(TARGETS keystead-vault-cli RUNTIME DESTINATION .)
-    endif()
-endfunction()
-cmake_language(DEFER CALL kv_install_cli)
+# The command-line program (defined before this file is read: it needs no Qt)
+# goes beside the window; package.cmake puts it in the system-wide layout.
+if(NOT KV_PACKAGE)
+    install(TARGETS keystead-vault-cli RUNTIME DESTINATION .)
+endif()

@@ -46,15 +46,13 @@ kv_install_stripped(keystead-vault)
 kv_install_bin_link(keystead-vault)
 
 # The command-line program beside the window, with its man page and bash
-# completion; install.cmake calls this once the target exists.
-function(kv_package_cli)
-    install(TARGETS keystead-vault-cli RUNTIME DESTINATION ${kv_program_dir})
-    kv_install_stripped(keystead-vault-cli)
-    kv_install_bin_link(keystead-vault-cli)
-    install(FILES ${kv_pkg_out}/man/keystead-vault-cli.1.gz DESTINATION share/man/man1)
-    install(FILES ${kv_pkg_src}/keystead-vault-cli.bash-completion
-        DESTINATION share/bash-completion/completions RENAME keystead-vault-cli)
-endfunction()
+# completion.
+install(TARGETS keystead-vault-cli RUNTIME DESTINATION ${kv_program_dir})
+kv_install_stripped(keystead-vault-cli)
+kv_install_bin_link(keystead-vault-cli)
+install(FILES ${kv_pkg_out}/man/keystead-vault-cli.1.gz DESTINATION share/man/man1)
+install(FILES ${kv_pkg_src}/keystead-vault-cli.bash-completion
+    DESTINATION share/bash-completion/completions RENAME keystead-vault-cli)
 
 # ---- menu entry, AppStream data, icons ----
 install(FILES ${kv_pkg_src}/keystead-vault.desktop DESTINATION share/applications)

@@ -11,30 +11,30 @@ bool isNumber(std::string_view text)
     return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-const OptionSpec* findLong(std::span<const OptionSpec> specs, std::string_view name)
+const Option* findLong(std::span<const Option> options, std::string_view name)
 {
-    for (const OptionSpec& spec : specs) {
-        if (spec.longName == name)
-            return &spec;
+    for (const Option& option : options) {
+        if (option.longName == name)
+            return &option;
     }
     return nullptr;
 }
 
-const OptionSpec* findShort(std::span<const OptionSpec> specs, char name)
+const Option* findShort(std::span<const Option> options, char name)
 {
-    for (const OptionSpec& spec : specs) {
-        if (spec.shortName != 0 && spec.shortName == name)
-            return &spec;
+    for (const Option& option : options) {
+        if (option.shortName != 0 && option.shortName == name)
+            return &option;
     }
     return nullptr;
 }
 
 } // namespace
 
-std::optional<std::string> parseArguments(std::span<const std::string> args, std::span<const OptionSpec> specs,
+std::optional<std::string> parseArguments(std::span<const std::string> args, std::span<const Option> options,
                                           Arguments& out)
 {
-    using Kind = OptionSpec::Kind;
+    using Kind = Option::Kind;
     bool operandsOnly = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -51,54 +51,54 @@ std::optional<std::string> parseArguments(std::span<const std::string> args, std
             const std::string_view body = std::string_view(arg).substr(2);
             const std::size_t equals = body.find('=');
             const std::string_view name = body.substr(0, equals);
-            const OptionSpec* spec = findLong(specs, name);
-            if (!spec)
+            const Option* option = findLong(options, name);
+            if (!option)
                 return "unknown option '--" + std::string(name) + "'";
             std::string value;
             if (equals != std::string_view::npos) {
-                if (spec->kind == Kind::Flag)
+                if (option->kind == Kind::Flag)
                     return "option '--" + std::string(name) + "' takes no value";
                 value = body.substr(equals + 1);
-                if (spec->kind == Kind::OptionalNumber && !isNumber(value))
+                if (option->kind == Kind::OptionalNumber && !isNumber(value))
                     return "option '--" + std::string(name) + "' takes a number";
-            } else if (spec->kind == Kind::Value) {
+            } else if (option->kind == Kind::Value) {
                 if (!hasNext)
                     return "option '--" + std::string(name) + "' needs a value";
                 value = args[++i];
-            } else if (spec->kind == Kind::OptionalNumber && hasNext && isNumber(args[i + 1])) {
+            } else if (option->kind == Kind::OptionalNumber && hasNext && isNumber(args[i + 1])) {
                 value = args[++i];
             }
-            out.options[std::string(spec->longName)] = value;
+            out.options[std::string(option->longName)] = value;
             continue;
         }
         // One or more short options bundled; a value ends the bundle.
         for (std::size_t at = 1; at < arg.size(); ++at) {
-            const OptionSpec* spec = findShort(specs, arg[at]);
-            if (!spec)
+            const Option* option = findShort(options, arg[at]);
+            if (!option)
                 return std::string("unknown option '-") + arg[at] + "'";
             std::string value;
             const std::string_view rest = std::string_view(arg).substr(at + 1);
-            if (spec->kind == Kind::Value) {
+            if (option->kind == Kind::Value) {
                 if (!rest.empty())
                     value = rest;
                 else if (hasNext)
                     value = args[++i];
                 else
                     return std::string("option '-") + arg[at] + "' needs a value";
-                out.options[std::string(spec->longName)] = value;
+                out.options[std::string(option->longName)] = value;
                 break;
             }
-            if (spec->kind == Kind::OptionalNumber) {
+            if (option->kind == Kind::OptionalNumber) {
                 if (isNumber(rest))
                     value = rest;
                 else if (!rest.empty())
                     return std::string("option '-") + arg[at] + "' takes a number";
                 else if (hasNext && isNumber(args[i + 1]))
                     value = args[++i];
-                out.options[std::string(spec->longName)] = value;
+                out.options[std::string(option->longName)] = value;
                 break;
             }
-            out.options[std::string(spec->longName)] = value;
+            out.options[std::string(option->longName)] = value;
         }
     }
     return std::nullopt;

@@ -12,7 +12,7 @@
 
 namespace kv {
 
-struct OptionSpec
+struct Option
 {
     enum class Kind {
         Flag,           // no value
@@ -37,9 +37,9 @@ struct Arguments
     }
 };
 
-// Parses `args` against `specs`. On a usage error returns what is wrong, in
+// Parses `args` against `options`. On a usage error returns what is wrong, in
 // words for the user ("unknown option '-x'", "option '--format' needs a value").
-std::optional<std::string> parseArguments(std::span<const std::string> args, std::span<const OptionSpec> specs,
+std::optional<std::string> parseArguments(std::span<const std::string> args, std::span<const Option> options,
                                           Arguments& out);
 
 } // namespace kv

@@ -13,32 +13,31 @@ namespace kv {
 
 namespace {
 
-using Kind = OptionSpec::Kind;
+using Kind = Option::Kind;
 
-constexpr OptionSpec DatabaseOption{'d', "database", Kind::Value};
-constexpr OptionSpec DataDirOption{0, "data-dir", Kind::Value};
-constexpr OptionSpec HelpOption{'h', "help", Kind::Flag};
-constexpr OptionSpec VersionOption{0, "version", Kind::Flag};
+constexpr Option DatabaseOption{'d', "database", Kind::Value};
+constexpr Option DataDirOption{0, "data-dir", Kind::Value};
+constexpr Option HelpOption{'h', "help", Kind::Flag};
+constexpr Option VersionOption{0, "version", Kind::Flag};
 
-constexpr OptionSpec ListOptions[] = {{0, "tsv", Kind::Flag}, {0, "json", Kind::Flag}};
-constexpr OptionSpec ShowOptions[] = {{'s', "show-password", Kind::Flag}, {'a', "attribute", Kind::Value}};
-constexpr OptionSpec AddOptions[] = {{'u', "username", Kind::Value},
-                                     {0, "address", Kind::Value},
-                                     {0, "comments", Kind::Value},
-                                     {'g', "generate", Kind::OptionalNumber}};
-constexpr OptionSpec EditOptions[] = {{'u', "username", Kind::Value},
-                                      {0, "address", Kind::Value},
-                                      {0, "comments", Kind::Value},
-                                      {'p', "password", Kind::Flag},
-                                      {'g', "generate", Kind::OptionalNumber}};
-constexpr OptionSpec ExportOptions[] = {
-    {0, "format", Kind::Value}, {'o', "output", Kind::Value}, {0, "force", Kind::Flag}};
-constexpr OptionSpec ImportOptions[] = {{0, "format", Kind::Value}, {0, "skip-invalid", Kind::Flag}};
+constexpr Option ListOptions[] = {{0, "tsv", Kind::Flag}, {0, "json", Kind::Flag}};
+constexpr Option ShowOptions[] = {{'s', "show-password", Kind::Flag}, {'a', "attribute", Kind::Value}};
+constexpr Option AddOptions[] = {{'u', "username", Kind::Value},
+                                 {0, "address", Kind::Value},
+                                 {0, "comments", Kind::Value},
+                                 {'g', "generate", Kind::OptionalNumber}};
+constexpr Option EditOptions[] = {{'u', "username", Kind::Value},
+                                  {0, "address", Kind::Value},
+                                  {0, "comments", Kind::Value},
+                                  {'p', "password", Kind::Flag},
+                                  {'g', "generate", Kind::OptionalNumber}};
+constexpr Option ExportOptions[] = {{0, "format", Kind::Value}, {'o', "output", Kind::Value}, {0, "force", Kind::Flag}};
+constexpr Option ImportOptions[] = {{0, "format", Kind::Value}, {0, "skip-invalid", Kind::Flag}};
 
 struct Verb
 {
     std::string_view name;
-    std::span<const OptionSpec> options;
+    std::span<const Option> options;
     std::size_t minOperands;
     std::size_t maxOperands;
     int (*run)(Session&);
@@ -245,7 +244,7 @@ int runCommandLine(std::span<const std::string> args, CliEnvironment& env)
     const std::span<const std::string> before = args.subspan(0, at);
     if (at == args.size()) {
         // No verb: only the program's own options.
-        const OptionSpec options[] = {DatabaseOption, DataDirOption, HelpOption, VersionOption};
+        const Option options[] = {DatabaseOption, DataDirOption, HelpOption, VersionOption};
         Arguments parsed;
         if (auto error = parseArguments(before, options, parsed))
             return usageError(console, *error);
@@ -278,7 +277,7 @@ int runCommandLine(std::span<const std::string> args, CliEnvironment& env)
     if (!verb)
         return usageError(console, "no command '" + std::string(name) + "'");
 
-    std::vector<OptionSpec> options{DatabaseOption, DataDirOption, HelpOption};
+    std::vector<Option> options{DatabaseOption, DataDirOption, HelpOption};
     options.insert(options.end(), verb->options.begin(), verb->options.end());
     Arguments parsed;
     if (auto error = parseArguments(rest, options, parsed))

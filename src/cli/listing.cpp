@@ -1,12 +1,13 @@
 #include "cli/listing.h"
 
+#include "exchange/byte_scan.h"
+
 #include "storage/ansi_text.h"
 #include "storage/record_line.h"
 
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <cstring>
 #include <numeric>
 
 namespace kv {
@@ -77,79 +78,55 @@ const std::array<std::string, 256>& utf8Of()
     return table;
 }
 
-// Which ASCII bytes a format writes otherwise than as themselves.
-enum class Escapes { None, Tsv, Json };
-
-constexpr std::uint64_t EveryByte(unsigned char b)
+// Which bytes a format writes otherwise than as themselves: every byte from 0x80
+// up (it becomes UTF-8), and the few each format escapes.
+struct PlainCare
 {
-    return 0x0101010101010101ull * b;
-}
-
-// Whether any of the eight bytes in `word` is `b`: the classic zero-byte test.
-constexpr std::uint64_t holds(std::uint64_t word, unsigned char b)
+    static std::uint64_t marks(std::uint64_t word) { return scan::highBytes(word); }
+    static bool byte(unsigned char c) { return c >= 0x80; }
+};
+struct TsvCare
 {
-    const std::uint64_t x = word ^ EveryByte(b);
-    return (x - EveryByte(1)) & ~x & EveryByte(0x80);
-}
-
-// Whether any of the eight bytes needs more than a copy: outside ASCII, or one
-// the format escapes.
-std::uint64_t needsCare(std::uint64_t word, Escapes escapes)
+    static std::uint64_t marks(std::uint64_t word)
+    {
+        return scan::highBytes(word) | scan::bytesEqual(word, '\t') | scan::bytesEqual(word, '\\');
+    }
+    static bool byte(unsigned char c) { return c >= 0x80 || c == '\t' || c == '\\'; }
+};
+struct JsonCare
 {
-    std::uint64_t care = word & EveryByte(0x80);
-    if (escapes == Escapes::Tsv)
-        care |= holds(word, '\t') | holds(word, '\\');
-    else if (escapes == Escapes::Json)
-        care |= holds(word, '"') | holds(word, '\\') | ((word - EveryByte(0x20)) & ~word & EveryByte(0x80));
-    return care;
-}
-
-bool escaped(unsigned char c, Escapes escapes)
-{
-    if (escapes == Escapes::Tsv)
-        return c == '\t' || c == '\\';
-    if (escapes == Escapes::Json)
-        return c < 0x20 || c == '"' || c == '\\';
-    return false;
-}
+    static std::uint64_t marks(std::uint64_t word)
+    {
+        return scan::highBytes(word) | scan::bytesBelow(word, 0x20) | scan::bytesEqual(word, '"') |
+               scan::bytesEqual(word, '\\');
+    }
+    static bool byte(unsigned char c) { return c >= 0x80 || c < 0x20 || c == '"' || c == '\\'; }
+};
 
 // Appends `ansi` as UTF-8, each byte the format escapes by way of `write`. Runs of
-// plain ASCII (what a listing mostly is) are found eight bytes at a time and go
-// over in one piece.
-template <typename Write> void appendConverted(std::string& out, std::string_view ansi, Escapes escapes, Write write)
+// plain ASCII (what a listing mostly is) go over in one piece.
+template <typename Care, typename Write> void appendConverted(std::string& out, std::string_view ansi, Write write)
 {
     const auto& utf8 = utf8Of();
-    const char* const data = ansi.data();
-    const std::size_t size = ansi.size();
-    std::size_t run = 0;
-    std::size_t i = 0;
-    while (i < size) {
-        if (i + 8 <= size) {
-            std::uint64_t word;
-            std::memcpy(&word, data + i, 8);
-            if (!needsCare(word, escapes)) {
-                i += 8;
-                continue;
-            }
-        }
-        const auto byte = static_cast<unsigned char>(data[i]);
-        if (byte < 0x80 && !escaped(byte, escapes)) {
-            ++i;
-            continue;
-        }
-        out.append(data + run, i - run);
+    const char* at = ansi.data();
+    const char* const end = at + ansi.size();
+    while (at != end) {
+        const char* const care = scan::findCare<Care>(at, end);
+        out.append(at, static_cast<std::size_t>(care - at));
+        if (care == end)
+            break;
+        const auto byte = static_cast<unsigned char>(*care);
         if (byte >= 0x80)
             out += utf8[byte];
         else
             write(out, byte);
-        run = ++i;
+        at = care + 1;
     }
-    out.append(data + run, size - run);
 }
 
 void appendUtf8(std::string& out, std::string_view ansi)
 {
-    appendConverted(out, ansi, Escapes::None, [](std::string&, unsigned char) {});
+    appendConverted<PlainCare>(out, ansi, [](std::string&, unsigned char) {});
 }
 
 // Every Windows-1252 character is one character on the screen.
@@ -212,8 +189,7 @@ void writeTable(std::ostream& out, const RecordTable& table, const std::vector<i
 // Tabs and backslashes escaped, so that every line has its five fields.
 void writeTsvField(std::string& line, std::string_view ansi)
 {
-    appendConverted(line, ansi, Escapes::Tsv,
-                    [](std::string& out, unsigned char c) { out += c == '\t' ? "\\t" : "\\\\"; });
+    appendConverted<TsvCare>(line, ansi, [](std::string& out, unsigned char c) { out += c == '\t' ? "\\t" : "\\\\"; });
 }
 
 // A JSON string of Windows-1252 text.
@@ -221,7 +197,7 @@ void writeJsonString(std::string& out, std::string_view ansi)
 {
     static const char* const Hex = "0123456789abcdef";
     out += '"';
-    appendConverted(out, ansi, Escapes::Json, [](std::string& text, unsigned char c) {
+    appendConverted<JsonCare>(out, ansi, [](std::string& text, unsigned char c) {
         if (c < 0x20) {
             text += "\\u00";
             text += Hex[c >> 4];

@@ -84,6 +84,17 @@ std::optional<std::string> newPassword(Session& session, int& status)
     return first;
 }
 
+// The fields -u, --address and --comments give, over what `record` holds.
+void applyFieldOptions(const Arguments& args, Record& record)
+{
+    if (const std::string* user = args.value("username"))
+        record.username = *user;
+    if (const std::string* address = args.value("address"))
+        record.address = *address;
+    if (const std::string* comments = args.value("comments"))
+        record.comments = *comments;
+}
+
 int finish(Session& session, const Outcome& outcome, const std::string& done)
 {
     if (!outcome.message.empty())
@@ -143,16 +154,10 @@ int addEntry(Session& session)
     const Arguments& args = session.args();
     Record record;
     record.service = args.operands[0];
-    if (const std::string* user = args.value("username"))
-        record.username = *user;
-    if (const std::string* address = args.value("address"))
-        record.address = *address;
-    if (const std::string* comments = args.value("comments"))
-        record.comments = *comments;
+    applyFieldOptions(args, record);
     record.recorded = session.now();
     // Refused before a password is asked for: nobody types one twice for nothing.
-    Record check = record;
-    if (auto why = entryRefusal(check))
+    if (auto why = entryRefusal(record))
         return session.fail(*why);
     int status = ExitFailure;
     std::optional<std::string> password = newPassword(session, status);
@@ -181,12 +186,7 @@ int editEntry(Session& session)
     if (!row)
         return ExitFailure;
     Record details = session.vault().entries().at(*row);
-    if (const std::string* user = args.value("username"))
-        details.username = *user;
-    if (const std::string* address = args.value("address"))
-        details.address = *address;
-    if (const std::string* comments = args.value("comments"))
-        details.comments = *comments;
+    applyFieldOptions(args, details);
     details.recorded = session.now();
     details.keptLine.clear();
     if (auto why = entryRefusal(details))

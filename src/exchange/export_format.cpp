@@ -204,67 +204,63 @@ private:
     const ExportSink* m_sink;
 };
 
-void writeCsv(const RecordTable& entries, std::string& out, const ExportSink* sink)
+// A CSV format's row: each field after the text that goes before it, then the
+// row's end.
+struct CsvColumn
 {
-    CsvOut csv(out, entries, 16, "service,username,password,comments,address,recorded\r\n", sink);
-    for (int row = 0; row < entries.size(); ++row) {
-        const Fields fields = entries.fields(row);
-        char* to = csv.row(fields);
-        to = putCsvField(to, field(fields, RecordField::Service));
-        *to++ = ',';
-        to = putCsvField(to, field(fields, RecordField::Username));
-        *to++ = ',';
-        to = putCsvField(to, field(fields, RecordField::Password));
-        *to++ = ',';
-        to = putCsvField(to, field(fields, RecordField::Comments));
-        *to++ = ',';
-        to = putCsvField(to, field(fields, RecordField::Address));
-        *to++ = ',';
-        to = putCsvField(to, field(fields, RecordField::Recorded));
-        to = put(to, "\r\n");
-        csv.wrote(to);
-    }
-}
+    std::string_view before;
+    RecordField field;
+};
+struct CsvShape
+{
+    std::string_view header;
+    std::size_t perRow; // room for the text between the fields
+    std::array<CsvColumn, 6> columns;
+    std::size_t columnCount;
+    std::string_view end;
+};
 
-void writeBitwardenCsv(const RecordTable& entries, std::string& out, const ExportSink* sink)
-{
-    CsvOut csv(out, entries, 32,
-               "folder,favorite,type,name,notes,fields,reprompt,login_uri,login_username,login_password,login_totp\r\n",
-               sink);
-    for (int row = 0; row < entries.size(); ++row) {
-        const Fields fields = entries.fields(row);
-        char* to = csv.row(fields);
-        to = put(to, ",,login,");
-        to = putCsvField(to, field(fields, RecordField::Service));
-        *to++ = ',';
-        to = putCsvField(to, field(fields, RecordField::Comments));
-        to = put(to, ",,,");
-        to = putCsvField(to, field(fields, RecordField::Address));
-        *to++ = ',';
-        to = putCsvField(to, field(fields, RecordField::Username));
-        *to++ = ',';
-        to = putCsvField(to, field(fields, RecordField::Password));
-        to = put(to, ",\r\n");
-        csv.wrote(to);
-    }
-}
+constexpr CsvShape OurCsv{"service,username,password,comments,address,recorded\r\n",
+                          16,
+                          {{{"", RecordField::Service},
+                            {",", RecordField::Username},
+                            {",", RecordField::Password},
+                            {",", RecordField::Comments},
+                            {",", RecordField::Address},
+                            {",", RecordField::Recorded}}},
+                          6,
+                          "\r\n"};
+constexpr CsvShape BitwardenCsv{
+    "folder,favorite,type,name,notes,fields,reprompt,login_uri,login_username,login_password,login_totp\r\n",
+    32,
+    {{{",,login,", RecordField::Service},
+      {",", RecordField::Comments},
+      {",,,", RecordField::Address},
+      {",", RecordField::Username},
+      {",", RecordField::Password}}},
+    5,
+    ",\r\n"};
+constexpr CsvShape ChromeCsv{"name,url,username,password,note\r\n",
+                             16,
+                             {{{"", RecordField::Service},
+                               {",", RecordField::Address},
+                               {",", RecordField::Username},
+                               {",", RecordField::Password},
+                               {",", RecordField::Comments}}},
+                             5,
+                             "\r\n"};
 
-void writeChromeCsv(const RecordTable& entries, std::string& out, const ExportSink* sink)
+void writeCsv(const CsvShape& shape, const RecordTable& entries, std::string& out, const ExportSink* sink)
 {
-    CsvOut csv(out, entries, 16, "name,url,username,password,note\r\n", sink);
+    CsvOut csv(out, entries, shape.perRow, shape.header, sink);
     for (int row = 0; row < entries.size(); ++row) {
         const Fields fields = entries.fields(row);
         char* to = csv.row(fields);
-        to = putCsvField(to, field(fields, RecordField::Service));
-        *to++ = ',';
-        to = putCsvField(to, field(fields, RecordField::Address));
-        *to++ = ',';
-        to = putCsvField(to, field(fields, RecordField::Username));
-        *to++ = ',';
-        to = putCsvField(to, field(fields, RecordField::Password));
-        *to++ = ',';
-        to = putCsvField(to, field(fields, RecordField::Comments));
-        to = put(to, "\r\n");
+        for (std::size_t c = 0; c < shape.columnCount; ++c) {
+            to = put(to, shape.columns[c].before);
+            to = putCsvField(to, field(fields, shape.columns[c].field));
+        }
+        to = put(to, shape.end);
         csv.wrote(to);
     }
 }
@@ -465,13 +461,13 @@ void writeAny(ExportFormat format, const RecordTable& entries, std::string& out,
 {
     switch (format) {
     case ExportFormat::Csv:
-        writeCsv(entries, out, sink);
+        writeCsv(OurCsv, entries, out, sink);
         break;
     case ExportFormat::BitwardenCsv:
-        writeBitwardenCsv(entries, out, sink);
+        writeCsv(BitwardenCsv, entries, out, sink);
         break;
     case ExportFormat::ChromeCsv:
-        writeChromeCsv(entries, out, sink);
+        writeCsv(ChromeCsv, entries, out, sink);
         break;
     case ExportFormat::KeepassXml:
         writeKeepassXml(entries, out, sink);

@@ -5,51 +5,12 @@
 
 #include "exchange/export_format.h"
 #include "exchange/import_format.h"
-#include "storage/ansi_text.h"
 #include "storage/data_file.h"
-#include "vault/entry_rules.h"
-
-#include <algorithm>
-#include <unordered_set>
+#include "vault/entry_set.h"
 
 namespace kv {
 
 namespace {
-
-// The fields of an entry in one UTF-8 string: no field holds a "|", so none can
-// run into another. (Text the code page holds has one UTF-8 form, so an entry
-// read from elsewhere compares as it is.)
-std::string keyOf(const RecordTable& table, int row, bool withTime)
-{
-    std::string key;
-    for (const RecordField field :
-         {RecordField::Service, RecordField::Username, RecordField::Password, RecordField::Comments,
-          RecordField::Address, RecordField::Recorded, RecordField::KeptLine}) {
-        if (!withTime && field == RecordField::Recorded)
-            continue;
-        key += ansiToUtf8(table.bytes(row, field));
-        key += '|';
-    }
-    return key;
-}
-
-std::string keyOf(const Record& record, bool withTime)
-{
-    const std::string* fields[] = {&record.service, &record.username, &record.password, &record.comments,
-                                   &record.address, &record.recorded, &record.keptLine};
-    std::size_t size = 0;
-    for (const std::string* field : fields)
-        size += field->size() + 1;
-    std::string key;
-    key.reserve(size);
-    for (const std::string* field : fields) {
-        if (!withTime && field == &record.recorded)
-            continue;
-        key += *field;
-        key += '|';
-    }
-    return key;
-}
 
 std::string reasonNow()
 {
@@ -127,63 +88,74 @@ int importEntries(Session& session)
     std::string content;
     if (!readFile(session, file, content))
         return ExitFailure;
-    ImportResult read = readImport(content, *format);
-    content.clear();
-    if (!read.ok)
-        return session.fail(file + ": " + read.error);
     if (!session.load())
         return ExitFailure;
 
     const bool skipInvalid = session.args().has("skip-invalid");
-    const bool numbered = read.formatName == "keepass-xml";
     const RecordTable& held = session.vault().entries().table();
-    const bool someUntimed = std::any_of(read.entries.begin(), read.entries.end(),
-                                         [](const ImportedEntry& entry) { return entry.record.recorded.empty(); });
-    std::unordered_set<std::string> present;
-    std::unordered_set<std::string> presentUntimed;
-    present.reserve(static_cast<std::size_t>(held.size()) + read.entries.size());
-    for (int row = 0; row < held.size(); ++row) {
-        present.insert(keyOf(held, row, true));
-        if (someUntimed)
-            presentUntimed.insert(keyOf(held, row, false));
-    }
+    // About one entry to a hundred bytes of the file.
+    const std::size_t expected = static_cast<std::size_t>(held.size()) + content.size() / 100;
+    EntrySet present(true, expected);
+    for (int row = 0; row < held.size(); ++row)
+        present.insert(held, row);
+    EntryBatch batch;
+    // Made at the first entry without a time (few files have any), of the entries
+    // held and those taken in before it.
+    std::optional<EntrySet> presentUntimed;
+    const auto makeUntimedSet = [&] {
+        presentUntimed.emplace(false, expected);
+        for (int row = 0; row < held.size(); ++row)
+            presentUntimed->insert(held, row);
+        for (int row = 0; row < batch.size(); ++row)
+            presentUntimed->insert(batch.table(), row);
+    };
     const std::string now = session.now();
-    std::vector<Record> added;
     std::size_t invalid = 0;
     std::size_t already = 0;
-    for (ImportedEntry& entry : read.entries) {
+    std::vector<std::string> refusals;
+    const ImportResult read = readImport(content, *format, [&](ImportedEntry& entry) {
         Record& record = entry.record;
         // An entry the file gave no time takes the time of the import, which says
         // nothing of the entry: then it is here already if all else is.
         const bool timed = !record.recorded.empty();
-        if (!timed)
+        if (!timed) {
             record.recorded = now;
-        if (auto why = entryRefusal(record)) {
+            if (!presentUntimed)
+                makeUntimedSet();
+        }
+        if (auto why = batch.add(record)) {
             ++invalid;
-            if (!skipInvalid) {
-                session.console().err() << file << (numbered ? ": entry " : ":") << entry.where << ": " << *why << '\n';
-            }
-            continue;
+            if (!skipInvalid)
+                refusals.push_back(std::to_string(entry.where) + ": " + *why);
+            return;
         }
-        const bool fresh =
-            timed ? present.insert(keyOf(record, true)).second : !presentUntimed.count(keyOf(record, false));
+        const RecordTable& added = batch.table();
+        const int last = added.size() - 1;
+        const bool fresh = timed ? present.insert(added, last) : !presentUntimed->contains(added, last);
         if (!fresh) {
+            batch.dropLast();
             ++already;
-            continue;
+            return;
         }
-        if (someUntimed)
-            presentUntimed.insert(keyOf(record, false));
+        if (presentUntimed)
+            presentUntimed->insert(added, last);
         if (!timed)
-            present.insert(keyOf(record, true));
-        added.push_back(std::move(record));
-    }
+            present.insert(added, last);
+    });
+    content.clear();
+    if (!read.ok)
+        return session.fail(file + ": " + read.error);
+    const bool numbered = read.formatName == "keepass-xml";
+    for (const std::string& refusal : refusals)
+        session.console().err() << file << (numbered ? ": entry " : ":") << refusal << '\n';
     if (invalid > 0 && !skipInvalid)
         return session.fail("nothing imported: " + entries(invalid) +
                             " cannot be stored (--skip-invalid imports the rest)");
-    const Outcome outcome = session.vault().addAll(added);
+    const std::size_t count = static_cast<std::size_t>(batch.size());
+    const Outcome outcome = session.vault().addAll(std::move(batch));
     if (!outcome.message.empty())
         return session.failWith(outcome.message);
-    session.console().out() << "Imported " << entries(added.size()) << " (" << read.formatName << ") into "
+    session.console().out() << "Imported " << entries(count) << " (" << read.formatName << ") into "
                             << session.dataFileName() << "; skipped " << already << " already there";
     if (invalid > 0)
         session.console().out() << " and " << invalid << " that cannot be stored";
@@ -203,12 +175,12 @@ int mergeEntries(Session& session)
     if (!session.load())
         return ExitFailure;
     const RecordTable& held = session.vault().entries().table();
-    std::unordered_set<std::string> present;
+    EntrySet present(true, static_cast<std::size_t>(held.size() + other.size()));
     for (int row = 0; row < held.size(); ++row)
-        present.insert(keyOf(held, row, true));
+        present.insert(held, row);
     std::vector<Record> added;
     for (int row = 0; row < other.size(); ++row) {
-        if (present.insert(keyOf(other, row, true)).second)
+        if (present.insert(other, row))
             added.push_back(other.record(row));
     }
     const Outcome outcome = session.vault().addAll(added);

@@ -207,23 +207,25 @@ std::string_view take(const std::vector<std::string_view>& fields, int column)
     return fields[static_cast<std::size_t>(column)];
 }
 
-std::string recordedFrom(std::string_view text, TimeForm form)
+// The recorded time `text` gives, or empty when it reads as none.
+void recordedFrom(std::string_view text, TimeForm form, std::string& recorded)
 {
     if (form == TimeForm::Text && parseRecordedTime(text)) {
         // Already our form, as our own exports have it: kept as written but for
         // the blanks around it, which is what recordedText would give back.
         const std::size_t begin = text.find_first_not_of(" \t");
-        return std::string(text.substr(begin, text.find_last_not_of(" \t") - begin + 1));
+        recorded.assign(text.substr(begin, text.find_last_not_of(" \t") - begin + 1));
+        return;
     }
     std::optional<CivilTime> time;
     if (form == TimeForm::Text)
         time = parseAnyTime(text);
     else if (form == TimeForm::UnixMillis)
         time = parseUnixMillis(text);
-    return time ? recordedText(*time) : std::string();
+    recorded = time ? recordedText(*time) : std::string();
 }
 
-ImportResult readCsv(std::string_view content)
+ImportResult readCsv(std::string_view content, const ImportSink& sink)
 {
     CsvReader reader(content);
     std::vector<std::string_view> fields;
@@ -242,24 +244,25 @@ ImportResult readCsv(std::string_view content)
     ImportResult result;
     result.formatName = shape->name;
     const bool lastPass = shape->name == "lastpass-csv";
+    // One entry for every row: its strings keep their room from row to row.
+    ImportedEntry entry;
+    Record& record = entry.record;
     while (reader.next(fields)) {
-        ImportedEntry entry;
         entry.where = reader.line();
-        Record& record = entry.record;
         record.service = take(fields, columns.title);
         record.username = take(fields, columns.username);
         record.password = take(fields, columns.password);
         record.comments = take(fields, columns.notes);
         record.address = take(fields, columns.address);
-        record.recorded = recordedFrom(take(fields, columns.modified), shape->timeForm);
+        recordedFrom(take(fields, columns.modified), shape->timeForm, record.recorded);
         if (record.recorded.empty())
-            record.recorded = recordedFrom(take(fields, columns.created), shape->timeForm);
+            recordedFrom(take(fields, columns.created), shape->timeForm, record.recorded);
         if (lastPass && record.address == "http://sn")
             record.address.clear(); // the address its secure notes carry
         if (holdsNothing(record))
             continue; // a blank line, a spreadsheet's row of empty cells
         fillService(record);
-        result.entries.push_back(std::move(entry));
+        sink(entry);
     }
     if (!reader.error().empty())
         return failed(reader.error());
@@ -312,7 +315,7 @@ void fillService(Record& record)
         record.service = record.username;
 }
 
-ImportResult readImport(std::string_view content, ImportFormat format)
+ImportResult readImport(std::string_view content, ImportFormat format, const ImportSink& sink)
 {
     if (content.starts_with("\xFF\xFE") || content.starts_with("\xFE\xFF"))
         return failed("the file is UTF-16 text; save it as UTF-8 and import it again");
@@ -322,8 +325,18 @@ ImportResult readImport(std::string_view content, ImportFormat format)
     if (first == std::string_view::npos)
         return failed("the file is empty");
     if (format == ImportFormat::KeepassXml || (format == ImportFormat::Auto && content[first] == '<'))
-        return readKeepassXml(content);
-    return readCsv(content);
+        return readKeepassXml(content, sink);
+    return readCsv(content, sink);
+}
+
+ImportResult readImport(std::string_view content, ImportFormat format)
+{
+    std::vector<ImportedEntry> entries;
+    ImportResult result =
+        readImport(content, format, [&entries](ImportedEntry& entry) { entries.push_back(std::move(entry)); });
+    if (result.ok)
+        result.entries = std::move(entries);
+    return result;
 }
 
 } // namespace kv

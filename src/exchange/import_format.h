@@ -4,6 +4,7 @@
 
 #include "storage/record_line.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -40,5 +41,13 @@ struct ImportResult
 // is the entry's modification time when the file has one that reads as a time
 // ("MM-DD-YYYY hh:mm:ss"), else empty.
 ImportResult readImport(std::string_view content, ImportFormat format);
+
+// Told of each entry as it is read, in the file's order. The entry is the
+// reader's own and is used again for the next one.
+using ImportSink = std::function<void(ImportedEntry& entry)>;
+// The same, but each entry goes to `sink` as it is read and `entries` stays
+// empty: a large file's entries never sit in memory all at once. A file that
+// turns out malformed may have given some entries before it says so.
+ImportResult readImport(std::string_view content, ImportFormat format, const ImportSink& sink);
 
 } // namespace kv

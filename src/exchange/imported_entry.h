@@ -18,6 +18,6 @@ bool holdsNothing(const Record& record);
 // An entry without a service takes the host of its address, else its user name.
 void fillService(Record& record);
 
-ImportResult readKeepassXml(std::string_view content);
+ImportResult readKeepassXml(std::string_view content, const ImportSink& sink);
 
 } // namespace kv

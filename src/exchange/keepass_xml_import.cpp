@@ -45,7 +45,7 @@ void assignString(Record& record, std::string_view key, std::string& value)
 
 } // namespace
 
-ImportResult readKeepassXml(std::string_view content)
+ImportResult readKeepassXml(std::string_view content, const ImportSink& sink)
 {
     XmlReader xml(content, MostNesting);
     ImportResult result;
@@ -170,7 +170,8 @@ ImportResult readKeepassXml(std::string_view content)
                 if (const auto time = parseAnyTime(modified))
                     record.recorded = recordedText(*time);
                 fillService(record);
-                result.entries.push_back({std::move(record), entryNumber});
+                ImportedEntry entry{std::move(record), entryNumber};
+                sink(entry);
                 record = Record{};
             }
             continue;

@@ -116,33 +116,36 @@ Outcome Vault::replace(std::optional<int> selected, const Record& details, bool 
     return {true, {}};
 }
 
-Outcome Vault::addAll(std::span<const Record> records)
+Outcome Vault::addAll(EntryBatch batch)
 {
-    for (const Record& record : records) {
-        if (auto why = entryRefusal(record))
-            return {false, std::move(*why)};
-    }
     std::string refusal;
     OpenDatabase::Rewriting rewriting = startRewrite(false, refusal, OpenDatabase::Creation::Allowed);
     if (!rewriting.allowed())
         return {false, refusal};
-    if (records.empty())
+    if (batch.empty())
         return {true, {}};
-    RecordTable added;
-    std::size_t bytes = 0;
-    for (const Record& record : records)
-        bytes += record.service.size() + record.username.size() + record.password.size() + record.comments.size() +
-                 record.address.size() + record.recorded.size() + record.keptLine.size();
-    added.reserve(records.size(), bytes);
-    for (const Record& record : records)
-        added.append(record);
     // The list changes only once the file has: a failed save leaves both as they were.
-    RecordTable rows = m_entries.table();
-    rows.append(added);
-    if (!m_database.save(rewriting, rows))
-        return {false, writeFailure()};
-    m_entries.appendAll(std::move(added));
+    if (m_entries.size() == 0) {
+        if (!m_database.save(rewriting, batch.m_table))
+            return {false, writeFailure()};
+    } else {
+        RecordTable rows = m_entries.table();
+        rows.append(batch.m_table);
+        if (!m_database.save(rewriting, rows))
+            return {false, writeFailure()};
+    }
+    m_entries.appendAll(std::move(batch.m_table));
     return {true, {}};
+}
+
+Outcome Vault::addAll(std::span<const Record> records)
+{
+    EntryBatch batch;
+    for (const Record& record : records) {
+        if (auto why = batch.add(record))
+            return {false, std::move(*why)};
+    }
+    return addAll(std::move(batch));
 }
 
 } // namespace kv

@@ -8,6 +8,7 @@
 #include "lock/lock_record.h"
 #include "settings/settings_store.h"
 #include "storage/open_database.h"
+#include "vault/entry_batch.h"
 #include "vault/entry_list.h"
 
 #include <optional>
@@ -50,8 +51,10 @@ public:
     // Overwrites everything but the service of the `selected` row with `details`,
     // once some entry has the service `details` names.
     Outcome replace(std::optional<int> selected, const Record& details, bool locked);
-    // Appends every one of `records` in one full save, creating the file when the
+    // Appends every entry of `batch` in one full save, creating the file when the
     // database has none yet: all of them, or (list and file as they were) none.
+    Outcome addAll(EntryBatch batch);
+    // The same for records not checked yet: one that cannot be stored stops all.
     Outcome addAll(std::span<const Record> records);
 
 private:

@@ -86,6 +86,10 @@ TEST_F(CommandLine, VerbsOverOneFolder)
     const std::string out = (m_folder / "out.csv").string();
     const std::string bad = (m_folder / "bad.csv").string();
     test::writeFile(m_folder / "bad.csv", "service,username,password\nok,u,p\nbad|one,u,p\n");
+    // Twice the same, once without a time (then the same as the first), once at another time.
+    const std::string twice = (m_folder / "twice.csv").string();
+    test::writeFile(m_folder / "twice.csv", "service,username,password,recorded\nd,u,p,12-08-2026 10:00:00\n"
+                                            "d,u,p,12-08-2026 10:00:00\nd,u,p,\nd,u,p,01-01-2020 00:00:00\n");
     const std::string Csv = "service,username,password,comments,address,recorded\r\n"
                             "mail,ann,pw1,changed,https://m.example,12-08-2026 10:00:00\r\n";
     const std::vector<Step> steps = {
@@ -130,6 +134,7 @@ TEST_F(CommandLine, VerbsOverOneFolder)
         {{"-d", "2", "import", out}, {}, 0, "~Imported 0 entries (chrome-csv) into", ""},
         {{"-d", "2", "import", bad}, {}, 1, "", "bad.csv:3: Fields cannot contain | or line breaks"},
         {{"-d", "2", "import", bad, "--skip-invalid"}, {}, 0, "~Imported 1 entry (csv)", ""},
+        {{"-d", "2", "import", twice}, {}, 0, "~db2.ksd; skipped 2 already there\n", ""},
         {{"--database=3", "merge", data("db1.ksd").string()}, {}, 0, "~Merged 1 entry", ""},
         {{"-d", "3", "merge", data("db1.ksd").string()}, {}, 0, "~Merged 0 entries", ""},
         {{"generate", "x"}, {}, 2, "", "the length is a number"},

@@ -79,14 +79,11 @@ FrmScrn::FrmScrn(Environment env, QWidget* parent)
     buildControls();
     buildMenus();
 
-    EditingHooks hooks;
-    hooks.clock = m_env.clock;
-    hooks.isLocked = [this] { return isLocked(); };
-    hooks.setAddressPrefix = [this] { SetAddressPrefix(); };
-    hooks.showMessage = [this](const QString& text) { showMessage(text); };
-    hooks.setCaption = [this](const QString& caption) { setWindowTitle(caption); };
     m_commands = std::make_unique<EditingCommands>(EditingWidgets{editFields(), m_recordList, m_retainUserAction},
-                                                   m_vault, std::move(hooks));
+                                                   m_vault, m_env.clock);
+    connect(m_commands.get(), &EditingCommands::messageShown, this, &FrmScrn::showMessage);
+    connect(m_commands.get(), &EditingCommands::captionChanged, this, &FrmScrn::setWindowTitle);
+    connect(m_commands.get(), &EditingCommands::fieldsEmptied, this, &FrmScrn::SetAddressPrefix);
     for (const ToolbarCommand command :
          {ToolbarCommand::Add, ToolbarCommand::Remove, ToolbarCommand::Replace, ToolbarCommand::Clear}) {
         connect(m_commandButtons[static_cast<std::size_t>(command) - 1], &QAction::triggered, this,
@@ -101,8 +98,8 @@ FrmScrn::FrmScrn(Environment env, QWidget* parent)
                            m_lockMessage,
                            field(FieldIndex::Username),
                            field(FieldIndex::Password)};
-    m_lock = new LockGate(
-        lock, m_settings, [this] { ClearEditFields(); }, [this] { layoutPass(); }, this);
+    m_lock = new LockGate(lock, m_settings, this);
+    connect(m_lock, &LockGate::lockedChanged, this, &FrmScrn::onLockedChanged);
 
     for (int i = 0; i < 3; ++i) {
         connect(m_databaseBoxes[i], &CheckBox::mouseReleased, this,
@@ -185,6 +182,15 @@ void FrmScrn::showMessage(const QString& text)
 bool FrmScrn::isLocked() const
 {
     return m_lock && m_lock->isLocked();
+}
+
+void FrmScrn::onLockedChanged(bool locked)
+{
+    m_commands->setLocked(locked);
+    if (locked)
+        return;
+    ClearEditFields();
+    layoutPass();
 }
 
 void FrmScrn::ClearEditFields()

@@ -69,6 +69,7 @@ private:
     void buildToolbar();
     void wireTools();
     void loadStep();
+    void onLockedChanged(bool locked);
 
     void onListPress(QMouseEvent* event);
     void onListRelease(QMouseEvent* event);

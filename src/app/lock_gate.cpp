@@ -14,10 +14,8 @@ qsizetype lengthOf(const std::string& text)
 
 } // namespace
 
-LockGate::LockGate(LockWidgets widgets, const SettingsStore& settings, std::function<void()> clearEditFields,
-                   std::function<void()> layoutPass, QObject* parent)
-    : QObject(parent), m_w(widgets), m_settings(settings), m_clearEditFields(std::move(clearEditFields)),
-      m_layoutPass(std::move(layoutPass))
+LockGate::LockGate(LockWidgets widgets, const SettingsStore& settings, QObject* parent)
+    : QObject(parent), m_w(widgets), m_settings(settings)
 {
     // Programmatic changes count too, as when a row is loaded or the fields cleared.
     connect(m_w.username, &QLineEdit::textChanged, this, &LockGate::check);
@@ -36,6 +34,7 @@ void LockGate::applyAtStart(const Credentials& stored)
     m_w.list->setEnabled(false);
     m_w.shown->setRecordsShown(false);
     m_expectedLength = lengthOf(stored.password) + lengthOf(stored.user);
+    emit lockedChanged(true);
 }
 
 void LockGate::check()
@@ -53,8 +52,7 @@ void LockGate::check()
     m_w.panel->setVisible(false);
     m_w.shown->setRecordsShown(true);
     m_w.list->setEnabled(true);
-    m_clearEditFields();
-    m_layoutPass();
+    emit lockedChanged(false);
 }
 
 } // namespace kv

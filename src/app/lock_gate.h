@@ -7,7 +7,6 @@
 
 #include <QObject>
 #include <QString>
-#include <functional>
 #include <optional>
 
 class QLabel;
@@ -32,20 +31,21 @@ class LockGate : public QObject
 {
     Q_OBJECT
 public:
-    LockGate(LockWidgets widgets, const SettingsStore& settings, std::function<void()> clearEditFields,
-             std::function<void()> layoutPass, QObject* parent = nullptr);
+    LockGate(LockWidgets widgets, const SettingsStore& settings, QObject* parent = nullptr);
 
     // At load: locks the window when a password is stored.
     void applyAtStart(const Credentials& stored);
     bool isLocked() const { return m_expectedLength.has_value(); }
+
+signals:
+    // Locked at the start, or unlocked once the stored credentials were typed.
+    void lockedChanged(bool locked);
 
 private:
     void check();
 
     LockWidgets m_w;
     const SettingsStore& m_settings;
-    std::function<void()> m_clearEditFields;
-    std::function<void()> m_layoutPass;
     // While locked: the length of the stored password plus that of the user name.
     // Only when the typed lengths add up to it is the record read and compared.
     std::optional<qsizetype> m_expectedLength;

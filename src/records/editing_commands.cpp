@@ -23,8 +23,9 @@ std::string textOf(const QLineEdit* field)
 
 } // namespace
 
-EditingCommands::EditingCommands(EditingWidgets widgets, Vault& vault, EditingHooks hooks)
-    : m_w(widgets), m_vault(vault), m_hooks(std::move(hooks))
+EditingCommands::EditingCommands(EditingWidgets widgets, Vault& vault, std::function<QDateTime()> clock,
+                                 QObject* parent)
+    : QObject(parent), m_w(widgets), m_vault(vault), m_clock(std::move(clock))
 {
 }
 
@@ -67,13 +68,13 @@ std::optional<int> EditingCommands::selectedRow() const
 
 QString EditingCommands::recordedNow() const
 {
-    return m_hooks.clock().toString(QStringLiteral("MM-dd-yyyy HH:mm:ss"));
+    return m_clock().toString(QStringLiteral("MM-dd-yyyy HH:mm:ss"));
 }
 
 void EditingCommands::finish(const Outcome& outcome)
 {
     if (!outcome.message.empty())
-        m_hooks.showMessage(fromView(outcome.message));
+        emit messageShown(fromView(outcome.message));
     if (outcome.done)
         ClearEditFields();
 }
@@ -82,14 +83,14 @@ void EditingCommands::Add()
 {
     Record record = recordFromFields();
     record.recorded = recordedNow().toStdString();
-    finish(m_vault.add(record, m_hooks.isLocked()));
+    finish(m_vault.add(record, m_locked));
 }
 
 void EditingCommands::Remove()
 {
     const Credentials loaded{textOf(m_w.fields.username), m_loadedPassword};
     const int before = m_vault.entries().size();
-    const Outcome outcome = m_vault.remove(selectedRow(), textOf(m_w.fields.service), loaded, m_hooks.isLocked());
+    const Outcome outcome = m_vault.remove(selectedRow(), textOf(m_w.fields.service), loaded, m_locked);
     // The view would move the selection to a neighbour, which the next Remove or
     // Replace would then change though the user never chose it.
     if (m_vault.entries().size() < before)
@@ -101,12 +102,12 @@ void EditingCommands::Replace()
 {
     Record details = recordFromFields();
     details.recorded = recordedNow().toStdString();
-    finish(m_vault.replace(selectedRow(), details, m_hooks.isLocked()));
+    finish(m_vault.replace(selectedRow(), details, m_locked));
 }
 
 void EditingCommands::Clear()
 {
-    m_hooks.setCaption(fromView(AppTitle));
+    emit captionChanged(fromView(AppTitle));
     ClearEditFields();
 }
 
@@ -117,7 +118,7 @@ void EditingCommands::ClearEditFields()
         field->setText(QString());
     if (m_w.retainUser->isChecked())
         m_w.fields.username->setText(kept);
-    m_hooks.setAddressPrefix();
+    emit fieldsEmptied();
 }
 
 void EditingCommands::LoadRecord(const Record& record)
@@ -133,7 +134,7 @@ void EditingCommands::LoadRecord(const Record& record)
     QString caption = fromView(WindowTitle);
     if (!record.recorded.empty())
         caption += QStringLiteral(" - Modified: ") + QString::fromStdString(record.recorded);
-    m_hooks.setCaption(caption);
+    emit captionChanged(caption);
 }
 
 } // namespace kv

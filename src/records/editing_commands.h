@@ -9,6 +9,7 @@
 #include "vault/vault.h"
 
 #include <QDateTime>
+#include <QObject>
 #include <QString>
 #include <functional>
 #include <optional>
@@ -29,20 +30,16 @@ struct EditingWidgets
     QAction* retainUser = nullptr;
 };
 
-// What the commands need from the window around them.
-struct EditingHooks
+// The commands tell the window what came of them through their signals.
+class EditingCommands : public QObject
 {
-    std::function<QDateTime()> clock;
-    std::function<bool()> isLocked;
-    std::function<void()> setAddressPrefix;
-    std::function<void(const QString&)> showMessage; // the text after "Keystead Vault - "
-    std::function<void(const QString&)> setCaption;  // the whole caption
-};
-
-class EditingCommands
-{
+    Q_OBJECT
 public:
-    EditingCommands(EditingWidgets widgets, Vault& vault, EditingHooks hooks);
+    // `clock` gives the time a command records.
+    EditingCommands(EditingWidgets widgets, Vault& vault, std::function<QDateTime()> clock, QObject* parent = nullptr);
+
+    // While the program's log-in is armed and not passed, nothing of the list may change.
+    void setLocked(bool locked) { m_locked = locked; }
 
     void run(ToolbarCommand command);
     void Add();
@@ -58,6 +55,11 @@ public:
     // Comments, one at a time) and its recorded time into the caption.
     void LoadRecord(const Record& record);
 
+signals:
+    void messageShown(const QString& text);      // the text after "Keystead Vault - "
+    void captionChanged(const QString& caption); // the whole caption
+    void fieldsEmptied();                        // the address field is to take its prefix
+
 private:
     Record recordFromFields() const;
     std::optional<int> selectedRow() const;
@@ -67,7 +69,8 @@ private:
 
     EditingWidgets m_w;
     Vault& m_vault;
-    EditingHooks m_hooks;
+    std::function<QDateTime()> m_clock;
+    bool m_locked = false;
     // The password of the record last loaded into the fields: Remove disarms the
     // lock only when it is the stored one. Clearing the fields keeps it.
     std::string m_loadedPassword;

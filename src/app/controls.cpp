@@ -1,6 +1,7 @@
 #include "app/controls.h"
 
 #include <QAccessibleWidget>
+#include <QAction>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QHelpEvent>
@@ -179,6 +180,53 @@ QAccessibleInterface* accessibleInterfaceFor(const QString& className, QObject* 
 }
 
 } // namespace
+
+QFont tahoma(int points, bool bold)
+{
+    QFont font(QStringLiteral("Tahoma"), points);
+    font.setBold(bold);
+    return font;
+}
+
+void place(QWidget* widget, TwipRect twips)
+{
+    widget->setGeometry(twips.toPixels());
+}
+
+void makeSunkenPanel(QFrame* frame)
+{
+    frame->setFrameShape(QFrame::StyledPanel);
+    frame->setFrameShadow(QFrame::Sunken);
+}
+
+QAction* makeAction(const QString& name, const QString& caption, QObject* parent, bool checkable, bool checked)
+{
+    auto* action = new QAction(caption, parent);
+    action->setObjectName(name);
+    action->setCheckable(checkable);
+    action->setChecked(checked);
+    return action;
+}
+
+ShortcutPassThrough::ShortcutPassThrough(QList<QAction*> items, QObject* parent)
+    : QObject(parent), m_items(std::move(items))
+{
+}
+
+bool ShortcutPassThrough::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::ShortcutOverride) {
+        const QKeySequence keys(static_cast<QKeyEvent*>(event)->keyCombination());
+        for (const QAction* item : m_items) {
+            if (item->shortcut() == keys) {
+                // Not overridden: the key goes on to the shortcut.
+                event->ignore();
+                return true;
+            }
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
 
 void markAsGrouping(QFrame* frame, const QString& name)
 {

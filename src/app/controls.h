@@ -1,5 +1,8 @@
 #pragma once
-// The small control kinds the main window needs beyond Qt's own.
+// The small control kinds the main window needs beyond Qt's own, and the few
+// helpers its parts share to build theirs.
+
+#include "app/twips.h"
 
 #include <QCheckBox>
 #include <QFrame>
@@ -7,7 +10,35 @@
 #include <QLineEdit>
 #include <QPointer>
 
+class QAction;
+
 namespace kv {
+
+// The design's font (where Tahoma is missing, the platform puts its nearest).
+QFont tahoma(int points, bool bold = false);
+// Puts a control at its design place, in twips of its parent.
+void place(QWidget* widget, TwipRect twips);
+// The sunken, styled frame of the tools strip, the edit area and the lock's panel.
+void makeSunkenPanel(QFrame* frame);
+// A menu item with its design name and caption.
+QAction* makeAction(const QString& name, const QString& caption, QObject* parent, bool checkable = false,
+                    bool checked = false);
+
+// Lets the keys of `items` (the Copy items' Ctrl+A, Ctrl+U and Ctrl+P) reach the window's
+// shortcuts from a control that would take them for itself, as an edit field takes Ctrl+A.
+// Installed on each such control.
+class ShortcutPassThrough : public QObject
+{
+    Q_OBJECT
+public:
+    ShortcutPassThrough(QList<QAction*> items, QObject* parent);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QList<QAction*> m_items;
+};
 
 class FieldTip;
 

@@ -1,29 +1,26 @@
 #include "app/frm_scrn.h"
 
 #include "app/controls.h"
+#include "app/edit_area.h"
 #include "app/lock_gate.h"
 #include "app/object_names.h"
+#include "app/record_list.h"
 #include "app/shape_widget.h"
+#include "app/tools_strip.h"
 #include "lock/lock_record.h"
 #include "product/product.h"
-#include "records/editing_commands.h"
 #include "storage/database_choice.h"
-#include "tools/clipboard_copy.h"
+#include "tools/frm_gen.h"
+#include "tools/help.h"
 #include "vault/entry_rules.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QCursor>
 #include <QFrame>
-#include <QHeaderView>
-#include <QItemSelectionModel>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
-#include <QMouseEvent>
+#include <QResizeEvent>
 #include <QScreen>
-#include <QShortcut>
-#include <QTableView>
 
 // The images live in the window's library; a static library's resources are registered by hand.
 static void registerResources()
@@ -40,21 +37,6 @@ QString fromView(std::string_view text)
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// "True", or any number other than 0, switches the grid on.
-bool settingIsOn(const std::string& text)
-{
-    return QString::fromStdString(text).compare(QStringLiteral("True"), Qt::CaseInsensitive) == 0 ||
-           settingNumber(text) != 0;
-}
-
-bool isCopyShortcut(const QKeyEvent* key)
-{
-    const QKeyCombination combination = key->keyCombination();
-    return combination == QKeyCombination(Qt::ControlModifier, Qt::Key_A) ||
-           combination == QKeyCombination(Qt::ControlModifier, Qt::Key_U) ||
-           combination == QKeyCombination(Qt::ControlModifier, Qt::Key_P);
-}
-
 } // namespace
 
 FrmScrn::FrmScrn(Environment env, QWidget* parent)
@@ -69,85 +51,125 @@ FrmScrn::FrmScrn(Environment env, QWidget* parent)
 
     registerResources();
     installAccessibleInterfaces();
-    setObjectName(objectNames::window());
+    setObjectName(objectNames::Window);
     setWindowTitle(fromView(WindowTitle));
     setWindowIcon(QIcon(QStringLiteral(":/icons/app.png")));
     resize(toPixels(7620), toPixels(5655));
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
+    setFont(tahoma(8));
 
-    buildControls();
-    buildMenus();
+    // Made in this order, which is the order they lie in (the shapes underneath) and
+    // the order a screen reader meets them in.
+    buildShapes();
+    m_toolsStrip = new ToolsStrip(this);
+    connect(m_toolsStrip, &ToolsStrip::databaseChosen, this, &FrmScrn::openDatabase);
+    connect(m_toolsStrip, &ToolsStrip::reloadAsked, this, &FrmScrn::reloadDatabase);
 
-    m_commands = std::make_unique<EditingCommands>(EditingWidgets{editFields(), m_recordList, m_retainUserAction},
-                                                   m_vault, m_env.clock);
-    connect(m_commands.get(), &EditingCommands::messageShown, this, &FrmScrn::showMessage);
-    connect(m_commands.get(), &EditingCommands::captionChanged, this, &FrmScrn::setWindowTitle);
-    connect(m_commands.get(), &EditingCommands::fieldsEmptied, this, &FrmScrn::SetAddressPrefix);
-    for (const ToolbarCommand command :
-         {ToolbarCommand::Add, ToolbarCommand::Remove, ToolbarCommand::Replace, ToolbarCommand::Clear}) {
-        connect(m_commandButtons[static_cast<std::size_t>(command) - 1], &QAction::triggered, this,
-                [this, command] { m_commands->run(command); });
-    }
+    m_editArea = new EditArea(m_vault, m_env, this);
+    connect(m_editArea, &EditArea::messageShown, this, &FrmScrn::showMessage);
+    connect(m_editArea, &EditArea::captionChanged, this, &FrmScrn::setWindowTitle);
 
-    const LockWidgets lock{m_editArea,
-                           m_toolsStrip,
-                           m_lockPanel,
-                           m_recordList,
-                           &m_shownRecords,
-                           m_lockMessage,
-                           field(FieldIndex::Username),
-                           field(FieldIndex::Password)};
-    m_lock = new LockGate(lock, m_settings, this);
+    m_recordList = new RecordList(m_model, m_settings, this);
+    m_editArea->setRecordList(m_recordList);
+    connect(m_recordList, &RecordList::recordChosen, m_editArea, &EditArea::LoadRecord);
+
+    buildLockPanel();
+    chainTabOrder();
+    buildFileMenu();
+
+    m_lock =
+        new LockGate({m_editArea, m_toolsStrip, m_lockPanel, m_recordList, &m_recordList->shownRecords(), m_lockMessage,
+                      m_editArea->field(FieldIndex::Username), m_editArea->field(FieldIndex::Password)},
+                     m_settings, this);
     connect(m_lock, &LockGate::lockedChanged, this, &FrmScrn::onLockedChanged);
 
-    for (int i = 0; i < 3; ++i) {
-        connect(m_databaseBoxes[i], &CheckBox::mouseReleased, this,
-                [this, i](Qt::MouseButton button) { onDatabaseBoxReleased(i, button); });
-        connect(m_databaseBoxes[i], &CheckBox::chosen, this, [this, i] { chooseDatabaseFromKeyboard(i); });
-    }
-    // F10 is the platform's key for a window's menu; this window's menu opens at "Tools".
-    auto* menuKey = new QShortcut(QKeySequence(Qt::Key_F10), this);
-    connect(menuKey, &QShortcut::activated, this, &FrmScrn::openToolsMenuFromKeyboard);
-    connect(m_toolsLabel, &MenuLabel::pressed, this, &FrmScrn::openToolsMenuFromKeyboard);
-    connect(m_hideAction, &QAction::triggered, this, &FrmScrn::toggleHide);
-    wireTools();
-
-    m_toolsLabel->installEventFilter(this);
-    for (EditField* edit : m_fields)
-        edit->installEventFilter(this);
-    m_recordList->installEventFilter(this);
-    connect(m_gridAction, &QAction::triggered, this, &FrmScrn::toggleGrid);
-    connect(m_quitAction, &QAction::triggered, this, &FrmScrn::QuitApplication);
-    connect(m_recordList->horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int section) {
-        m_model.sortOnHeaderClick(section);
-        m_recordList->horizontalHeader()->setSortIndicatorShown(true);
-        m_recordList->horizontalHeader()->setSortIndicator(m_model.sortColumn(), m_model.sortOrder());
-    });
+    connect(new HelpKey(this), &HelpKey::helpAsked, this, &FrmScrn::openHelp);
 
     loadStep();
 }
 
 FrmScrn::~FrmScrn() = default;
 
-EditFields FrmScrn::editFields() const
+void FrmScrn::buildShapes()
 {
-    return {field(FieldIndex::Address), field(FieldIndex::Service), field(FieldIndex::Username),
-            field(FieldIndex::Comments), field(FieldIndex::Password)};
+    // Drawn on the window behind the list.
+    m_shapes[2] = new ShapeWidget(ShapeWidget::Kind::Rectangle, objectNames::shape(7), this);
+    place(m_shapes[2], {30, 2385, 7335, 2970});
+    m_shapes[0] = new ShapeWidget(ShapeWidget::Kind::RoundedRectangle, objectNames::shape(5), this);
+    place(m_shapes[0], {30, 2130, 7350, 345});
+    m_shapes[1] = new ShapeWidget(ShapeWidget::Kind::RoundedRectangle, objectNames::shape(6), this);
+    place(m_shapes[1], {30, 5280, 7350, 345});
+    m_leftLine = new ShapeWidget(ShapeWidget::Kind::VerticalLine, objectNames::LeftLine, this);
+    m_leftLine->setLine(30, 2355, 5385);
+    m_rightLine = new ShapeWidget(ShapeWidget::Kind::VerticalLine, objectNames::RightLine, this);
+    m_rightLine->setLine(7365, 2355, 5475);
+}
+
+void FrmScrn::buildLockPanel()
+{
+    // Above the list, hidden until the window is locked.
+    m_lockPanel = new QFrame(this);
+    m_lockPanel->setObjectName(objectNames::LockPanel);
+    makeSunkenPanel(m_lockPanel);
+    place(m_lockPanel, {30, 2100, 7350, 3555});
+    m_lockPanel->setAutoFillBackground(true);
+    m_lockMessage = new QLabel(m_lockPanel);
+    m_lockMessage->setObjectName(objectNames::LockMessage);
+    markAsGrouping(m_lockPanel, QStringLiteral("Locked"));
+    m_lockMessage->setAlignment(Qt::AlignCenter);
+    place(m_lockMessage, {30, 465, 7245, 210});
+    m_lockPanel->hide();
+}
+
+void FrmScrn::chainTabOrder()
+{
+    // The fields (Service, Username, Password, Comments, Address), the toolbar, the
+    // list, then the database boxes.
+    QList<QWidget*> order = m_editArea->tabOrder();
+    order << m_recordList;
+    for (int i = 0; i < 3; ++i)
+        order << m_toolsStrip->databaseBox(i);
+    for (qsizetype i = 0; i + 1 < order.size(); ++i)
+        QWidget::setTabOrder(order[i], order[i + 1]);
+}
+
+void FrmScrn::buildFileMenu()
+{
+    QMenu* menu = m_toolsStrip->fileMenu();
+    menu->addAction(m_editArea->retainUserAction());
+    menu->addAction(m_editArea->hideAction());
+    QAction* suggest = makeAction(objectNames::SuggestItem, QStringLiteral("Suggest Password"), menu);
+    connect(suggest, &QAction::triggered, this, [this] { SuggestPassword(this); });
+    menu->addAction(suggest);
+    menu->addSeparator()->setObjectName(objectNames::FirstSeparator);
+    menu->addMenu(m_editArea->schemeMenu());
+    menu->addMenu(m_editArea->copyMenu());
+    menu->addSeparator()->setObjectName(objectNames::SecondSeparator);
+    QAction* help = makeAction(objectNames::HelpItem, QStringLiteral("Help"), menu);
+    connect(help, &QAction::triggered, this, &FrmScrn::openHelp);
+    menu->addAction(help);
+    QAction* quit = makeAction(objectNames::QuitItem, QStringLiteral("Quit"), menu);
+    connect(quit, &QAction::triggered, this, &FrmScrn::QuitApplication);
+    menu->addAction(quit);
+
+    // The menu is never on a bar: the window carries the Copy items' shortcuts, and
+    // the controls that would take their keys for themselves let them pass.
+    const QList<QAction*> copyItems = m_editArea->copyActions();
+    addActions(copyItems);
+    auto* copyKeys = new ShortcutPassThrough(copyItems, this);
+    m_toolsStrip->toolsLabel()->installEventFilter(copyKeys);
+    for (int i = 0; i < FieldCount; ++i)
+        m_editArea->field(FieldIndex(i))->installEventFilter(copyKeys);
+    m_recordList->installEventFilter(copyKeys);
 }
 
 void FrmScrn::loadStep()
 {
     const Credentials lock = ReadLockRecord(m_settings).value_or(Credentials{});
-
-    const bool grid = settingIsOn(m_settings.get(GridSetting));
-    m_gridAction->setChecked(grid);
-    m_recordList->setShowGrid(grid);
-
+    m_recordList->loadGridSetting();
     // The database itself was chosen, and its loading started, before the controls were built.
-    for (int i = 0; i < 3; ++i)
-        m_databaseBoxes[i]->setChecked(DataFileBaseFor(i) == m_database.base());
-
+    m_toolsStrip->showOpenDatabase(m_database.base());
     m_lock->applyAtStart(lock);
 }
 
@@ -160,6 +182,24 @@ void FrmScrn::loadDatabase()
         showMessage(fromView(fileFailure("read", m_database)));
 }
 
+void FrmScrn::openDatabase(int index)
+{
+    m_database.choose(DataFileBaseFor(index));
+    m_settings.save(DatabaseSetting, std::to_string(index));
+    reloadDatabase();
+}
+
+void FrmScrn::reloadDatabase()
+{
+    m_model.clear();
+    loadDatabase();
+}
+
+void FrmScrn::openHelp()
+{
+    OpenHelp(m_env.programFolder, this, m_env.openWithDefaultHandler);
+}
+
 void FrmScrn::QuitApplication()
 {
     m_model.clear();
@@ -170,7 +210,7 @@ void FrmScrn::closeEvent(QCloseEvent* event)
 {
     // Quit closes the window too. A password still on the clipboard now would outlive the program in
     // the desktop's clipboard manager.
-    m_clipboardClearer->clearNow();
+    m_editArea->clearCopiedPassword();
     QWidget::closeEvent(event);
 }
 
@@ -186,171 +226,75 @@ bool FrmScrn::isLocked() const
 
 void FrmScrn::onLockedChanged(bool locked)
 {
-    m_commands->setLocked(locked);
+    m_editArea->setLocked(locked);
+    m_toolsStrip->setLocked(locked);
+    m_recordList->setLocked(locked);
     if (locked)
         return;
-    ClearEditFields();
+    m_editArea->ClearEditFields();
     layoutPass();
 }
 
-void FrmScrn::ClearEditFields()
-{
-    m_commands->ClearEditFields();
-}
+// The layout pass: on every resize the window's controls follow its size.
+namespace {
 
-void FrmScrn::toggleGrid()
-{
-    // The menu item has already flipped itself; the grid flips from its own state.
-    m_recordList->setShowGrid(!m_recordList->showGrid());
-    m_settings.save(GridSetting, m_gridAction->isChecked() ? "True" : "False");
-}
+// Design values the pass measures from; they never change at run time.
+constexpr int Frame1Height = 1920;
+constexpr int Frame3Top = 2100;
+constexpr int Line1Top = 2355;
+constexpr int Line2Top = 2355;
+constexpr int Line2X = 30;
 
-void FrmScrn::toggleHide()
+// A size below zero stops the pass where it is, as a window made very small
+// would: each step says whether the pass goes on.
+bool setWidth(QWidget* widget, int twips)
 {
-    // The item has flipped its own check mark; the field's mask flips from its own state.
-    EditField* password = field(FieldIndex::Password);
-    password->setEchoMode(password->echoMode() == QLineEdit::Normal ? QLineEdit::Password : QLineEdit::Normal);
-}
-
-void FrmScrn::onDatabaseBoxReleased(int index, Qt::MouseButton button)
-{
-    if (button == Qt::LeftButton) {
-        for (int i = 0; i < 3; ++i) {
-            if (i != index)
-                m_databaseBoxes[i]->setChecked(false);
-        }
-        m_database.choose(DataFileBaseFor(index));
-        m_settings.save(DatabaseSetting, std::to_string(index));
-    }
-    m_model.clear();
-    loadDatabase();
-}
-
-bool FrmScrn::eventFilter(QObject* watched, QEvent* event)
-{
-    if (event->type() == QEvent::ShortcutOverride && isCopyShortcut(static_cast<QKeyEvent*>(event))) {
-        // The edit fields would take Ctrl+A for themselves; the copy items act
-        // anywhere in the window.
-        event->ignore();
-        return true;
-    }
-    if (watched == m_recordList && event->type() == QEvent::KeyPress)
-        return onListKey(static_cast<QKeyEvent*>(event));
-    if (watched == m_recordList && event->type() == QEvent::ContextMenu &&
-        static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Keyboard) {
-        // The Menu key, which the platform turns into a request for a context menu.
-        openListMenuFromKeyboard();
-        return true;
-    }
-    if (watched == m_toolsLabel && event->type() == QEvent::MouseButtonRelease) {
-        auto* mouse = static_cast<QMouseEvent*>(event);
-        if (mouse->button() == Qt::LeftButton && m_toolsLabel->rect().contains(mouse->position().toPoint()))
-            openToolsMenu(QCursor::pos());
+    if (twips < 0)
         return false;
+    widget->resize(toPixels(twips), widget->height());
+    return true;
+}
+
+bool setHeight(QWidget* widget, int twips)
+{
+    if (twips < 0)
+        return false;
+    widget->resize(widget->width(), toPixels(twips));
+    return true;
+}
+
+} // namespace
+
+void FrmScrn::layoutPass()
+{
+    // Where a step meets a size below zero, the rest of the pass is skipped; the
+    // next resize tries again. m_shapes holds Shape1_5, Shape1_6 and Shape1_7.
+    const int sw = toTwips(width());
+    const int sh = toTwips(height());
+    if (isLocked()) {
+        if (!setWidth(m_lockPanel, sw - 50) || !setHeight(m_lockPanel, sh - Frame3Top - 10))
+            return;
+    } else {
+        if (!setHeight(m_recordList, sh - Frame1Height - 400) || !setHeight(m_shapes[2], sh - Frame1Height - 600))
+            return;
+        m_shapes[1]->move(m_shapes[1]->x(), toPixels(sh - 400));
+        m_rightLine->setLine(m_rightLine->lineX(), Line1Top, sh - 380);
+        m_leftLine->setLine(Line2X, Line2Top, sh - 150);
     }
-    if (watched == m_recordList->viewport()) {
-        switch (event->type()) {
-        case QEvent::MouseButtonPress:
-            onListPress(static_cast<QMouseEvent*>(event));
-            return true;
-        case QEvent::MouseButtonDblClick:
-            return true;
-        case QEvent::MouseButtonRelease:
-            onListRelease(static_cast<QMouseEvent*>(event));
-            return true;
-        default:
-            break;
-        }
+    if (!setWidth(m_editArea, sw - 100) || !setWidth(m_toolsStrip, sw - 100) || !setWidth(m_recordList, sw - 250))
+        return;
+    for (ShapeWidget* shape : m_shapes) {
+        if (!setWidth(shape, sw - 80))
+            return;
     }
-    return QWidget::eventFilter(watched, event);
+    m_rightLine->setLine(sw - 55, Line1Top, m_rightLine->lineY2());
 }
 
-void FrmScrn::openToolsMenu(const QPoint& at)
+void FrmScrn::resizeEvent(QResizeEvent* event)
 {
-    // The label is drawn disabled while locked, but its events still reach the
-    // window's filter: nothing of the menu until the user has unlocked.
-    if (isLocked())
-        return;
-    m_fileMenu->popup(at);
-}
-
-void FrmScrn::openToolsMenuFromKeyboard()
-{
-    if (isLocked())
-        return;
-    openToolsMenu(m_toolsLabel->mapToGlobal(QPoint(0, m_toolsLabel->height())));
-    if (!m_fileMenu->actions().isEmpty())
-        m_fileMenu->setActiveAction(m_fileMenu->actions().first());
-}
-
-void FrmScrn::openListMenuFromKeyboard()
-{
-    if (isLocked())
-        return;
-    const QModelIndex current = m_recordList->currentIndex();
-    const QRect row = current.isValid() ? m_recordList->visualRect(current) : QRect();
-    m_listMenu->popup(m_recordList->viewport()->mapToGlobal(row.isValid() ? row.bottomLeft() : QPoint(0, 0)));
-    if (!m_listMenu->actions().isEmpty())
-        m_listMenu->setActiveAction(m_listMenu->actions().first());
-}
-
-void FrmScrn::chooseDatabaseFromKeyboard(int index)
-{
-    // Opening this database, as a left click on its box does; the box ends up checked.
-    m_databaseBoxes[index]->setChecked(true);
-    onDatabaseBoxReleased(index, Qt::LeftButton);
-}
-
-bool FrmScrn::onListKey(QKeyEvent* event)
-{
-    // The view would copy the current cell, which may be the clear password.
-    if (event->matches(QKeySequence::Copy))
-        return true;
-    const QKeyCombination key = event->keyCombination();
-    if (key == QKeyCombination(Qt::Key_Menu) || key == QKeyCombination(Qt::ShiftModifier, Qt::Key_F10)) {
-        openListMenuFromKeyboard();
-        return true;
-    }
-    // Moving through the list loads nothing; Enter loads the row, as a click does.
-    if (key == QKeyCombination(Qt::Key_Return) || key == QKeyCombination(Qt::KeypadModifier, Qt::Key_Enter)) {
-        loadSelectedRowIntoFields();
-        return true;
-    }
-    return false;
-}
-
-void FrmScrn::onListPress(QMouseEvent* event)
-{
-    m_recordList->setFocus(Qt::MouseFocusReason);
-    const QModelIndex index = m_recordList->indexAt(event->position().toPoint());
-    // A press on empty space keeps the selection: the pending load still takes it.
-    if (!index.isValid() || (event->button() != Qt::LeftButton && event->button() != Qt::RightButton))
-        return;
-    m_recordList->selectionModel()->setCurrentIndex(index,
-                                                    QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    m_itemClickPending = true;
-}
-
-void FrmScrn::onListRelease(QMouseEvent* event)
-{
-    if (!m_itemClickPending)
-        return;
-    if (event->button() == Qt::LeftButton) {
-        loadSelectedRowIntoFields();
-        m_itemClickPending = false;
-    } else if (event->button() == Qt::RightButton) {
-        m_listMenu->popup(event->globalPosition().toPoint());
-    }
-}
-
-void FrmScrn::loadSelectedRowIntoFields()
-{
-    const QModelIndexList rows = m_recordList->selectionModel()->selectedRows();
-    if (rows.isEmpty())
-        return;
-    // A copy: a field change may unlock the window, which can touch the list.
-    const Record record = m_model.at(rows.first().row());
-    m_commands->LoadRecord(record);
+    QWidget::resizeEvent(event);
+    if (!isMinimized())
+        layoutPass();
 }
 
 } // namespace kv

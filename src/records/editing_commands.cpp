@@ -50,11 +50,11 @@ void EditingCommands::run(ToolbarCommand command)
 Record EditingCommands::recordFromFields() const
 {
     Record record;
-    record.service = textOf(m_w.fields.service);
-    record.username = textOf(m_w.fields.username);
-    record.password = textOf(m_w.fields.password);
-    record.comments = textOf(m_w.fields.comments);
-    record.address = textOf(m_w.fields.address);
+    record.service = textOf(field(FieldIndex::Service));
+    record.username = textOf(field(FieldIndex::Username));
+    record.password = textOf(field(FieldIndex::Password));
+    record.comments = textOf(field(FieldIndex::Comments));
+    record.address = textOf(field(FieldIndex::Address));
     return record;
 }
 
@@ -88,9 +88,9 @@ void EditingCommands::Add()
 
 void EditingCommands::Remove()
 {
-    const Credentials loaded{textOf(m_w.fields.username), m_loadedPassword};
+    const Credentials loaded{textOf(field(FieldIndex::Username)), m_loadedPassword};
     const int before = m_vault.entries().size();
-    const Outcome outcome = m_vault.remove(selectedRow(), textOf(m_w.fields.service), loaded, m_locked);
+    const Outcome outcome = m_vault.remove(selectedRow(), textOf(field(FieldIndex::Service)), loaded, m_locked);
     // The view would move the selection to a neighbour, which the next Remove or
     // Replace would then change though the user never chose it.
     if (m_vault.entries().size() < before)
@@ -113,23 +113,23 @@ void EditingCommands::Clear()
 
 void EditingCommands::ClearEditFields()
 {
-    const QString kept = m_w.fields.username->text();
-    for (QLineEdit* field : m_w.fields.inDesignOrder())
+    const QString kept = field(FieldIndex::Username)->text();
+    for (QLineEdit* field : m_w.fields.byIndex)
         field->setText(QString());
     if (m_w.retainUser->isChecked())
-        m_w.fields.username->setText(kept);
+        field(FieldIndex::Username)->setText(kept);
     emit fieldsEmptied();
 }
 
 void EditingCommands::LoadRecord(const Record& record)
 {
-    m_w.fields.address->setText(QString::fromStdString(record.address));
-    m_w.fields.service->setText(QString::fromStdString(record.service));
-    m_w.fields.username->setText(QString::fromStdString(record.username));
-    m_w.fields.password->setText(QString::fromStdString(record.password));
-    m_w.fields.comments->setText(QString::fromStdString(record.comments));
+    field(FieldIndex::Address)->setText(QString::fromStdString(record.address));
+    field(FieldIndex::Service)->setText(QString::fromStdString(record.service));
+    field(FieldIndex::Username)->setText(QString::fromStdString(record.username));
+    field(FieldIndex::Password)->setText(QString::fromStdString(record.password));
+    field(FieldIndex::Comments)->setText(QString::fromStdString(record.comments));
     // Resting the pointer on the masked field shows the loaded password.
-    m_w.fields.password->setToolTip(QString::fromStdString(record.password));
+    field(FieldIndex::Password)->setToolTip(QString::fromStdString(record.password));
     m_loadedPassword = record.password;
     QString caption = fromView(WindowTitle);
     if (!record.recorded.empty())

@@ -15,6 +15,7 @@
 #include <optional>
 
 class QAction;
+class QLineEdit;
 class QTableView;
 
 namespace kv {
@@ -26,7 +27,7 @@ enum class ToolbarCommand { Add = 1, Remove = 2, Replace = 3, Clear = 4 };
 struct EditingWidgets
 {
     EditFields fields;
-    QTableView* list = nullptr;
+    const QTableView* list = nullptr;
     QAction* retainUser = nullptr;
 };
 
@@ -37,6 +38,9 @@ class EditingCommands : public QObject
 public:
     // `clock` gives the time a command records.
     EditingCommands(EditingWidgets widgets, Vault& vault, std::function<QDateTime()> clock, QObject* parent = nullptr);
+
+    // The list whose selected row Remove and Replace change; made after the edit area, it comes later.
+    void setList(const QTableView* list) { m_w.list = list; }
 
     // While the program's log-in is armed and not passed, nothing of the list may change.
     void setLocked(bool locked) { m_locked = locked; }
@@ -61,6 +65,7 @@ signals:
     void fieldsEmptied();                        // the address field is to take its prefix
 
 private:
+    QLineEdit* field(FieldIndex index) const { return m_w.fields[index]; }
     Record recordFromFields() const;
     std::optional<int> selectedRow() const;
     QString recordedNow() const;

@@ -79,8 +79,8 @@ std::optional<QString> addressToOpen(const QString& text)
     return std::nullopt;
 }
 
-AddressLink::AddressLink(AddressLinkWidgets widgets, OpenWithDefaultHandler open, ShowMessage message)
-    : QObject(widgets.window), m_w(widgets), m_open(std::move(open)), m_message(std::move(message))
+AddressLink::AddressLink(AddressLinkWidgets widgets, OpenWithDefaultHandler open)
+    : QObject(widgets.window), m_w(widgets), m_open(std::move(open))
 {
     for (std::size_t i = 0; i < m_w.schemeItems.size(); ++i) {
         QAction* item = m_w.schemeItems[i];
@@ -162,8 +162,7 @@ void AddressLink::open()
         return;
     const std::optional<QString> target = addressToOpen(text);
     if (!target) {
-        if (m_message)
-            m_message(QStringLiteral("Only web and mail addresses are opened"));
+        emit messageShown(QStringLiteral("Only web and mail addresses are opened"));
         return;
     }
     if (m_open)

@@ -40,13 +40,17 @@ class AddressLink : public QObject
 public:
     // Takes over the scheme items' check marks (HTTP checked) and watches the pointer over the field and
     // the edit area, switching mouse tracking on for both. Owned by the main window.
-    AddressLink(AddressLinkWidgets widgets, OpenWithDefaultHandler open, ShowMessage message);
+    AddressLink(AddressLinkWidgets widgets, OpenWithDefaultHandler open);
 
     // Writes the checked scheme's prefix ("http://", ...) into the address field, replacing its text.
     void SetAddressPrefix();
 
     // True while the field looks like a link; only then does a left-button release open it.
     bool isLink() const { return m_isLink; }
+
+signals:
+    // An address the link would not open ("Only web and mail addresses are opened").
+    void messageShown(const QString& text);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -61,7 +65,6 @@ private:
 
     AddressLinkWidgets m_w;
     OpenWithDefaultHandler m_open;
-    ShowMessage m_message;
     bool m_isLink = false;
 };
 

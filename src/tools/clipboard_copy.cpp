@@ -50,12 +50,6 @@ Copy copyToClipboard(const QString& text, bool secret)
     return {data, now == data || (now && now->hasText() && now->text() == text)};
 }
 
-void sayWhenBusy(bool taken, const ShowMessage& message)
-{
-    if (!taken && message)
-        message(QStringLiteral("Clipboard is busy"));
-}
-
 } // namespace
 
 bool CopyToClipboard(const QString& text, bool secret)
@@ -63,24 +57,24 @@ bool CopyToClipboard(const QString& text, bool secret)
     return copyToClipboard(text, secret).taken;
 }
 
-void CopyFieldText(const QString& text, bool secret, const ShowMessage& message)
-{
-    sayWhenBusy(CopyToClipboard(text, secret), message);
-}
-
-ClipboardClearer::ClipboardClearer(std::chrono::milliseconds delay, QObject* parent) : QObject(parent)
+ClipboardCopier::ClipboardCopier(std::chrono::milliseconds delay, QObject* parent) : QObject(parent)
 {
     m_timer.setSingleShot(true);
     m_timer.setInterval(delay);
-    connect(&m_timer, &QTimer::timeout, this, &ClipboardClearer::clearNow);
+    connect(&m_timer, &QTimer::timeout, this, &ClipboardCopier::clearNow);
 }
 
-ClipboardClearer::~ClipboardClearer()
+ClipboardCopier::~ClipboardCopier()
 {
     clearNow();
 }
 
-void ClipboardClearer::copyPassword(const QString& text, const ShowMessage& message)
+void ClipboardCopier::copyText(const QString& text)
+{
+    sayWhenBusy(CopyToClipboard(text, false));
+}
+
+void ClipboardCopier::copyPassword(const QString& text)
 {
     const Copy copy = copyToClipboard(text, true);
     // Armed even when the clipboard looked busy: should our copy have landed after all, it still goes.
@@ -88,10 +82,16 @@ void ClipboardClearer::copyPassword(const QString& text, const ShowMessage& mess
     m_data = copy.data;
     m_pending = true;
     m_timer.start();
-    sayWhenBusy(copy.taken, message);
+    sayWhenBusy(copy.taken);
 }
 
-void ClipboardClearer::clearNow()
+void ClipboardCopier::sayWhenBusy(bool taken)
+{
+    if (!taken)
+        emit messageShown(QStringLiteral("Clipboard is busy"));
+}
+
+void ClipboardCopier::clearNow()
 {
     m_timer.stop();
     if (m_pending && clipboardStillHoldsOurCopy())
@@ -101,7 +101,7 @@ void ClipboardClearer::clearNow()
     m_data = nullptr;
 }
 
-bool ClipboardClearer::clipboardStillHoldsOurCopy() const
+bool ClipboardCopier::clipboardStillHoldsOurCopy() const
 {
     const QClipboard* clipboard = QGuiApplication::clipboard();
     if (!clipboard)

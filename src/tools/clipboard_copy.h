@@ -3,8 +3,6 @@
 // managers and the system's clipboard history leave it out, and it does not stay there: it is taken off
 // again after a while and when the program closes.
 
-#include "tools/default_handler.h"
-
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -19,26 +17,29 @@ namespace kv {
 // the clipboard could not be taken, for instance while another program holds it open.
 bool CopyToClipboard(const QString& text, bool secret);
 
-// The Copy menu's items: copies and, when the clipboard is busy, says so through `message`.
-void CopyFieldText(const QString& text, bool secret, const ShowMessage& message);
-
-// Copies passwords and takes each off the clipboard again, `delay` after the latest copy or at once
-// through clearNow, but only while the clipboard still holds that very copy: whatever the user has
-// copied since, here or in another program, is left alone.
-class ClipboardClearer : public QObject
+// The Copy menu's items. Copies a field's text and, when the clipboard is busy, says so. A password is
+// taken off the clipboard again, `delay` after the latest copy or at once through clearNow, but only
+// while the clipboard still holds that very copy: whatever the user has copied since, here or in
+// another program, is left alone.
+class ClipboardCopier : public QObject
 {
     Q_OBJECT
 public:
-    explicit ClipboardClearer(std::chrono::milliseconds delay, QObject* parent = nullptr);
+    explicit ClipboardCopier(std::chrono::milliseconds delay, QObject* parent = nullptr);
     // Going away clears too: a password left on the clipboard would be handed to the desktop's
     // clipboard manager when the program ends.
-    ~ClipboardClearer() override;
+    ~ClipboardCopier() override;
 
-    // As CopyFieldText with a secret, and the wait starts again.
-    void copyPassword(const QString& text, const ShowMessage& message);
+    void copyText(const QString& text);
+    // As a secret, and the wait starts again.
+    void copyPassword(const QString& text);
     void clearNow();
 
+signals:
+    void messageShown(const QString& text); // "Clipboard is busy"
+
 private:
+    void sayWhenBusy(bool taken);
     bool clipboardStillHoldsOurCopy() const;
 
     QTimer m_timer;

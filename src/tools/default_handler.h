@@ -12,8 +12,4 @@ namespace kv {
 
 using OpenWithDefaultHandler = std::function<void(const QString& target, QWidget* owner)>;
 
-// Tools tell the user something through the main window's caption: the function
-// receives the text that follows "Keystead Vault - ".
-using ShowMessage = std::function<void(const QString& text)>;
-
 } // namespace kv

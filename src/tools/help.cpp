@@ -19,8 +19,7 @@ void OpenHelp(const std::filesystem::path& programFolder, QWidget* mainWindow, c
     open(QString::fromStdU16String(page.u16string()), mainWindow);
 }
 
-HelpKey::HelpKey(QWidget* mainWindow, std::function<void()> openHelp)
-    : QObject(mainWindow), m_mainWindow(mainWindow), m_openHelp(std::move(openHelp))
+HelpKey::HelpKey(QWidget* mainWindow) : QObject(mainWindow), m_mainWindow(mainWindow)
 {
     QCoreApplication::instance()->installEventFilter(this);
 }
@@ -54,8 +53,7 @@ bool HelpKey::eventFilter(QObject* watched, QEvent* event)
     if (m_openedThisPress)
         return true;
     m_openedThisPress = true;
-    if (m_openHelp)
-        m_openHelp();
+    emit helpAsked();
     return true;
 }
 

@@ -6,7 +6,6 @@
 
 #include <QObject>
 #include <filesystem>
-#include <functional>
 
 class QWidget;
 
@@ -16,7 +15,7 @@ namespace kv {
 // there is no help window to fall back on, and the program shows no message boxes.
 void OpenHelp(const std::filesystem::path& programFolder, QWidget* mainWindow, const OpenWithDefaultHandler& open);
 
-// Sees every key before the control with the focus does: calls `openHelp` when F1 is released in any
+// Sees every key before the control with the focus does: tells `helpAsked` when F1 is released in any
 // widget of `mainWindow` (not in other windows such as the generator), once however long the key was
 // held. Installs itself on the application; owned by `mainWindow`.
 class HelpKey : public QObject
@@ -24,7 +23,10 @@ class HelpKey : public QObject
     Q_OBJECT
 
 public:
-    HelpKey(QWidget* mainWindow, std::function<void()> openHelp);
+    explicit HelpKey(QWidget* mainWindow);
+
+signals:
+    void helpAsked();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -33,7 +35,6 @@ private:
     bool inMainWindow(QObject* watched) const;
 
     QWidget* m_mainWindow;
-    std::function<void()> m_openHelp;
     // The page was opened since F1 last went down: a held key's repeats open nothing more.
     bool m_openedThisPress = false;
     // When F1 last came up (0: never, or a platform that gives no times).

@@ -5,6 +5,7 @@
 
 #include "app/frm_scrn.h"
 #include "app/object_names.h"
+#include "app/twips.h"
 #include "gui_test_support.h"
 #include "settings/reg_file_registry.h"
 #include "storage/data_file.h"
@@ -94,7 +95,7 @@ inline QLineEdit* field(kv::FrmScrn* w, kv::FieldIndex index)
 }
 inline QTableView* list(kv::FrmScrn* w)
 {
-    return named<QTableView>(w, kv::objectNames::recordList());
+    return named<QTableView>(w, kv::objectNames::RecordList);
 }
 inline QCheckBox* box(kv::FrmScrn* w, int index)
 {

@@ -49,10 +49,9 @@ struct Host
         shape->setGeometry(148, 19, 330, 23);
         shape->setAttribute(Qt::WA_TransparentForMouseEvents);
         shape->lower();
-        link = new kv::AddressLink(
-            {address, frame1, window, items},
-            [this](const QString& t, QWidget* owner) { opened.emplace_back(t, owner); },
-            [this](const QString& m) { messages << m; });
+        link = new kv::AddressLink({address, frame1, window, items},
+                                   [this](const QString& t, QWidget* owner) { opened.emplace_back(t, owner); });
+        QObject::connect(link, &kv::AddressLink::messageShown, window, [this](const QString& m) { messages << m; });
         top.move(100, 100);
         top.show();
     }

@@ -45,8 +45,9 @@ private slots:
 
     void sayNothingWhenTheCopySucceeds()
     {
-        QStringList messages;
-        kv::CopyFieldText(QStringLiteral("pw"), true, [&](const QString& m) { messages << m; });
+        kv::ClipboardCopier copier(std::chrono::seconds(30));
+        QSignalSpy messages(&copier, &kv::ClipboardCopier::messageShown);
+        copier.copyPassword(QStringLiteral("pw"));
         QVERIFY(messages.isEmpty());
         QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("pw"));
     }
@@ -84,11 +85,10 @@ private slots:
         const QString pw = QStringLiteral("K3Y|ST€AD p@ss");
         const std::chrono::milliseconds delay(50);
         QClipboard* clipboard = QGuiApplication::clipboard();
-        auto clearer = std::make_unique<kv::ClipboardClearer>(delay);
-        QStringList messages;
-        const kv::ShowMessage message = [&](const QString& m) { messages << m; };
+        auto clearer = std::make_unique<kv::ClipboardCopier>(delay);
+        QSignalSpy messages(clearer.get(), &kv::ClipboardCopier::messageShown);
 
-        clearer->copyPassword(pw, message);
+        clearer->copyPassword(pw);
         QCOMPARE(clipboard->text(), pw);
 #if defined(Q_OS_LINUX)
         QVERIFY(clipboard->mimeData()->hasFormat(QStringLiteral("x-kde-passwordManagerHint")));
@@ -100,7 +100,7 @@ private slots:
         else if (since == "emptied")
             clipboard->clear();
         else if (since == "password")
-            clearer->copyPassword(pw, message);
+            clearer->copyPassword(pw);
 
         if (ending == "wait")
             QTest::qWait(int(4 * delay.count()));

@@ -31,7 +31,7 @@ struct Host
         if (withPage && (!page.open(QIODevice::WriteOnly) || page.write("<html></html>") < 0))
             qFatal("cannot write the help page");
         button->move(10, 200);
-        new kv::HelpKey(&window, [this] { openHelp(); });
+        QObject::connect(new kv::HelpKey(&window), &kv::HelpKey::helpAsked, &window, [this] { openHelp(); });
         window.show();
     }
     void openHelp()

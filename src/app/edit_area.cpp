@@ -47,8 +47,8 @@ EditArea::EditArea(Vault& vault, const Environment& env, QWidget* window) : QFra
         connect(m_commandButtons[i], &QAction::triggered, m_commands, [this, command] { m_commands->run(command); });
     }
 
-    m_addressLink = new AddressLink({field(FieldIndex::Address), this, window, m_schemeActions},
-                                    env.openWithDefaultHandler);
+    m_addressLink =
+        new AddressLink({field(FieldIndex::Address), this, window, m_schemeActions}, env.openWithDefaultHandler);
     connect(m_addressLink, &AddressLink::messageShown, this, &EditArea::messageShown);
     // Emptied fields take the checked scheme's prefix in the address field.
     connect(m_commands, &EditingCommands::fieldsEmptied, m_addressLink, &AddressLink::SetAddressPrefix);
@@ -63,7 +63,8 @@ void EditArea::buildFields()
     for (int i = 0; i < FieldCount; ++i) {
         const FieldRow& row = rowOf(FieldIndex(i));
         const QString caption = QString::fromUtf16(row.caption);
-        m_shapes[i] = new ShapeWidget(ShapeWidget::Kind::RoundedRectangle, objectNames::shape(static_cast<int>(row.index)), this);
+        m_shapes[i] =
+            new ShapeWidget(ShapeWidget::Kind::RoundedRectangle, objectNames::shape(static_cast<int>(row.index)), this);
         place(m_shapes[i], row.shape);
         m_labels[i] = new QLabel(caption, this);
         m_labels[i]->setObjectName(objectNames::fieldLabel(row.index));

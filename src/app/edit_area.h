@@ -68,10 +68,10 @@ private:
     void copyPassword();
 
     EditFields m_fields;
-    std::array<QLabel*, FieldCount> m_labels{};       // Label1_0 .. Label1_4, by FieldIndex
-    std::array<ShapeWidget*, FieldCount> m_shapes{};  // Shape1_0 .. Shape1_4, by FieldIndex
-    QToolBar* m_toolbar = nullptr;                    // Toolbar1
-    std::array<QAction*, 4> m_commandButtons{};       // Toolbar1_1 .. Toolbar1_4: Add, Remove, Replace, Clear
+    std::array<QLabel*, FieldCount> m_labels{};      // Label1_0 .. Label1_4, by FieldIndex
+    std::array<ShapeWidget*, FieldCount> m_shapes{}; // Shape1_0 .. Shape1_4, by FieldIndex
+    QToolBar* m_toolbar = nullptr;                   // Toolbar1
+    std::array<QAction*, 4> m_commandButtons{};      // Toolbar1_1 .. Toolbar1_4: Add, Remove, Replace, Clear
     EditingCommands* m_commands = nullptr;
     AddressLink* m_addressLink = nullptr;
     ClipboardCopier* m_clipboard = nullptr;

@@ -50,8 +50,8 @@ private:
     RecordListModel& m_records;
     SettingsStore& m_settings;
     ShownRecordsModel m_shown;
-    QMenu* m_menu = nullptr;           // Tother, "Other"
-    QAction* m_gridAction = nullptr;   // mnulines
+    QMenu* m_menu = nullptr;         // Tother, "Other"
+    QAction* m_gridAction = nullptr; // mnulines
     bool m_itemClickPending = false;
     bool m_locked = false;
 };

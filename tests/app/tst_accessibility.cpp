@@ -69,20 +69,15 @@ private slots:
         for (int i = 0; i < 4; ++i)
             QTest::addRow("Toolbar1_%d", i + 1) << "main" << kv::objectNames::toolbarButton(kv::ToolbarCommand(i + 1))
                                                 << int(QAccessible::Button) << commands[i];
-        QTest::newRow("Label2") << "main"
-                                << "Label2" << int(QAccessible::ButtonMenu) << "Tools";
-        QTest::newRow("ListView1") << "main"
-                                   << "ListView1" << int(QAccessible::Table) << "Entries";
-        QTest::newRow("frmScrn") << "main"
-                                 << "frmScrn" << int(QAccessible::Window) << "Keystead Vault Plus";
-        QTest::newRow("Frame1") << "main"
-                                << "Frame1" << int(QAccessible::Grouping) << "Entry";
-        QTest::newRow("Frame2") << "main"
-                                << "Frame2" << int(QAccessible::Grouping) << "Databases and tools";
-        QTest::newRow("Frame3") << "locked"
-                                << "Frame3" << int(QAccessible::Grouping) << "Locked";
-        QTest::newRow("Label3") << "locked"
-                                << "Label3" << int(QAccessible::StaticText)
+        QTest::newRow("Label2") << "main" << kv::objectNames::ToolsLabel << int(QAccessible::ButtonMenu) << "Tools";
+        QTest::newRow("ListView1") << "main" << kv::objectNames::RecordList << int(QAccessible::Table) << "Entries";
+        QTest::newRow("frmScrn") << "main" << kv::objectNames::Window << int(QAccessible::Window)
+                                 << "Keystead Vault Plus";
+        QTest::newRow("Frame1") << "main" << kv::objectNames::EditArea << int(QAccessible::Grouping) << "Entry";
+        QTest::newRow("Frame2") << "main" << kv::objectNames::ToolsStrip << int(QAccessible::Grouping)
+                                << "Databases and tools";
+        QTest::newRow("Frame3") << "locked" << kv::objectNames::LockPanel << int(QAccessible::Grouping) << "Locked";
+        QTest::newRow("Label3") << "locked" << kv::objectNames::LockMessage << int(QAccessible::StaticText)
                                 << "Authentication required.   Please enter username and password";
         QTest::newRow("frmGen Text1") << "generator"
                                       << "Text1" << int(QAccessible::EditableText) << "Generated password";
@@ -106,7 +101,7 @@ private slots:
             generator = std::make_unique<kv::FrmGen>(w.get());
             generator->show();
             found = generator->findChild<QWidget*>(object);
-        } else if (object != "frmScrn") {
+        } else if (object != kv::objectNames::Window) {
             found = w->findChild<QWidget*>(object); // the tool button, not its action of the same name
         }
         QVERIFY2(found, qPrintable(object));
@@ -171,18 +166,19 @@ private slots:
         fx.writeDatabase({record("mail", "ann", "pw"), record("bank", "bob", "pw2")});
         auto w = fx.start();
         activate(w.get());
-        QMenu* file = kvtest::menu(w.get(), "Tmenu");
-        QMenu* other = kvtest::menu(w.get(), "Tother");
+        QMenu* file = kvtest::menu(w.get(), kv::objectNames::FileMenu);
+        QMenu* other = kvtest::menu(w.get(), kv::objectNames::ListMenu);
 
         // F10 opens the File menu with its first item active; Escape closes it.
         QTest::keyClick(kvtest::field(w.get(), kv::FieldIndex::Service), Qt::Key_F10);
         QTRY_VERIFY(file->isVisible());
-        QCOMPARE(file->activeAction(), kvtest::action(w.get(), "mnuRetainUser"));
+        QCOMPARE(file->activeAction(), kvtest::action(w.get(), kv::objectNames::RetainUserItem));
         QTest::keyClick(file, Qt::Key_Escape);
         QTRY_VERIFY(!file->isVisible());
 
         // The Tools label's press action does what a click does.
-        QAccessibleInterface* tools = QAccessible::queryAccessibleInterface(kvtest::child<QLabel>(w.get(), "Label2"));
+        QAccessibleInterface* tools =
+            QAccessible::queryAccessibleInterface(kvtest::named<QLabel>(w.get(), kv::objectNames::ToolsLabel));
         QVERIFY(tools->actionInterface());
         tools->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
         QTRY_VERIFY(file->isVisible());
@@ -232,11 +228,11 @@ private slots:
         auto w = fx.start();
         activate(w.get());
         QTest::keyClick(kvtest::field(w.get(), kv::FieldIndex::Service), Qt::Key_F10);
-        QAccessible::queryAccessibleInterface(kvtest::child<QLabel>(w.get(), "Label2"))
+        QAccessible::queryAccessibleInterface(kvtest::named<QLabel>(w.get(), kv::objectNames::ToolsLabel))
             ->actionInterface()
             ->doAction(QAccessibleActionInterface::pressAction());
         QTest::qWait(50);
-        QVERIFY(!kvtest::menu(w.get(), "Tmenu")->isVisible());
+        QVERIFY(!kvtest::menu(w.get(), kv::objectNames::FileMenu)->isVisible());
     }
 
     // The generator's label clicks from the keyboard: Up one more, Down one less, F5 a new one.

@@ -78,7 +78,7 @@ private slots:
             kvtest::clickRow(w.get(), 0);
             kvtest::press(w.get(), kv::ToolbarCommand::Remove);
             QVERIFY(!std::filesystem::exists(fx.folder() / "db1.bak"));
-            kvtest::action(w.get(), "mnuQuit")->trigger();
+            kvtest::action(w.get(), kv::objectNames::QuitItem)->trigger();
         }
         const std::vector<kv::Record> expected = {record("beta", "bob", "longer-pw", "", "", "07-04-2026 18:31:05"),
                                                   record("gamma", "cy", "pc", "third", "ftp://c.example", Now)};
@@ -188,7 +188,7 @@ private slots:
         fx.writeDatabase({record("a", "x")});
         auto w = fx.start();
         if (!retain)
-            kvtest::action(w.get(), "mnuRetainUser")->trigger();
+            kvtest::action(w.get(), kv::objectNames::RetainUserItem)->trigger();
         kvtest::named<QAction>(w.get(), QStringLiteral("mnuAddress_%1").arg(scheme))->trigger();
         for (const kv::ToolbarCommand button : {kv::ToolbarCommand::Add, kv::ToolbarCommand::Clear,
                                                 kv::ToolbarCommand::Replace, kv::ToolbarCommand::Remove}) {
@@ -402,16 +402,16 @@ private slots:
         fx.writeDatabase({record("a", "u", "secret")});
         auto w = fx.start();
         QLineEdit* password = kvtest::field(w.get(), kv::FieldIndex::Password);
-        QVERIFY(kvtest::action(w.get(), "mnuHide")->isChecked());
+        QVERIFY(kvtest::action(w.get(), kv::objectNames::HideItem)->isChecked());
         QCOMPARE(password->echoMode(), QLineEdit::Password);
         kvtest::clickRow(w.get(), 0);
         QCOMPARE(password->displayText(), QStringLiteral("******"));
-        kvtest::action(w.get(), "mnuHide")->trigger();
-        QVERIFY(!kvtest::action(w.get(), "mnuHide")->isChecked());
+        kvtest::action(w.get(), kv::objectNames::HideItem)->trigger();
+        QVERIFY(!kvtest::action(w.get(), kv::objectNames::HideItem)->isChecked());
         QCOMPARE(password->echoMode(), QLineEdit::Normal);
         kvtest::clickRow(w.get(), 0);
         QCOMPARE(password->displayText(), QStringLiteral("secret"));
-        kvtest::action(w.get(), "mnuHide")->trigger();
+        kvtest::action(w.get(), kv::objectNames::HideItem)->trigger();
         QCOMPARE(password->displayText(), QStringLiteral("******"));
         QCOMPARE(password->text(), QStringLiteral("secret"));
         QCOMPARE(w->model().index(0, kv::ColPassword).data().toString(), QStringLiteral("******"));

@@ -72,7 +72,7 @@ Scenario scenario(const QString& name)
         s.act = [](kv::FrmScrn* w) { kvtest::press(w, kv::ToolbarCommand::Remove); };
     } else if (name == "show grid") {
         s.dataBefore = s.dataAfter = {record("a")};
-        s.act = [](kv::FrmScrn* w) { kvtest::action(w, "mnulines")->trigger(); };
+        s.act = [](kv::FrmScrn* w) { kvtest::action(w, kv::objectNames::GridItem)->trigger(); };
         s.silent = true;
     }
     return s;

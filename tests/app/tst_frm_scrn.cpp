@@ -25,7 +25,7 @@ class TestFrmScrn : public QObject
     Q_OBJECT
 
 private:
-    static QTableView* list(FrmScrn* w) { return kvtest::child<QTableView>(w, "ListView1"); }
+    static QTableView* list(FrmScrn* w) { return kvtest::named<QTableView>(w, kv::objectNames::RecordList); }
     static QLineEdit* field(FrmScrn* w, int i)
     {
         return w->findChild<QLineEdit*>(kv::objectNames::field(kv::FieldIndex(i)));
@@ -77,8 +77,8 @@ private slots:
             const QString name = kv::objectNames::toolbarButton(kv::ToolbarCommand(i));
             actual << name + QLatin1Char(' ') + kvtest::named<QToolButton>(w.get(), name)->text();
         }
-        describeMenu(actual, kvtest::menu(w.get(), "Tmenu"), 0);
-        describeMenu(actual, kvtest::menu(w.get(), "Tother"), 0);
+        describeMenu(actual, kvtest::menu(w.get(), kv::objectNames::FileMenu), 0);
+        describeMenu(actual, kvtest::menu(w.get(), kv::objectNames::ListMenu), 0);
         const QStringList expected = {
             "Label2 Tools",
             "Label1_0 Address",
@@ -112,7 +112,7 @@ private slots:
         QCOMPARE(actual, expected);
 
         QCOMPARE(w->windowTitle(), QStringLiteral("Keystead Vault Plus"));
-        QVERIFY(!w->findChild<QFrame*>("Frame3")->isVisible());
+        QVERIFY(!w->findChild<QFrame*>(kv::objectNames::LockPanel)->isVisible());
         QCOMPARE(w->size(), QSize(508, 377));
         const QPoint offCentre = w->geometry().center() - w->screen()->availableGeometry().center();
         QVERIFY(std::abs(offCentre.x()) <= 2 && std::abs(offCentre.y()) <= 2);
@@ -123,8 +123,9 @@ private slots:
         kvtest::WindowFixture fx;
         auto w = fx.start();
         int fired = 0;
-        for (QAction* item : {kvtest::action(w.get(), "mnuCopyURL"), kvtest::action(w.get(), "mnuCopyUser"),
-                              kvtest::action(w.get(), "mnuCopyPass")})
+        for (QAction* item : {kvtest::action(w.get(), kv::objectNames::CopyAddressItem),
+                              kvtest::action(w.get(), kv::objectNames::CopyUserItem),
+                              kvtest::action(w.get(), kv::objectNames::CopyPasswordItem)})
             connect(item, &QAction::triggered, [&fired] { ++fired; });
         w->activateWindow();
         QLineEdit* service = field(w.get(), 1);
@@ -147,15 +148,15 @@ private slots:
         kvtest::click(list(w.get())->viewport(), Qt::LeftButton, rowPoint(w.get(), 0));
 
         QTest::keyRelease(field(w.get(), 3), Qt::Key_F1);
-        kvtest::action(w.get(), "mnuHelp")->trigger();
+        kvtest::action(w.get(), kv::objectNames::HelpItem)->trigger();
         QCOMPARE(fx.opened.size(), std::size_t(2));
         QVERIFY(fx.opened[0].endsWith(QStringLiteral("help.html")));
 
-        kvtest::action(w.get(), "mnuCopyPass")->trigger();
+        kvtest::action(w.get(), kv::objectNames::CopyPasswordItem)->trigger();
         QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("hidden-pw"));
-        kvtest::action(w.get(), "mnuCopyUser")->trigger();
+        kvtest::action(w.get(), kv::objectNames::CopyUserItem)->trigger();
         QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("me"));
-        kvtest::action(w.get(), "mnuCopyURL")->trigger();
+        kvtest::action(w.get(), kv::objectNames::CopyAddressItem)->trigger();
         QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("https://site.example"));
     }
 
@@ -220,9 +221,9 @@ private slots:
     {
         kvtest::WindowFixture fx;
         auto w = fx.start();
-        kvtest::click(kvtest::child<QLabel>(w.get(), "Label2"));
-        QTRY_VERIFY(kvtest::menu(w.get(), "Tmenu")->isVisible());
-        kvtest::menu(w.get(), "Tmenu")->hide();
+        kvtest::click(kvtest::named<QLabel>(w.get(), kv::objectNames::ToolsLabel));
+        QTRY_VERIFY(kvtest::menu(w.get(), kv::objectNames::FileMenu)->isVisible());
+        kvtest::menu(w.get(), kv::objectNames::FileMenu)->hide();
     }
 
     void storedPreferencesApplyAtStart_data()
@@ -259,7 +260,7 @@ private slots:
             fx.settings().save(kv::DatabaseSetting, database.toStdString());
         fx.writeDatabase({record(qPrintable(QStringLiteral("entry of db%1").arg(index + 1)))}, index + 1);
         auto w = fx.start();
-        QCOMPARE(kvtest::action(w.get(), "mnulines")->isChecked(), gridOn);
+        QCOMPARE(kvtest::action(w.get(), kv::objectNames::GridItem)->isChecked(), gridOn);
         QCOMPARE(list(w.get())->showGrid(), gridOn);
         for (int i = 0; i < 3; ++i)
             QCOMPARE(kvtest::box(w.get(), i)->isChecked(), i == index);
@@ -273,16 +274,16 @@ private slots:
         kvtest::WindowFixture fx;
         {
             auto w = fx.start();
-            kvtest::action(w.get(), "mnulines")->trigger();
-            QVERIFY(kvtest::action(w.get(), "mnulines")->isChecked());
+            kvtest::action(w.get(), kv::objectNames::GridItem)->trigger();
+            QVERIFY(kvtest::action(w.get(), kv::objectNames::GridItem)->isChecked());
             QVERIFY(list(w.get())->showGrid());
         }
         QCOMPARE(fx.settings().get(kv::GridSetting), std::string("True"));
         {
             auto w = fx.start();
-            QVERIFY(kvtest::action(w.get(), "mnulines")->isChecked());
+            QVERIFY(kvtest::action(w.get(), kv::objectNames::GridItem)->isChecked());
             QVERIFY(list(w.get())->showGrid());
-            kvtest::action(w.get(), "mnulines")->trigger();
+            kvtest::action(w.get(), kv::objectNames::GridItem)->trigger();
         }
         QCOMPARE(fx.settings().get(kv::GridSetting), std::string("False"));
         QVERIFY(!list(fx.start().get())->showGrid());
@@ -323,7 +324,7 @@ private slots:
 
         // Too small for the list: the pass stops at the first impossible size.
         w->resize(w->width(), 60);
-        QCOMPARE(w->findChild<QWidget*>("ListView1")->height(), taller["ListView1"].height());
+        QCOMPARE(w->findChild<QWidget*>(kv::objectNames::RecordList)->height(), taller["ListView1"].height());
     }
 
     void headerClicksFlipTheOrder()
@@ -407,9 +408,9 @@ private slots:
         auto w = fx.start();
         QTableView* view = list(w.get());
         kvtest::click(view->viewport(), Qt::RightButton, rowPoint(w.get(), 1));
-        QTRY_VERIFY(kvtest::menu(w.get(), "Tother")->isVisible());
+        QTRY_VERIFY(kvtest::menu(w.get(), kv::objectNames::ListMenu)->isVisible());
         QCOMPARE(field(w.get(), 1)->text(), QString());
-        kvtest::menu(w.get(), "Tother")->hide();
+        kvtest::menu(w.get(), kv::objectNames::ListMenu)->hide();
         // The next left release anywhere over the list loads the selected row.
         QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, emptyPoint(w.get()));
         QCOMPARE(field(w.get(), 1)->text(), QStringLiteral("second"));
@@ -467,7 +468,7 @@ private slots:
         const std::string before = fx.readFile(fx.dataFile());
         auto w = fx.start();
         QCOMPARE(w->model().rowCount(), 2);
-        kvtest::action(w.get(), "mnuQuit")->trigger();
+        kvtest::action(w.get(), kv::objectNames::QuitItem)->trigger();
         QCOMPARE(w->model().rowCount(), 0);
         QVERIFY(!w->isVisible());
         QCOMPARE(fx.readFile(fx.dataFile()), before);

@@ -55,11 +55,11 @@ private slots:
         }
         auto w = fx.start();
         QVERIFY(w->isLocked());
-        QVERIFY(w->findChild<QFrame*>("Frame3")->isVisible());
-        QCOMPARE(w->findChild<QLabel*>("Label3")->text(),
+        QVERIFY(w->findChild<QFrame*>(kv::objectNames::LockPanel)->isVisible());
+        QCOMPARE(w->findChild<QLabel*>(kv::objectNames::LockMessage)->text(),
                  QStringLiteral("Authentication required.   Please enter username and password"));
-        QVERIFY(!w->findChild<QFrame*>("Frame2")->isEnabled());
-        QVERIFY(w->findChild<QFrame*>("Frame1")->isEnabled());
+        QVERIFY(!w->findChild<QFrame*>(kv::objectNames::ToolsStrip)->isEnabled());
+        QVERIFY(w->findChild<QFrame*>(kv::objectNames::EditArea)->isEnabled());
         // The covered list is out of the keyboard's reach too.
         QVERIFY(!kvtest::list(w.get())->isEnabled());
     }
@@ -77,8 +77,8 @@ private slots:
         // The stored trailing spaces were trimmed: "pw" is the whole password.
         QTest::keyClicks(kvtest::field(w.get(), kv::FieldIndex::Password), QStringLiteral("w"));
         QVERIFY(!w->isLocked());
-        QVERIFY(!w->findChild<QFrame*>("Frame3")->isVisible());
-        QVERIFY(w->findChild<QFrame*>("Frame2")->isEnabled());
+        QVERIFY(!w->findChild<QFrame*>(kv::objectNames::LockPanel)->isVisible());
+        QVERIFY(w->findChild<QFrame*>(kv::objectNames::ToolsStrip)->isEnabled());
         QVERIFY(kvtest::list(w.get())->isEnabled());
         // Cleared as after any command, the user name retained.
         QCOMPARE(kvtest::field(w.get(), kv::FieldIndex::Comments)->text(), QString());
@@ -134,7 +134,7 @@ private slots:
         fx.writeDatabase({record("a", "", "", "note", "a.example")});
         auto w = fx.start();
         QVERIFY(!w->isLocked());
-        QVERIFY(w->findChild<QFrame*>("Frame2")->isEnabled());
+        QVERIFY(w->findChild<QFrame*>(kv::objectNames::ToolsStrip)->isEnabled());
         // Unlocked, empty credentials never clear the other fields.
         kvtest::clickRow(w.get(), 0);
         QCOMPARE(kvtest::field(w.get(), kv::FieldIndex::Comments)->text(), QStringLiteral("note"));
@@ -147,7 +147,7 @@ private slots:
         storeLock(fx, "u|p|");
         auto w = fx.start();
         w->resize(w->width() + 60, w->height() + 45);
-        auto* frame3 = w->findChild<QFrame*>("Frame3");
+        auto* frame3 = w->findChild<QFrame*>(kv::objectNames::LockPanel);
         QCOMPARE(frame3->width(), w->width() - kv::toPixels(50));
         QCOMPARE(frame3->geometry().bottom() + 1, w->height() - kv::toPixels(10));
     }
@@ -200,16 +200,16 @@ private slots:
         QCOMPARE(fx.settings().get(kv::LockSetting), lock);
         QCOMPARE(w->model().count(), 0);
         QVERIFY(!std::filesystem::exists(fx.dataFile()));
-        kvtest::click(kvtest::child<QLabel>(w.get(), "Label2"));
+        kvtest::click(kvtest::named<QLabel>(w.get(), kv::objectNames::ToolsLabel));
         QTest::qWait(50);
-        QVERIFY(!kvtest::menu(w.get(), "Tmenu")->isVisible());
+        QVERIFY(!kvtest::menu(w.get(), kv::objectNames::FileMenu)->isVisible());
 
         // The stored credentials still unlock, and the menu opens again.
         kvtest::type(w.get(), {"", "", "u", "", "p"});
         QVERIFY(!w->isLocked());
-        kvtest::click(kvtest::child<QLabel>(w.get(), "Label2"));
-        QTRY_VERIFY(kvtest::menu(w.get(), "Tmenu")->isVisible());
-        kvtest::menu(w.get(), "Tmenu")->hide();
+        kvtest::click(kvtest::named<QLabel>(w.get(), kv::objectNames::ToolsLabel));
+        QTRY_VERIFY(kvtest::menu(w.get(), kv::objectNames::FileMenu)->isVisible());
+        kvtest::menu(w.get(), kv::objectNames::FileMenu)->hide();
     }
 
     // Mended fault: a log-in that could not be stored went unreported, and the user believed the

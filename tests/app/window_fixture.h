@@ -101,13 +101,13 @@ inline QCheckBox* box(kv::FrmScrn* w, int index)
 {
     return named<QCheckBox>(w, kv::objectNames::databaseBox(index));
 }
-inline QAction* action(kv::FrmScrn* w, const char* name)
+inline QAction* action(kv::FrmScrn* w, const QString& name)
 {
-    return child<QAction>(w, name);
+    return named<QAction>(w, name);
 }
-inline QMenu* menu(kv::FrmScrn* w, const char* name)
+inline QMenu* menu(kv::FrmScrn* w, const QString& name)
 {
-    return child<QMenu>(w, name);
+    return named<QMenu>(w, name);
 }
 
 // Fills the edit fields as a user would, by typing (so every change is seen).

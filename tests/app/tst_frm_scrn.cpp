@@ -1,5 +1,6 @@
-// The main window as a user meets it: controls and menus, stored preferences
-// across a restart, the layout pass, sorting, loading a row, and Quit.
+// The main window as a user meets it: controls and menus, the Copy items and Help,
+// Hide Passwords, the caret in the fields, stored preferences at start, the layout
+// pass, and Quit. The list has tests of its own.
 
 #include "app/controls.h"
 #include "app/window_fixture.h"
@@ -269,26 +270,6 @@ private slots:
         QVERIFY(!w->isLocked());
     }
 
-    void showGridSurvivesRestart()
-    {
-        kvtest::WindowFixture fx;
-        {
-            auto w = fx.start();
-            kvtest::action(w.get(), kv::objectNames::GridItem)->trigger();
-            QVERIFY(kvtest::action(w.get(), kv::objectNames::GridItem)->isChecked());
-            QVERIFY(list(w.get())->showGrid());
-        }
-        QCOMPARE(fx.settings().get(kv::GridSetting), std::string("True"));
-        {
-            auto w = fx.start();
-            QVERIFY(kvtest::action(w.get(), kv::objectNames::GridItem)->isChecked());
-            QVERIFY(list(w.get())->showGrid());
-            kvtest::action(w.get(), kv::objectNames::GridItem)->trigger();
-        }
-        QCOMPARE(fx.settings().get(kv::GridSetting), std::string("False"));
-        QVERIFY(!list(fx.start().get())->showGrid());
-    }
-
     void layoutFollowsTheWindowSize()
     {
         kvtest::WindowFixture fx;
@@ -327,138 +308,38 @@ private slots:
         QCOMPARE(w->findChild<QWidget*>(kv::objectNames::RecordList)->height(), taller["ListView1"].height());
     }
 
-    void headerClicksFlipTheOrder()
+    void hidingPasswordsMasksOnlyTheField()
     {
         kvtest::WindowFixture fx;
-        fx.writeDatabase({record("beta", "zed", "", "", "", "12-31-2026 10:00:00"),
-                          record("Alpha", "amy", "", "", "", "01-20-2027 09:00:00"),
-                          record("gamma", "Bob", "", "", "", "")});
+        fx.writeDatabase({record("a", "u", "secret")});
         auto w = fx.start();
-        QHeaderView* header = list(w.get())->horizontalHeader();
-        auto clickHeader = [&](int section) {
-            QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
-                              QPoint(header->sectionViewportPosition(section) + 5, header->height() / 2));
-        };
-        clickHeader(kv::ColService);
-        QCOMPARE(column(w.get(), 0), (QStringList{"gamma", "beta", "Alpha"}));
-        clickHeader(kv::ColService);
-        QCOMPARE(column(w.get(), 0), (QStringList{"Alpha", "beta", "gamma"}));
-        clickHeader(kv::ColService);
-        QCOMPARE(column(w.get(), 0), (QStringList{"gamma", "beta", "Alpha"}));
-        // A new column sorts opposite to the previous sort: ascending now.
-        clickHeader(kv::ColUsername);
-        QCOMPARE(column(w.get(), 1), (QStringList{"amy", "Bob", "zed"}));
-        // "Recorded" sorts as text, month first. The column is too narrow to click,
-        // so it is sorted the way a header click does.
-        w->model().sortOnHeaderClick(kv::ColRecorded);
-        QCOMPARE(column(w.get(), 6), (QStringList{"12-31-2026 10:00:00", "01-20-2027 09:00:00", ""}));
-        w->model().sortOnHeaderClick(kv::ColRecorded);
-        QCOMPARE(column(w.get(), 6), (QStringList{"", "01-20-2027 09:00:00", "12-31-2026 10:00:00"}));
+        QLineEdit* password = kvtest::field(w.get(), kv::FieldIndex::Password);
+        QVERIFY(kvtest::action(w.get(), kv::objectNames::HideItem)->isChecked());
+        QCOMPARE(password->echoMode(), QLineEdit::Password);
+        kvtest::clickRow(w.get(), 0);
+        QCOMPARE(password->displayText(), QStringLiteral("******"));
+        kvtest::action(w.get(), kv::objectNames::HideItem)->trigger();
+        QVERIFY(!kvtest::action(w.get(), kv::objectNames::HideItem)->isChecked());
+        QCOMPARE(password->echoMode(), QLineEdit::Normal);
+        kvtest::clickRow(w.get(), 0);
+        QCOMPARE(password->displayText(), QStringLiteral("secret"));
+        kvtest::action(w.get(), kv::objectNames::HideItem)->trigger();
+        QCOMPARE(password->displayText(), QStringLiteral("******"));
+        QCOMPARE(password->text(), QStringLiteral("secret"));
+        QCOMPARE(w->model().index(0, kv::ColPassword).data().toString(), QStringLiteral("******"));
     }
 
-    void sortingKeepsTheSelectedRecordSelected()
+    void focusPutsTheCaretAtTheEnd()
     {
         kvtest::WindowFixture fx;
-        fx.writeDatabase({record("b"), record("a"), record("c")});
         auto w = fx.start();
-        QTableView* view = list(w.get());
-        kvtest::click(view->viewport(), Qt::LeftButton, rowPoint(w.get(), 0));
-        w->model().sortOnHeaderClick(kv::ColService); // descending: c b a
-        const QModelIndexList selected = view->selectionModel()->selectedRows();
-        QCOMPARE(selected.size(), 1);
-        QCOMPARE(selected.first().data().toString(), QStringLiteral("b"));
-    }
-
-    void clickAndReleaseLoadsARow()
-    {
-        kvtest::WindowFixture fx;
-        fx.writeDatabase({record("mail", "ann", "secret", "note", "http://mail.example", "07-04-2026 18:30:05"),
-                          record("old", "bob", "pw", "", "", "")});
-        auto w = fx.start();
-        QTableView* view = list(w.get());
-        kvtest::click(view->viewport(), Qt::LeftButton, rowPoint(w.get(), 0));
-        QCOMPARE(field(w.get(), 0)->text(), QStringLiteral("http://mail.example"));
-        QCOMPARE(field(w.get(), 1)->text(), QStringLiteral("mail"));
-        QCOMPARE(field(w.get(), 2)->text(), QStringLiteral("ann"));
-        QCOMPARE(field(w.get(), 3)->text(), QStringLiteral("note"));
-        QCOMPARE(field(w.get(), 4)->text(), QStringLiteral("secret"));
-        QCOMPARE(field(w.get(), 4)->toolTip(), QStringLiteral("secret"));
-        QCOMPARE(w->windowTitle(), QStringLiteral("Keystead Vault Plus - Modified: 07-04-2026 18:30:05"));
-
-        kvtest::click(view->viewport(), Qt::LeftButton, rowPoint(w.get(), 1));
-        QCOMPARE(field(w.get(), 1)->text(), QStringLiteral("old"));
-        QCOMPARE(w->windowTitle(), QStringLiteral("Keystead Vault Plus"));
-
-        // The click was consumed: a release on empty space loads nothing.
-        field(w.get(), 1)->clear();
-        kvtest::click(view->viewport(), Qt::LeftButton, emptyPoint(w.get()));
-        QCOMPARE(field(w.get(), 1)->text(), QString());
-
-        // Moving the selection with the keyboard loads nothing either.
-        view->setFocus();
-        QTest::keyClick(view, Qt::Key_Up);
-        QCOMPARE(view->selectionModel()->selectedRows().first().row(), 0);
-        QCOMPARE(field(w.get(), 1)->text(), QString());
-    }
-
-    void rightClickPopsUpOtherAndKeepsTheClickPending()
-    {
-        kvtest::WindowFixture fx;
-        fx.writeDatabase({record("first", "u1"), record("second", "u2")});
-        auto w = fx.start();
-        QTableView* view = list(w.get());
-        kvtest::click(view->viewport(), Qt::RightButton, rowPoint(w.get(), 1));
-        QTRY_VERIFY(kvtest::menu(w.get(), kv::objectNames::ListMenu)->isVisible());
-        QCOMPARE(field(w.get(), 1)->text(), QString());
-        kvtest::menu(w.get(), kv::objectNames::ListMenu)->hide();
-        // The next left release anywhere over the list loads the selected row.
-        QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, emptyPoint(w.get()));
-        QCOMPARE(field(w.get(), 1)->text(), QStringLiteral("second"));
-        QCOMPARE(field(w.get(), 2)->text(), QStringLiteral("u2"));
-    }
-
-    void passwordsNeverShowInClear()
-    {
-        kvtest::WindowFixture fx;
-        fx.writeDatabase({record("site", "me", "abcdefghijkl")});
-        auto w = fx.start();
-        QCOMPARE(w->model().index(0, kv::ColPassword).data().toString(), QString(12, QLatin1Char('*')));
-        QHeaderView* header = list(w.get())->horizontalHeader();
-        for (int col : {int(kv::ColPassHidden), int(kv::ColRecorded)}) {
-            QVERIFY(header->sectionSize(col) <= 1);
-            QCOMPARE(header->sectionResizeMode(col), QHeaderView::Fixed);
-        }
-        for (int col = 0; col < 5; ++col)
-            QCOMPARE(header->sectionSize(col), 96);
-    }
-
-    void theKeyboardCannotCopyAClearPassword()
-    {
-        kvtest::WindowFixture fx;
-        fx.writeDatabase({record("site", "me", "TopSecret1")});
-        auto w = fx.start();
-        QGuiApplication::clipboard()->setText(QStringLiteral("before"));
-        QTableView* view = list(w.get());
-        view->setFocus();
-        view->setCurrentIndex(w->model().index(0, kv::ColPassHidden));
-        QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
-        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("before"));
-    }
-
-    void rowsCannotBeEditedInPlace()
-    {
-        kvtest::WindowFixture fx;
-        fx.writeDatabase({record("site")});
-        auto w = fx.start();
-        QTableView* view = list(w.get());
-        const QModelIndex index = w->model().index(0, 0);
-        view->setCurrentIndex(index);
-        view->setFocus();
-        QTest::keyClick(view, Qt::Key_F2);
-        QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, rowPoint(w.get(), 0));
-        QVERIFY(!view->indexWidget(index));
-        QVERIFY(!(w->model().flags(index) & Qt::ItemIsEditable));
-        QCOMPARE(index.data().toString(), QStringLiteral("site"));
+        w->activateWindow();
+        kvtest::field(w.get(), kv::FieldIndex::Username)->setText(QStringLiteral("someone"));
+        kvtest::field(w.get(), kv::FieldIndex::Service)->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(kvtest::field(w.get(), kv::FieldIndex::Service), Qt::Key_Tab);
+        QTRY_VERIFY(kvtest::field(w.get(), kv::FieldIndex::Username)->hasFocus());
+        QVERIFY(!kvtest::field(w.get(), kv::FieldIndex::Username)->hasSelectedText());
+        QCOMPARE(kvtest::field(w.get(), kv::FieldIndex::Username)->cursorPosition(), 7);
     }
 
     void quitEmptiesTheListAndLeavesTheFile()

@@ -395,41 +395,7 @@ private slots:
         onDisk.erase(onDisk.begin());
         QCOMPARE(fx.readDatabase(), onDisk);
     }
-
-    void hidingPasswordsMasksOnlyTheField()
-    {
-        kvtest::WindowFixture fx;
-        fx.writeDatabase({record("a", "u", "secret")});
-        auto w = fx.start();
-        QLineEdit* password = kvtest::field(w.get(), kv::FieldIndex::Password);
-        QVERIFY(kvtest::action(w.get(), kv::objectNames::HideItem)->isChecked());
-        QCOMPARE(password->echoMode(), QLineEdit::Password);
-        kvtest::clickRow(w.get(), 0);
-        QCOMPARE(password->displayText(), QStringLiteral("******"));
-        kvtest::action(w.get(), kv::objectNames::HideItem)->trigger();
-        QVERIFY(!kvtest::action(w.get(), kv::objectNames::HideItem)->isChecked());
-        QCOMPARE(password->echoMode(), QLineEdit::Normal);
-        kvtest::clickRow(w.get(), 0);
-        QCOMPARE(password->displayText(), QStringLiteral("secret"));
-        kvtest::action(w.get(), kv::objectNames::HideItem)->trigger();
-        QCOMPARE(password->displayText(), QStringLiteral("******"));
-        QCOMPARE(password->text(), QStringLiteral("secret"));
-        QCOMPARE(w->model().index(0, kv::ColPassword).data().toString(), QStringLiteral("******"));
-    }
-
-    void focusPutsTheCaretAtTheEnd()
-    {
-        kvtest::WindowFixture fx;
-        auto w = fx.start();
-        w->activateWindow();
-        kvtest::field(w.get(), kv::FieldIndex::Username)->setText(QStringLiteral("someone"));
-        kvtest::field(w.get(), kv::FieldIndex::Service)->setFocus(Qt::TabFocusReason);
-        QTest::keyClick(kvtest::field(w.get(), kv::FieldIndex::Service), Qt::Key_Tab);
-        QTRY_VERIFY(kvtest::field(w.get(), kv::FieldIndex::Username)->hasFocus());
-        QVERIFY(!kvtest::field(w.get(), kv::FieldIndex::Username)->hasSelectedText());
-        QCOMPARE(kvtest::field(w.get(), kv::FieldIndex::Username)->cursorPosition(), 7);
-    }
 };
 
 QTEST_MAIN(TestEditing)
-#include "tst_editing.moc"
+#include "tst_editing_commands.moc"

@@ -36,16 +36,11 @@ EditArea::EditArea(Vault& vault, const Environment& env, QWidget* window) : QFra
     markAsGrouping(this, QStringLiteral("Entry"));
     place(this, {45, 180, 7320, 1920});
     buildFields();
-    buildToolbar();
     buildMenuItems();
-
     m_commands = new EditingCommands({m_fields, nullptr, m_retainUserAction}, vault, env.clock, this);
     connect(m_commands, &EditingCommands::messageShown, this, &EditArea::messageShown);
     connect(m_commands, &EditingCommands::captionChanged, this, &EditArea::captionChanged);
-    for (std::size_t i = 0; i < m_commandButtons.size(); ++i) {
-        const auto command = ToolbarCommand(i + 1);
-        connect(m_commandButtons[i], &QAction::triggered, m_commands, [this, command] { m_commands->run(command); });
-    }
+    buildToolbar();
 
     m_addressLink =
         new AddressLink({field(FieldIndex::Address), this, window, m_schemeActions}, env.openWithDefaultHandler);
@@ -105,12 +100,15 @@ void EditArea::buildToolbar()
         ToolbarCommand command;
         QString caption;
         QString icon;
+        void (EditingCommands::*run)();
     };
     const Button buttons[4] = {
-        {ToolbarCommand::Add, QStringLiteral("Add"), QStringLiteral(":/icons/add.png")},
-        {ToolbarCommand::Remove, QStringLiteral("Remove"), QStringLiteral(":/icons/remove.png")},
-        {ToolbarCommand::Replace, QStringLiteral("Replace"), QStringLiteral(":/icons/replace.png")},
-        {ToolbarCommand::Clear, QStringLiteral("Clear"), QStringLiteral(":/icons/clear.png")},
+        {ToolbarCommand::Add, QStringLiteral("Add"), QStringLiteral(":/icons/add.png"), &EditingCommands::Add},
+        {ToolbarCommand::Remove, QStringLiteral("Remove"), QStringLiteral(":/icons/remove.png"),
+         &EditingCommands::Remove},
+        {ToolbarCommand::Replace, QStringLiteral("Replace"), QStringLiteral(":/icons/replace.png"),
+         &EditingCommands::Replace},
+        {ToolbarCommand::Clear, QStringLiteral("Clear"), QStringLiteral(":/icons/clear.png"), &EditingCommands::Clear},
     };
     for (std::size_t i = 0; i < m_commandButtons.size(); ++i) {
         QAction* action = m_toolbar->addAction(QIcon(buttons[i].icon), buttons[i].caption);
@@ -121,6 +119,7 @@ void EditArea::buildToolbar()
         button->setFixedWidth(std::max(20, button->fontMetrics().horizontalAdvance(action->text()) + 6));
         // Reached with Tab and pressed with the space bar; a click still leaves the focus where it was.
         button->setFocusPolicy(Qt::TabFocus);
+        connect(action, &QAction::triggered, m_commands, buttons[i].run);
         m_commandButtons[i] = action;
     }
     const QRect design = TwipRect{120, 180, 1905, 450}.toPixels();

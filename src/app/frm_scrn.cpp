@@ -140,7 +140,7 @@ void FrmScrn::buildFileMenu()
     menu->addAction(m_editArea->retainUserAction());
     menu->addAction(m_editArea->hideAction());
     QAction* suggest = makeAction(objectNames::SuggestItem, QStringLiteral("Suggest Password"), menu);
-    connect(suggest, &QAction::triggered, this, [this] { SuggestPassword(this); });
+    connect(suggest, &QAction::triggered, this, &FrmScrn::suggestPassword);
     menu->addAction(suggest);
     menu->addSeparator()->setObjectName(objectNames::FirstSeparator);
     menu->addMenu(m_editArea->schemeMenu());
@@ -193,6 +193,11 @@ void FrmScrn::reloadDatabase()
 {
     m_model.clear();
     loadDatabase();
+}
+
+void FrmScrn::suggestPassword()
+{
+    SuggestPassword(this);
 }
 
 void FrmScrn::openHelp()

@@ -57,6 +57,7 @@ private:
     void onLockedChanged(bool locked);
     void openDatabase(int index);
     void reloadDatabase();
+    void suggestPassword();
     void openHelp();
 
     Environment m_env;

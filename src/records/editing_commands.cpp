@@ -29,24 +29,6 @@ EditingCommands::EditingCommands(EditingWidgets widgets, Vault& vault, std::func
 {
 }
 
-void EditingCommands::run(ToolbarCommand command)
-{
-    switch (command) {
-    case ToolbarCommand::Add:
-        Add();
-        break;
-    case ToolbarCommand::Remove:
-        Remove();
-        break;
-    case ToolbarCommand::Replace:
-        Replace();
-        break;
-    case ToolbarCommand::Clear:
-        Clear();
-        break;
-    }
-}
-
 Record EditingCommands::recordFromFields() const
 {
     Record record;

@@ -45,7 +45,6 @@ public:
     // While the program's log-in is armed and not passed, nothing of the list may change.
     void setLocked(bool locked) { m_locked = locked; }
 
-    void run(ToolbarCommand command);
     void Add();
     void Remove();
     void Replace();

@@ -44,11 +44,6 @@ ToolsStrip::ToolsStrip(QWidget* window) : QFrame(window)
     connect(menuKey, &QShortcut::activated, this, &ToolsStrip::openFileMenuFromKeyboard);
 }
 
-QWidget* ToolsStrip::toolsLabel() const
-{
-    return m_toolsLabel;
-}
-
 void ToolsStrip::showOpenDatabase(const std::string& base)
 {
     for (int i = 0; i < 3; ++i)

@@ -23,7 +23,7 @@ public:
 
     // Empty at first: the window puts it together from its parts' items.
     QMenu* fileMenu() const { return m_fileMenu; }
-    QWidget* toolsLabel() const;
+    MenuLabel* toolsLabel() const { return m_toolsLabel; }
     CheckBox* databaseBox(int index) const { return m_databaseBoxes[static_cast<std::size_t>(index)]; }
 
     // Checks the box of the database whose file is `base` ("db1", ...), and only that one.

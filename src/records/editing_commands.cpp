@@ -96,8 +96,8 @@ void EditingCommands::Clear()
 void EditingCommands::ClearEditFields()
 {
     const QString kept = field(FieldIndex::Username)->text();
-    for (QLineEdit* field : m_w.fields.byIndex)
-        field->setText(QString());
+    for (QLineEdit* edit : m_w.fields.byIndex)
+        edit->setText(QString());
     if (m_w.retainUser->isChecked())
         field(FieldIndex::Username)->setText(kept);
     emit fieldsEmptied();

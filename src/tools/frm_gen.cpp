@@ -23,12 +23,12 @@ FrmGen::FrmGen(QWidget* owner)
     : QDialog(owner, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
       m_label(new QLabel(this)), m_text(new QLineEdit(this)), m_close(new QPushButton(QStringLiteral("Close"), this))
 {
-    setObjectName(QStringLiteral("frmGen"));
+    setObjectName(generatorNames::Window);
     setWindowTitle(QStringLiteral(" Generated Password "));
     setFixedSize(304, 126);
     setModal(true);
 
-    m_label->setObjectName(QStringLiteral("Label1"));
+    m_label->setObjectName(generatorNames::LengthLabel);
     m_label->setGeometry(2, 11, 299, 21);
     m_label->setAlignment(Qt::AlignCenter);
     m_label->setFocusPolicy(Qt::NoFocus);
@@ -37,12 +37,12 @@ FrmGen::FrmGen(QWidget* owner)
                                                      "arrow: one less. Middle click or F5: a new password."));
     m_label->installEventFilter(this);
 
-    m_text->setObjectName(QStringLiteral("Text1"));
+    m_text->setObjectName(generatorNames::Password);
     m_text->setAccessibleName(QStringLiteral("Generated password"));
     m_text->setGeometry(18, 38, 267, 19);
 
     // Enter must not close the window: the user may press it in the field without losing the password.
-    m_close->setObjectName(QStringLiteral("Command1"));
+    m_close->setObjectName(generatorNames::Close);
     m_close->setGeometry(124, 86, 57, 21);
     m_close->setAutoDefault(false);
     m_close->setDefault(false);

@@ -4,12 +4,21 @@
 // (any other button). The window keeps the length nowhere but in the label's text.
 
 #include <QDialog>
+#include <QString>
 
 class QLabel;
 class QLineEdit;
 class QPushButton;
 
 namespace kv {
+
+// The object names the design gives the window and its controls, which tests and automation find them by.
+namespace generatorNames {
+inline const QString Window = QStringLiteral("frmGen");
+inline const QString LengthLabel = QStringLiteral("Label1");
+inline const QString Password = QStringLiteral("Text1");
+inline const QString Close = QStringLiteral("Command1");
+} // namespace generatorNames
 
 class FrmGen : public QDialog
 {

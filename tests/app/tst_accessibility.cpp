@@ -79,10 +79,9 @@ private slots:
         QTest::newRow("Frame3") << "locked" << kv::objectNames::LockPanel << int(QAccessible::Grouping) << "Locked";
         QTest::newRow("Label3") << "locked" << kv::objectNames::LockMessage << int(QAccessible::StaticText)
                                 << "Authentication required.   Please enter username and password";
-        QTest::newRow("frmGen Text1") << "generator"
-                                      << "Text1" << int(QAccessible::EditableText) << "Generated password";
-        QTest::newRow("frmGen Label1") << "generator"
-                                       << "Label1" << int(QAccessible::StaticText)
+        QTest::newRow("frmGen Text1") << "generator" << kv::generatorNames::Password << int(QAccessible::EditableText)
+                                      << "Generated password";
+        QTest::newRow("frmGen Label1") << "generator" << kv::generatorNames::LengthLabel << int(QAccessible::StaticText)
                                        << "16 characters password.   Click to change length";
     }
     void controlsHaveRolesAndNames()
@@ -242,8 +241,8 @@ private slots:
         kv::FrmGen generator(&owner);
         generator.show();
         activate(&generator);
-        auto* field = kvtest::child<QLineEdit>(&generator, "Text1");
-        auto* label = kvtest::child<QLabel>(&generator, "Label1");
+        auto* field = kvtest::named<QLineEdit>(&generator, kv::generatorNames::Password);
+        auto* label = kvtest::named<QLabel>(&generator, kv::generatorNames::LengthLabel);
         QTest::keyClick(field, Qt::Key_Up);
         QTest::keyClick(field, Qt::Key_Up);
         QTest::keyClick(field, Qt::Key_Down);

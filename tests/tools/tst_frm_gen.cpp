@@ -18,11 +18,11 @@ const QString Suffix = QStringLiteral(" characters password.   Click to change l
 
 QLabel* label(QWidget* w)
 {
-    return kvtest::child<QLabel>(w, "Label1");
+    return kvtest::named<QLabel>(w, kv::generatorNames::LengthLabel);
 }
 QLineEdit* field(QWidget* w)
 {
-    return kvtest::child<QLineEdit>(w, "Text1");
+    return kvtest::named<QLineEdit>(w, kv::generatorNames::Password);
 }
 void release(QWidget* w, int button)
 {
@@ -141,13 +141,13 @@ private slots:
                     if (seen)
                         seen->close();
                 });
-                QVERIFY(seen && seen->objectName() == QStringLiteral("frmGen") &&
+                QVERIFY(seen && seen->objectName() == kv::generatorNames::Window &&
                         seen->parentWidget() == m_owner.get());
                 verifyShows(seen, 16);
                 release(seen, Qt::LeftButton);
                 release(seen, Qt::LeftButton);
                 verifyShows(seen, 18);
-                kvtest::click(kvtest::child<QPushButton>(seen, "Command1"));
+                kvtest::click(kvtest::named<QPushButton>(seen, kv::generatorNames::Close));
             });
             kv::SuggestPassword(m_owner.get());
             QVERIFY2(seen.isNull(), "Close destroys the window");

@@ -82,7 +82,7 @@ private slots:
         }
         kv::FrmGen generator(&host.window);
         generator.show();
-        QTest::keyClick(kvtest::child<QLineEdit>(&generator, "Text1"), Qt::Key_F1);
+        QTest::keyClick(kvtest::named<QLineEdit>(&generator, kv::generatorNames::Password), Qt::Key_F1);
         QTest::keyClick(&generator, Qt::Key_F1);
         QVERIFY(host.opened.empty());
     }

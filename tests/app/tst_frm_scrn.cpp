@@ -19,23 +19,18 @@
 #include <QToolButton>
 
 using kv::FrmScrn;
+using kvtest::column;
+using kvtest::emptyPoint;
+using kvtest::field;
+using kvtest::list;
 using kvtest::record;
+using kvtest::rowPoint;
 
 class TestFrmScrn : public QObject
 {
     Q_OBJECT
 
 private:
-    static QTableView* list(FrmScrn* w) { return kvtest::named<QTableView>(w, kv::objectNames::RecordList); }
-    static QLineEdit* field(FrmScrn* w, int i)
-    {
-        return w->findChild<QLineEdit*>(kv::objectNames::field(kv::FieldIndex(i)));
-    }
-    static QPoint rowPoint(FrmScrn* w, int row)
-    {
-        return list(w)->visualRect(list(w)->model()->index(row, 0)).center();
-    }
-    static QPoint emptyPoint(FrmScrn* w) { return QPoint(10, list(w)->viewport()->height() - 5); }
     // One line per menu and item, indented by depth: name, caption, check mark, shortcut.
     static void describeMenu(QStringList& lines, const QMenu* menu, int depth)
     {
@@ -55,13 +50,6 @@ private:
                 lines << line;
             }
         }
-    }
-    static QStringList column(FrmScrn* w, int col)
-    {
-        QStringList texts;
-        for (int r = 0; r < w->model().rowCount(); ++r)
-            texts << w->model().index(r, col).data().toString();
-        return texts;
     }
 
 private slots:

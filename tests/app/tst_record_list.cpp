@@ -12,31 +12,16 @@
 #include <QMenu>
 #include <QTableView>
 
-using kv::FrmScrn;
+using kvtest::column;
+using kvtest::emptyPoint;
+using kvtest::field;
+using kvtest::list;
 using kvtest::record;
+using kvtest::rowPoint;
 
 class TestRecordList : public QObject
 {
     Q_OBJECT
-
-private:
-    static QTableView* list(FrmScrn* w) { return kvtest::named<QTableView>(w, kv::objectNames::RecordList); }
-    static QLineEdit* field(FrmScrn* w, int i)
-    {
-        return w->findChild<QLineEdit*>(kv::objectNames::field(kv::FieldIndex(i)));
-    }
-    static QPoint rowPoint(FrmScrn* w, int row)
-    {
-        return list(w)->visualRect(list(w)->model()->index(row, 0)).center();
-    }
-    static QPoint emptyPoint(FrmScrn* w) { return QPoint(10, list(w)->viewport()->height() - 5); }
-    static QStringList column(FrmScrn* w, int col)
-    {
-        QStringList texts;
-        for (int r = 0; r < w->model().rowCount(); ++r)
-            texts << w->model().index(r, col).data().toString();
-        return texts;
-    }
 
 private slots:
     void showGridSurvivesRestart()

@@ -97,6 +97,28 @@ inline QTableView* list(kv::FrmScrn* w)
 {
     return named<QTableView>(w, kv::objectNames::RecordList);
 }
+// By design index, 0 (Address) to 4 (Password).
+inline QLineEdit* field(kv::FrmScrn* w, int index)
+{
+    return field(w, kv::FieldIndex(index));
+}
+// Where a click on a row lands, and a point of the list below every row.
+inline QPoint rowPoint(kv::FrmScrn* w, int row)
+{
+    return list(w)->visualRect(list(w)->model()->index(row, 0)).center();
+}
+inline QPoint emptyPoint(kv::FrmScrn* w)
+{
+    return QPoint(10, list(w)->viewport()->height() - 5);
+}
+// One column's texts, top to bottom, as the model gives them.
+inline QStringList column(kv::FrmScrn* w, int col)
+{
+    QStringList texts;
+    for (int r = 0; r < w->model().rowCount(); ++r)
+        texts << w->model().index(r, col).data().toString();
+    return texts;
+}
 inline QCheckBox* box(kv::FrmScrn* w, int index)
 {
     return named<QCheckBox>(w, kv::objectNames::databaseBox(index));

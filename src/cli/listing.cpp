@@ -107,7 +107,6 @@ struct JsonCare
 // plain ASCII (what a listing mostly is) go over in one piece.
 template <typename Care, typename Write> void appendConverted(std::string& out, std::string_view ansi, Write write)
 {
-    const auto& utf8 = utf8Of();
     const char* at = ansi.data();
     const char* const end = at + ansi.size();
     while (at != end) {
@@ -117,7 +116,7 @@ template <typename Care, typename Write> void appendConverted(std::string& out, 
             break;
         const auto byte = static_cast<unsigned char>(*care);
         if (byte >= 0x80)
-            out += utf8[byte];
+            out += utf8Of()[byte]; // asked here, not per field: most fields have no such byte
         else
             write(out, byte);
         at = care + 1;

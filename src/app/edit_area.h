@@ -35,7 +35,7 @@ public:
     // The list is made after the edit area; the commands change its selected row.
     void setRecordList(const QTableView* list);
 
-    QLineEdit* field(FieldIndex index) const { return m_fields.byIndex[static_cast<std::size_t>(index)]; }
+    QLineEdit* field(FieldIndex index) const { return m_fields[index]; }
     // The fields in tab order, then the toolbar's buttons.
     QList<QWidget*> tabOrder() const;
 

@@ -58,16 +58,16 @@ void EditArea::buildFields()
     for (int i = 0; i < FieldCount; ++i) {
         const FieldRow& row = rowOf(FieldIndex(i));
         const QString caption = QString::fromUtf16(row.caption);
-        m_shapes[i] =
+        auto* shape =
             new ShapeWidget(ShapeWidget::Kind::RoundedRectangle, objectNames::shape(static_cast<int>(row.index)), this);
-        place(m_shapes[i], row.shape);
-        m_labels[i] = new QLabel(caption, this);
-        m_labels[i]->setObjectName(objectNames::fieldLabel(row.index));
-        place(m_labels[i], row.label);
+        place(shape, row.shape);
+        auto* label = new QLabel(caption, this);
+        label->setObjectName(objectNames::fieldLabel(row.index));
+        place(label, row.label);
         auto* edit = new EditField(this);
         edit->setObjectName(objectNames::field(row.index));
         edit->setAccessibleName(caption);
-        m_labels[i]->setBuddy(edit);
+        label->setBuddy(edit);
         place(edit, row.field);
         m_fields.byIndex[i] = edit;
     }

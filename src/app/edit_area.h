@@ -13,7 +13,6 @@
 #include <array>
 
 class QAction;
-class QLabel;
 class QMenu;
 class QTableView;
 class QToolBar;
@@ -23,7 +22,6 @@ namespace kv {
 class AddressLink;
 class ClipboardCopier;
 class EditField;
-class ShapeWidget;
 
 class EditArea : public QFrame
 {
@@ -68,10 +66,8 @@ private:
     void copyPassword();
 
     EditFields m_fields;
-    std::array<QLabel*, FieldCount> m_labels{};      // Label1_0 .. Label1_4, by FieldIndex
-    std::array<ShapeWidget*, FieldCount> m_shapes{}; // Shape1_0 .. Shape1_4, by FieldIndex
-    QToolBar* m_toolbar = nullptr;                   // Toolbar1
-    std::array<QAction*, 4> m_commandButtons{};      // Toolbar1_1 .. Toolbar1_4: Add, Remove, Replace, Clear
+    QToolBar* m_toolbar = nullptr;              // Toolbar1
+    std::array<QAction*, 4> m_commandButtons{}; // Toolbar1_1 .. Toolbar1_4: Add, Remove, Replace, Clear
     EditingCommands* m_commands = nullptr;
     AddressLink* m_addressLink = nullptr;
     ClipboardCopier* m_clipboard = nullptr;

@@ -232,8 +232,6 @@ bool FrmScrn::isLocked() const
 void FrmScrn::onLockedChanged(bool locked)
 {
     m_editArea->setLocked(locked);
-    m_toolsStrip->setLocked(locked);
-    m_recordList->setLocked(locked);
     if (locked)
         return;
     m_editArea->ClearEditFields();

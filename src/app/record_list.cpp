@@ -136,7 +136,8 @@ void RecordList::contextMenuEvent(QContextMenuEvent* event)
 
 void RecordList::openMenuFromKeyboard()
 {
-    if (m_locked)
+    // The list is disabled while the window is locked: no menu then.
+    if (!isEnabled())
         return;
     const QModelIndex current = currentIndex();
     const QRect row = current.isValid() ? visualRect(current) : QRect();

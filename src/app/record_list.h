@@ -26,8 +26,6 @@ public:
     ShownRecordsModel& shownRecords() { return m_shown; }
     // The grid as the settings store has it ("True", or a number other than 0: on).
     void loadGridSetting();
-    // Nothing of the menu opens from the keyboard while the window is locked.
-    void setLocked(bool locked) { m_locked = locked; }
 
 signals:
     // A row was clicked with the left button, or Enter pressed on it: a copy of its record.
@@ -53,7 +51,6 @@ private:
     QMenu* m_menu = nullptr;         // Tother, "Other"
     QAction* m_gridAction = nullptr; // mnulines
     bool m_itemClickPending = false;
-    bool m_locked = false;
 };
 
 } // namespace kv

@@ -82,16 +82,16 @@ bool ToolsStrip::eventFilter(QObject* watched, QEvent* event)
 
 void ToolsStrip::openFileMenu(const QPoint& at)
 {
-    // The label is drawn disabled while locked, but its events still reach the
-    // strip's filter: nothing of the menu until the user has unlocked.
-    if (m_locked)
+    // The strip is disabled while the window is locked, but the label's events still
+    // reach the strip's filter: nothing of the menu until the user has unlocked.
+    if (!isEnabled())
         return;
     m_fileMenu->popup(at);
 }
 
 void ToolsStrip::openFileMenuFromKeyboard()
 {
-    if (m_locked)
+    if (!isEnabled())
         return;
     openFileMenu(m_toolsLabel->mapToGlobal(QPoint(0, m_toolsLabel->height())));
     if (!m_fileMenu->actions().isEmpty())

@@ -28,8 +28,6 @@ public:
 
     // Checks the box of the database whose file is `base` ("db1", ...), and only that one.
     void showOpenDatabase(const std::string& base);
-    // Nothing of the menu opens while the window is locked.
-    void setLocked(bool locked) { m_locked = locked; }
 
 signals:
     // A left-button release on a box, or Enter on it: that database is to be opened.
@@ -51,7 +49,6 @@ private:
     std::array<CheckBox*, 3> m_databaseBoxes{}; // Check1_0 .. Check1_2
     MenuLabel* m_toolsLabel = nullptr;          // Label2
     QMenu* m_fileMenu = nullptr;                // Tmenu, "File"
-    bool m_locked = false;
 };
 
 } // namespace kv

@@ -1,6 +1,7 @@
 // StartUp: the settings path, the main window, then the stored entries.
 
 #include "app/frm_scrn.h"
+#include "process/process_guard.h"
 #include "settings/reg_file_registry.h"
 #include "storage/data_folder.h"
 #ifdef _WIN32
@@ -38,6 +39,8 @@ std::unique_ptr<kv::Registry> platformRegistry()
 
 int main(int argc, char* argv[])
 {
+    // First of all: the window holds every stored password in its memory.
+    kv::guardProcess();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Keystead Vault Plus"));
 

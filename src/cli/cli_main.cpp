@@ -1,6 +1,7 @@
 // keystead-vault-cli: the window's settings and data folder, then the verb.
 
 #include "cli/command_line.h"
+#include "process/process_guard.h"
 #include "settings/reg_file_registry.h"
 #include "storage/data_folder.h"
 #ifdef _WIN32
@@ -32,6 +33,8 @@ std::string recordedNow()
 
 int main(int argc, char* argv[])
 {
+    // First of all: the log-in and every password typed pass through this memory.
+    kv::guardProcess();
     try {
         const std::unique_ptr<kv::Console> console = kv::systemConsole();
 #ifdef _WIN32

@@ -31,8 +31,12 @@ constexpr Option EditOptions[] = {{'u', "username", Kind::Value},
                                   {0, "comments", Kind::Value},
                                   {'p', "password", Kind::Flag},
                                   {'g', "generate", Kind::OptionalNumber}};
-constexpr Option ExportOptions[] = {{0, "format", Kind::Value}, {'o', "output", Kind::Value}, {0, "force", Kind::Flag}};
+constexpr Option ExportOptions[] = {{0, "format", Kind::Value},
+                                    {'o', "output", Kind::Value},
+                                    {0, "force", Kind::Flag},
+                                    {0, "skip-invalid", Kind::Flag}};
 constexpr Option ImportOptions[] = {{0, "format", Kind::Value}, {0, "skip-invalid", Kind::Flag}};
+constexpr Option MergeOptions[] = {{0, "skip-invalid", Kind::Flag}};
 
 struct Verb
 {
@@ -51,10 +55,12 @@ const std::array<Verb, 10> Verbs = {{
      "Usage: keystead-vault-cli ls [--tsv | --json]\n"
      "\n"
      "Lists every entry of the database: service, user name, address, comments and\n"
-     "the time it was recorded. No password is ever listed.\n"
+     "the time it was recorded. No password is ever listed. A control character in\n"
+     "a field is shown spelt out (\\t, \\n, \\x1b), never sent to the terminal.\n"
      "\n"
      "  --tsv    one entry per line, fields separated by tabs in the order above\n"
-     "           (a tab in a field is written \\t, a backslash \\\\), UTF-8\n"
+     "           (in a field a tab is written \\t, a line feed \\n, a carriage\n"
+     "           return \\r, a backslash \\\\), UTF-8\n"
      "  --json   one JSON array of objects with those five keys, UTF-8\n"},
     {"show", ShowOptions, 1, 1, showEntry, true, "show one entry",
      "Usage: keystead-vault-cli show SERVICE [-s] [-a FIELD]\n"
@@ -63,7 +69,9 @@ const std::array<Verb, 10> Verbs = {{
      "\n"
      "  -s, --show-password   the password in clear\n"
      "  -a, --attribute FIELD only that field and a line break: service, username,\n"
-     "                        password (in clear), comments, address or recorded\n"},
+     "                        password (in clear), comments, address or recorded;\n"
+     "                        as stored for a script, control characters spelt out\n"
+     "                        on a terminal\n"},
     {"search", ListOptions, 1, 1, searchEntries, true, "find entries by text",
      "Usage: keystead-vault-cli search TEXT [--tsv | --json]\n"
      "\n"
@@ -120,17 +128,22 @@ const std::array<Verb, 10> Verbs = {{
      "Prints a password of LENGTH characters (16 unless given) made of the digits 1\n"
      "to 8 and the capitals A to Z, each drawn from the system's secure random source.\n"},
     {"export", ExportOptions, 0, 0, exportEntries, true, "write every entry out, passwords in clear",
-     "Usage: keystead-vault-cli export [--format FORMAT] [-o FILE [--force]]\n"
+     "Usage: keystead-vault-cli export [--format FORMAT] [-o FILE [--force]] [--skip-invalid]\n"
      "\n"
      "Writes every entry, passwords in clear, to standard output or to FILE (made\n"
-     "readable by you alone). Delete the file once it has served.\n"
+     "readable by you alone). Delete the file once it has served. FILE is only ever\n"
+     "a regular file of its own: a link, a folder, a device or FIFO, and the files\n"
+     "of the databases are refused. An entry the format cannot carry as it is (a\n"
+     "control character in keepass-xml) is named by its place in the list, and then\n"
+     "nothing is written.\n"
      "\n"
      "      --format FORMAT  csv (the default: service,username,password,comments,\n"
      "                       address,recorded), bitwarden-csv, chrome-csv (what\n"
      "                       browsers import) or keepass-xml (KeePass 2 XML, which\n"
      "                       desktop managers import into an encrypted database)\n"
      "  -o, --output FILE    write to FILE, which must not exist yet\n"
-     "      --force          replace FILE if it exists\n"},
+     "      --force          replace FILE if it is a regular file\n"
+     "      --skip-invalid   export the rest, leaving out what cannot be carried\n"},
     {"import", ImportOptions, 1, 1, importEntries, true, "add the entries of an export file",
      "Usage: keystead-vault-cli import FILE [--format FORMAT] [--skip-invalid]\n"
      "\n"
@@ -143,17 +156,16 @@ const std::array<Verb, 10> Verbs = {{
      "                       of common managers and browsers, told apart by their\n"
      "                       header, or KeePass 2 XML), csv or keepass-xml\n"
      "      --skip-invalid   import the rest, leaving out what cannot be stored\n"},
-    {"merge",
-     {},
-     1,
-     1,
-     mergeEntries,
-     true,
-     "add what another data file holds",
-     "Usage: keystead-vault-cli merge FILE\n"
+    {"merge", MergeOptions, 1, 1, mergeEntries, true, "add what another data file holds",
+     "Usage: keystead-vault-cli merge FILE [--skip-invalid]\n"
      "\n"
      "Adds the entries of FILE, a data file of this program (such as the copy a sync\n"
-     "tool leaves after a conflict), that this database does not hold, in one save.\n"},
+     "tool leaves after a conflict), that this database does not hold, in one save.\n"
+     "Any other file is refused, naming its first line that is no entry; an export\n"
+     "goes in with import. An entry this program cannot store (a line break in a\n"
+     "field) is listed with its line number, and then nothing is merged.\n"
+     "\n"
+     "      --skip-invalid   merge the rest, leaving out what cannot be stored\n"},
 }};
 
 constexpr std::string_view CommonHelp = "\n"
@@ -263,13 +275,18 @@ int runCommandLine(std::span<const std::string> args, CliEnvironment& env)
     std::vector<std::string> rest(args.begin(), args.begin() + static_cast<std::ptrdiff_t>(at));
     rest.insert(rest.end(), args.begin() + static_cast<std::ptrdiff_t>(at) + 1, args.end());
     if (name == "help") {
-        if (rest.empty()) {
+        // The common options may stand anywhere, as for any command.
+        const Option options[] = {DatabaseOption, DataDirOption, HelpOption};
+        Arguments parsed;
+        if (auto error = parseArguments(rest, options, parsed))
+            return usageError(console, *error);
+        if (parsed.operands.empty()) {
             writeProgramHelp(console.out());
             return ExitOk;
         }
-        const Verb* verb = rest.size() == 1 ? findVerb(rest[0]) : nullptr;
+        const Verb* verb = parsed.operands.size() == 1 ? findVerb(parsed.operands[0]) : nullptr;
         if (!verb)
-            return usageError(console, "no command '" + rest[0] + "'");
+            return usageError(console, "no command '" + parsed.operands[0] + "'");
         console.out() << verb->help << CommonHelp;
         return ExitOk;
     }

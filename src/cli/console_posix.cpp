@@ -1,7 +1,9 @@
 #include "cli/console.h"
 
+#include <csignal>
 #include <cstdlib>
 #include <iostream>
+#include <iterator>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -10,23 +12,58 @@ namespace kv {
 
 namespace {
 
-// Echo off for as long as it lives, and back on however the reading ends.
+// The terminal as it was before echo went off, for a signal that ends the
+// program at the prompt (Ctrl-C) to put back first.
+termios g_savedTerminal{};
+volatile std::sig_atomic_t g_echoIsOff = 0;
+constexpr int EndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+struct sigaction g_previous[std::size(EndingSignals)];
+
+extern "C" void echoBackAndEnd(int signal)
+{
+    if (g_echoIsOff)
+        tcsetattr(STDIN_FILENO, TCSAFLUSH, &g_savedTerminal);
+    g_echoIsOff = 0;
+    for (std::size_t i = 0; i < std::size(EndingSignals); ++i) {
+        if (EndingSignals[i] == signal)
+            sigaction(signal, &g_previous[i], nullptr);
+    }
+    raise(signal);
+}
+
+// Echo off for as long as it lives, and back on however the reading ends: a
+// signal that ends the program meanwhile puts it back first.
 class EchoOff
 {
 public:
     explicit EchoOff(int fd) : m_fd(fd)
     {
-        if (tcgetattr(m_fd, &m_saved) == 0) {
-            termios quiet = m_saved;
-            quiet.c_lflag &= static_cast<tcflag_t>(~ECHO);
-            quiet.c_lflag |= ECHONL;
-            m_on = tcsetattr(m_fd, TCSAFLUSH, &quiet) == 0;
-        }
+        if (tcgetattr(m_fd, &m_saved) != 0)
+            return;
+        g_savedTerminal = m_saved;
+        struct sigaction action
+        {
+        };
+        action.sa_handler = echoBackAndEnd;
+        sigemptyset(&action.sa_mask);
+        for (std::size_t i = 0; i < std::size(EndingSignals); ++i)
+            sigaction(EndingSignals[i], &action, &g_previous[i]);
+        termios quiet = m_saved;
+        quiet.c_lflag &= static_cast<tcflag_t>(~ECHO);
+        quiet.c_lflag |= ECHONL;
+        g_echoIsOff = 1;
+        m_on = tcsetattr(m_fd, TCSAFLUSH, &quiet) == 0;
+        m_handled = true;
     }
     ~EchoOff()
     {
         if (m_on)
             tcsetattr(m_fd, TCSAFLUSH, &m_saved);
+        g_echoIsOff = 0;
+        if (m_handled) {
+            for (std::size_t i = 0; i < std::size(EndingSignals); ++i)
+                sigaction(EndingSignals[i], &g_previous[i], nullptr);
+        }
     }
     EchoOff(const EchoOff&) = delete;
     EchoOff& operator=(const EchoOff&) = delete;
@@ -35,6 +72,7 @@ private:
     int m_fd;
     termios m_saved{};
     bool m_on = false;
+    bool m_handled = false;
 };
 
 bool readLineFrom(std::istream& in, std::string& line)

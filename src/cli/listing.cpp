@@ -89,9 +89,10 @@ struct TsvCare
 {
     static std::uint64_t marks(std::uint64_t word)
     {
-        return scan::highBytes(word) | scan::bytesEqual(word, '\t') | scan::bytesEqual(word, '\\');
+        return scan::highBytes(word) | scan::bytesEqual(word, '\t') | scan::bytesEqual(word, '\n') |
+               scan::bytesEqual(word, '\r') | scan::bytesEqual(word, '\\');
     }
-    static bool byte(unsigned char c) { return c >= 0x80 || c == '\t' || c == '\\'; }
+    static bool byte(unsigned char c) { return c >= 0x80 || c == '\t' || c == '\n' || c == '\r' || c == '\\'; }
 };
 struct JsonCare
 {
@@ -128,6 +129,42 @@ void appendUtf8(std::string& out, std::string_view ansi)
     appendConverted<PlainCare>(out, ansi, [](std::string&, unsigned char) {});
 }
 
+// A byte a terminal takes as a command rather than a character: the C0 controls,
+// DEL, and the five bytes the code page leaves undefined, which stand for C1
+// controls (0x90 starts a device control string, 0x9D an operating system command).
+bool isControl(unsigned char c)
+{
+    return c < 0x20 || c == 0x7F || c == 0x81 || c == 0x8D || c == 0x8F || c == 0x90 || c == 0x9D;
+}
+
+// `ansi` as people are shown it: each control character spelt out (\t, \n, \r,
+// \xNN), so that no field can move the cursor, clear the screen, retitle the
+// window or split a line. Either `ansi` itself or the spelt-out text in `buffer`.
+std::string_view shownText(std::string_view ansi, std::string& buffer)
+{
+    if (std::none_of(ansi.begin(), ansi.end(), [](char c) { return isControl(static_cast<unsigned char>(c)); }))
+        return ansi;
+    static const char* const Hex = "0123456789abcdef";
+    buffer.clear();
+    for (const char c : ansi) {
+        const auto b = static_cast<unsigned char>(c);
+        if (!isControl(b))
+            buffer += c;
+        else if (b == '\t')
+            buffer += "\\t";
+        else if (b == '\n')
+            buffer += "\\n";
+        else if (b == '\r')
+            buffer += "\\r";
+        else {
+            buffer += "\\x";
+            buffer += Hex[b >> 4];
+            buffer += Hex[b & 15];
+        }
+    }
+    return buffer;
+}
+
 // Every Windows-1252 character is one character on the screen.
 std::size_t widthOf(std::string_view ansi)
 {
@@ -150,10 +187,11 @@ void writeCell(std::string& out, std::string_view ansi, std::size_t width, bool 
 void writeTable(std::ostream& out, const RecordTable& table, const std::vector<int>& rows, int columns)
 {
     std::array<std::size_t, Columns.size()> width{};
+    std::string buffer;
     for (std::size_t c = 0; c < Columns.size(); ++c) {
         width[c] = std::string_view(Columns[c].header).size();
         for (const int row : rows)
-            width[c] = std::max(width[c], widthOf(table.bytes(row, Columns[c].field)));
+            width[c] = std::max(width[c], widthOf(shownText(table.bytes(row, Columns[c].field), buffer)));
     }
     constexpr std::size_t Gap = 2;
     if (columns > 0) {
@@ -178,17 +216,19 @@ void writeTable(std::ostream& out, const RecordTable& table, const std::vector<i
     }
     for (const int row : rows) {
         for (std::size_t c = 0; c < Columns.size(); ++c) {
-            writeCell(text, table.bytes(row, Columns[c].field), width[c], c + 1 == Columns.size());
+            writeCell(text, shownText(table.bytes(row, Columns[c].field), buffer), width[c], c + 1 == Columns.size());
             text += c + 1 == Columns.size() ? "\n" : "  ";
         }
     }
     out << text;
 }
 
-// Tabs and backslashes escaped, so that every line has its five fields.
+// Tabs, line breaks and backslashes escaped, so that every line has its five fields.
 void writeTsvField(std::string& line, std::string_view ansi)
 {
-    appendConverted<TsvCare>(line, ansi, [](std::string& out, unsigned char c) { out += c == '\t' ? "\\t" : "\\\\"; });
+    appendConverted<TsvCare>(line, ansi, [](std::string& out, unsigned char c) {
+        out += c == '\t' ? "\\t" : c == '\n' ? "\\n" : c == '\r' ? "\\r" : "\\\\";
+    });
 }
 
 // A JSON string of Windows-1252 text.
@@ -281,13 +321,22 @@ std::vector<int> rowsContaining(const RecordTable& table, std::string_view text)
 
 void writeEntry(std::ostream& out, const RecordTable& table, int row, bool clear)
 {
-    const std::string password = table.text(row, RecordField::Password);
-    out << "Service:  " << table.text(row, RecordField::Service) << '\n'
-        << "Username: " << table.text(row, RecordField::Username) << '\n'
-        << "Password: " << (clear ? password : PasswordMask(password)) << '\n'
-        << "Comments: " << table.text(row, RecordField::Comments) << '\n'
-        << "Address:  " << table.text(row, RecordField::Address) << '\n'
-        << "Recorded: " << table.text(row, RecordField::Recorded) << '\n';
+    std::string buffer;
+    const auto shown = [&](RecordField field) { return ansiToUtf8(shownText(table.bytes(row, field), buffer)); };
+    const std::string password =
+        clear ? shown(RecordField::Password) : PasswordMask(table.text(row, RecordField::Password));
+    out << "Service:  " << shown(RecordField::Service) << '\n'
+        << "Username: " << shown(RecordField::Username) << '\n'
+        << "Password: " << password << '\n'
+        << "Comments: " << shown(RecordField::Comments) << '\n'
+        << "Address:  " << shown(RecordField::Address) << '\n'
+        << "Recorded: " << shown(RecordField::Recorded) << '\n';
+}
+
+std::string shownField(const RecordTable& table, int row, RecordField field)
+{
+    std::string buffer;
+    return ansiToUtf8(shownText(table.bytes(row, field), buffer));
 }
 
 bool fieldNamed(std::string_view name, RecordField& out)

@@ -23,7 +23,12 @@ void writeListing(std::ostream& out, const RecordTable& table, const std::vector
 std::vector<int> rowsContaining(const RecordTable& table, std::string_view text);
 
 // Every field of one entry, a line each; the password as its mask unless `clear`.
+// Here and in the table, a control character in a field is spelt out (\t, \x1b),
+// never written to the terminal as it is.
 void writeEntry(std::ostream& out, const RecordTable& table, int row, bool clear);
+
+// One field as people are shown it (UTF-8, control characters spelt out).
+std::string shownField(const RecordTable& table, int row, RecordField field);
 
 // A field by the name scripts give it ("service", "username", "password",
 // "comments", "address", "recorded"); false when there is none of that name.

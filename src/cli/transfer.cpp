@@ -6,6 +6,7 @@
 #include "exchange/export_format.h"
 #include "exchange/import_format.h"
 #include "storage/data_file.h"
+#include "storage/database_choice.h"
 #include "vault/entry_set.h"
 
 namespace kv {
@@ -17,12 +18,31 @@ std::string reasonNow()
     return std::string(reasonText(firstFileError()));
 }
 
+// Why `file` could not be read, in the words a person knows it by.
+std::string whyUnreadable(const std::filesystem::path& file)
+{
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(file, error);
+    if (error == std::errc::too_many_symbolic_link_levels)
+        return ": too many levels of links";
+    if (error == std::errc::permission_denied)
+        return ": permission denied";
+    if (status.type() == std::filesystem::file_type::not_found)
+        return ": no such file";
+    if (status.type() == std::filesystem::file_type::directory)
+        return ": it is a folder";
+    if (!error && status.type() != std::filesystem::file_type::regular)
+        return ": it is not a regular file";
+    return reasonNow();
+}
+
 bool readFile(Session& session, const std::string& name, std::string& content)
 {
     clearFileError();
-    if (session.fileOps().readAll(pathFromUtf8(name), content))
+    const std::filesystem::path file = pathFromUtf8(name);
+    if (session.fileOps().readAll(file, content))
         return true;
-    session.fail("Could not read " + name + reasonNow());
+    session.fail("Could not read " + name + whyUnreadable(file));
     return false;
 }
 
@@ -37,20 +57,89 @@ std::string entries(std::size_t count)
     return std::to_string(count) + (count == 1 ? " entry" : " entries");
 }
 
+// Why -o may not write `output`, or nothing when it may. Only a regular file at
+// exactly that name is ever replaced: a link would carry every password to where
+// it points, a device or a FIFO is no file to keep, and a database's own file or
+// backup would be lost under the export.
+std::optional<std::string> outputRefusal(Session& session, const std::string& output, bool force)
+{
+    const std::filesystem::path file = pathFromUtf8(output);
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::symlink_status(file, error);
+    if (error && status.type() != std::filesystem::file_type::not_found)
+        return "Could not write " + output + whyUnreadable(file);
+    const auto type = status.type();
+    if (type == std::filesystem::file_type::symlink)
+        return output + " is a link: export writes only a file of its own";
+    if (type == std::filesystem::file_type::directory)
+        return output + " is a folder";
+    if (type != std::filesystem::file_type::not_found && type != std::filesystem::file_type::regular)
+        return output + " is not a regular file";
+    const std::filesystem::path folder = session.database().folder();
+    const std::filesystem::path target = std::filesystem::weakly_canonical(file, error);
+    for (int index = 0; index < DatabaseCount; ++index) {
+        const std::string base = DataFileBaseFor(index);
+        const std::filesystem::path data = dataFilePath(folder, base);
+        std::filesystem::path linked = followLinks(data);
+        const std::filesystem::path backups[] = {backupFilePath(folder, base), linked.replace_extension(".bak")};
+        for (const std::filesystem::path& own : {data, followLinks(data), backups[0], backups[1]}) {
+            std::error_code sameError;
+            const bool same = (!error && std::filesystem::weakly_canonical(own, sameError) == target && !sameError) ||
+                              std::filesystem::equivalent(own, file, sameError);
+            if (same)
+                return output + " is the file of a database (" + base + (own.extension() == ".bak" ? ".bak" : ".ksd") +
+                       "): export never writes over it";
+        }
+    }
+    if (type == std::filesystem::file_type::regular && !force)
+        return output + " is there already (--force replaces it)";
+    return std::nullopt;
+}
+
 } // namespace
 
 int exportEntries(Session& session)
 {
-    const std::string* name = session.args().value("format");
+    const Arguments& args = session.args();
+    const std::string* name = args.value("format");
     const std::optional<ExportFormat> format = exportFormatNamed(name ? *name : "csv");
     if (!format)
         return usage(session, "no export format '" + *name + "' (csv, bitwarden-csv, chrome-csv, keepass-xml)");
-    const std::string* output = session.args().value("output");
-    if (session.args().has("force") && !output)
+    const std::string* output = args.value("output");
+    if (args.has("force") && !output)
         return usage(session, "--force goes with -o FILE");
+    if (output) {
+        if (auto why = outputRefusal(session, *output, args.has("force")))
+            return session.fail(*why);
+    }
     if (!session.load())
         return ExitFailure;
-    const RecordTable& table = session.vault().entries().table();
+    const RecordTable& held = session.vault().entries().table();
+    // A field the format cannot carry is never changed on the way out: named, and
+    // then either nothing is written or that entry is left out.
+    const std::vector<int> refused = rowsNotCarried(*format, held);
+    const std::string formatName(exportFormatName(*format));
+    if (!refused.empty() && !args.has("skip-invalid")) {
+        for (const int row : refused)
+            session.console().err() << CliName << ": entry " << row + 1 << " holds a control character, which "
+                                    << formatName << " cannot carry\n";
+        return session.fail("nothing exported: " + entries(refused.size()) +
+                            " cannot be carried (--skip-invalid exports the rest)");
+    }
+    RecordTable carried;
+    if (!refused.empty()) {
+        std::size_t next = 0;
+        for (int row = 0; row < held.size(); ++row) {
+            if (next < refused.size() && refused[next] == row)
+                ++next;
+            else
+                carried.append(held.record(row));
+        }
+    }
+    const RecordTable& table = refused.empty() ? held : carried;
+    const std::string leftOut =
+        refused.empty() ? std::string()
+                        : "; left out " + std::to_string(refused.size()) + " that " + formatName + " cannot carry";
     if (!output) {
         // A piece at a time: the export of a large database never sits in memory whole.
         std::ostream& out = session.console().out();
@@ -60,21 +149,19 @@ int exportEntries(Session& session)
         out.flush();
         if (!out)
             return session.fail("Could not write the standard output");
+        if (!refused.empty())
+            session.console().err() << CliName << ": " << leftOut.substr(2) << '\n';
         return ExitOk;
     }
     std::string content;
     writeExport(*format, table, content);
-    std::error_code error;
-    const std::filesystem::path file = pathFromUtf8(*output);
-    if (std::filesystem::exists(std::filesystem::symlink_status(file, error)) && !session.args().has("force"))
-        return session.fail(*output + " is there already (--force replaces it)");
-    // Written beside it and renamed into place: owner-only from the start, and
-    // never half a file under that name.
+    // Written beside it and renamed into place: owner-only from the start, never
+    // half a file under that name, and never through a link planted there since.
     clearFileError();
-    if (!replaceFileAtomically(session.fileOps(), file, content))
+    if (!replaceFileAtName(session.fileOps(), pathFromUtf8(*output), content))
         return session.fail("Could not write " + *output + reasonNow());
     session.console().out() << "Exported " << entries(static_cast<std::size_t>(table.size())) << " to " << *output
-                            << '\n';
+                            << leftOut << '\n';
     return ExitOk;
 }
 
@@ -170,25 +257,48 @@ int mergeEntries(Session& session)
     if (!readFile(session, file, content))
         return ExitFailure;
     RecordTable other;
-    ParseDatabase(content, other);
+    std::vector<int> lineOf;
+    ParseDatabase(content, other, lineOf);
     content.clear();
+    // Only a data file: a line that does not read as an entry is someone's text
+    // (an export, a note), and would land in the database as it stands.
+    for (int row = 0; row < other.size(); ++row) {
+        if (!other.bytes(row, RecordField::KeptLine).empty())
+            return session.fail(file + ":" + std::to_string(lineOf[static_cast<std::size_t>(row)]) +
+                                ": not an entry of a data file, so nothing is merged (an export goes in with import)");
+    }
     if (!session.load())
         return ExitFailure;
+    const bool skipInvalid = session.args().has("skip-invalid");
     const RecordTable& held = session.vault().entries().table();
     EntrySet present(true, static_cast<std::size_t>(held.size() + other.size()));
     for (int row = 0; row < held.size(); ++row)
         present.insert(held, row);
-    std::vector<Record> added;
+    EntryBatch batch;
+    std::size_t invalid = 0;
     for (int row = 0; row < other.size(); ++row) {
-        if (present.insert(other, row))
-            added.push_back(other.record(row));
+        if (auto why = batch.add(other.record(row))) {
+            ++invalid;
+            if (!skipInvalid)
+                session.console().err() << file << ':' << lineOf[static_cast<std::size_t>(row)] << ": " << *why << '\n';
+            continue;
+        }
+        if (!present.insert(batch.table(), batch.size() - 1))
+            batch.dropLast();
     }
-    const Outcome outcome = session.vault().addAll(added);
+    if (invalid > 0 && !skipInvalid)
+        return session.fail("nothing merged: " + entries(invalid) +
+                            " cannot be stored (--skip-invalid merges the rest)");
+    const std::size_t count = static_cast<std::size_t>(batch.size());
+    const std::size_t already = static_cast<std::size_t>(other.size()) - count - invalid;
+    const Outcome outcome = session.vault().addAll(std::move(batch));
     if (!outcome.message.empty())
         return session.failWith(outcome.message);
-    session.console().out() << "Merged " << entries(added.size()) << " from " << file << " into "
-                            << session.dataFileName() << "; skipped " << other.size() - static_cast<int>(added.size())
-                            << " already there\n";
+    session.console().out() << "Merged " << entries(count) << " from " << file << " into " << session.dataFileName()
+                            << "; skipped " << already << " already there";
+    if (invalid > 0)
+        session.console().out() << " and " << invalid << " that cannot be stored";
+    session.console().out() << '\n';
     return ExitOk;
 }
 

@@ -142,8 +142,11 @@ int showEntry(Session& session)
     if (!row)
         return ExitFailure;
     const RecordTable& table = session.vault().entries().table();
+    // As it is for a script; spelt out on a terminal, which a control character would command.
     if (attribute)
-        session.console().out() << table.text(*row, field) << '\n';
+        session.console().out() << (session.console().columns() > 0 ? shownField(table, *row, field)
+                                                                    : table.text(*row, field))
+                                << '\n';
     else
         writeEntry(session.console().out(), table, *row, session.args().has("show-password"));
     return ExitOk;

@@ -308,7 +308,8 @@ void appendXmlText(std::string& out, std::string_view ansi)
             out += static_cast<char>(byte);
         else if (byte >= 0x80)
             appendUtf8(out, byte);
-        // else: a control character XML 1.0 cannot hold at all, dropped
+        // else: a control character XML 1.0 cannot hold at all; rowsNotCarried
+        // keeps every entry with one out of the export
     }
 }
 
@@ -453,6 +454,30 @@ std::string_view exportFormatName(ExportFormat format)
         return "keepass-xml";
     }
     return {};
+}
+
+std::vector<int> rowsNotCarried(ExportFormat format, const RecordTable& entries)
+{
+    std::vector<int> rows;
+    if (format != ExportFormat::KeepassXml)
+        return rows;
+    const auto uncarried = [](std::string_view text) {
+        return std::any_of(text.begin(), text.end(), [](char c) {
+            const auto b = static_cast<unsigned char>(c);
+            return b < 0x20 && b != '\t' && b != '\n' && b != '\r';
+        });
+    };
+    for (int row = 0; row < entries.size(); ++row) {
+        const Fields fields = entries.fields(row);
+        for (const RecordField written : {RecordField::Service, RecordField::Username, RecordField::Password,
+                                          RecordField::Address, RecordField::Comments}) {
+            if (uncarried(field(fields, written))) {
+                rows.push_back(row);
+                break;
+            }
+        }
+    }
+    return rows;
 }
 
 namespace {

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kv {
 
@@ -16,6 +17,11 @@ enum class ExportFormat { Csv, BitwardenCsv, ChromeCsv, KeepassXml };
 // "csv", "bitwarden-csv", "chrome-csv", "keepass-xml".
 std::optional<ExportFormat> exportFormatNamed(std::string_view name);
 std::string_view exportFormatName(ExportFormat format);
+
+// The rows (from 0, in order) with a field `format` cannot carry as it is: a
+// control character other than tab and line breaks, which XML 1.0 cannot hold,
+// in keepass-xml. None for the CSV formats, which carry every byte.
+std::vector<int> rowsNotCarried(ExportFormat format, const RecordTable& entries);
 
 // Appends the export of every entry, in order, to `out` as UTF-8 without a
 // byte-order mark. CSV is RFC 4180 with CR LF line ends; each CSV format has its

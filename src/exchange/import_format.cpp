@@ -4,6 +4,7 @@
 #include "exchange/entry_time.h"
 #include "exchange/imported_entry.h"
 
+#include <algorithm>
 #include <array>
 #include <unordered_map>
 
@@ -155,6 +156,29 @@ std::string shownHeader(const std::vector<std::string_view>& fields)
     return out;
 }
 
+// Whether every cell is empty or a column name some export we know has.
+bool allColumnNames(const std::vector<std::string_view>& fields)
+{
+    for (const std::string_view cell : fields) {
+        const std::string name = headerName(cell);
+        const auto known = [&name](const CsvShape& shape) {
+            for (const std::string_view column : shape.required) {
+                if (!column.empty() && column == name)
+                    return true;
+            }
+            for (const std::string_view column : {shape.title, shape.username, shape.password, shape.notes,
+                                                  shape.address, shape.modified, shape.created}) {
+                if (!column.empty() && column == name)
+                    return true;
+            }
+            return false;
+        };
+        if (!name.empty() && std::none_of(Shapes.begin(), Shapes.end(), known))
+            return false;
+    }
+    return true;
+}
+
 bool blank(const std::vector<std::string_view>& fields)
 {
     for (const std::string_view field : fields) {
@@ -238,8 +262,13 @@ ImportResult readCsv(std::string_view content, const ImportSink& sink)
         return failed("the file has no header line");
     Columns columns;
     const CsvShape* shape = recognise(fields, columns);
-    if (!shape)
-        return failed("not a CSV header this program knows: " + shownHeader(fields));
+    if (!shape) {
+        // A first line that is no header may well be an entry: its cells are
+        // shown only when every one of them is a column name.
+        if (allColumnNames(fields))
+            return failed("not a CSV header this program knows: " + shownHeader(fields));
+        return failed("line " + std::to_string(reader.line()) + " is not a CSV header this program knows");
+    }
 
     ImportResult result;
     result.formatName = shape->name;

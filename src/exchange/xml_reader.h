@@ -18,7 +18,12 @@ class XmlReader
 public:
     enum class Token { StartElement, EndElement, Text, End, Error };
 
-    XmlReader(std::string_view text, std::size_t maxDepth) : m_text(text), m_maxDepth(maxDepth) {}
+    XmlReader(std::string_view text, std::size_t maxDepth) : m_text(text), m_maxDepth(maxDepth)
+    {
+        // XML holds no NUL, raw or as a reference: a text with one is no XML.
+        if (const std::size_t nul = text.find('\0'); nul != std::string_view::npos)
+            fail(nul, "a NUL byte, which XML cannot hold");
+    }
 
     // The next piece of the document. After the root element closes, End.
     Token next();

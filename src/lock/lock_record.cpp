@@ -37,6 +37,13 @@ bool storable(std::string_view field)
 
 } // namespace
 
+bool IsArmedWith(const SettingsStore& store, const Credentials& entry)
+{
+    const std::optional<Credentials> stored = ReadLockRecord(store);
+    return stored && !stored->password.empty() && stored->user == trimSpaces(entry.user) &&
+           stored->password == trimSpaces(entry.password);
+}
+
 bool parseLockText(std::string_view decoded, LockFields& out)
 {
     // Whatever follows the last "|" is the cipher's filler, not part of the record.

@@ -30,6 +30,10 @@ std::optional<Credentials> ReadLockRecord(const SettingsStore& store);
 // the record reached the store.
 bool WriteLockRecord(const SettingsStore& store, const Credentials& credentials);
 
+// Whether the log-in is armed with `entry`, the user name and password of an
+// entry as they would read back once stored (spaces around them trimmed).
+bool IsArmedWith(const SettingsStore& store, const Credentials& entry);
+
 // The record text split into its fields.
 struct LockFields
 {

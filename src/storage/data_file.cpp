@@ -270,10 +270,31 @@ FileCheck checkContent(FileOps& ops, const std::filesystem::path& file, const Co
     return digest == known ? FileCheck::Unchanged : FileCheck::Changed;
 }
 
+// Whether the backup is a second name of the data file itself, as a killed or
+// failed full save leaves it: it holds nothing the file does not, and every Add
+// would change it along with the file. Not so for a copy, nor for a link at the
+// backup's name, nor for a data file reached through the backup's name.
+bool backupIsTheFile(const SavePaths& paths)
+{
+    std::error_code error;
+    if (paths.file == paths.backup ||
+        std::filesystem::symlink_status(paths.backup, error).type() != std::filesystem::file_type::regular)
+        return false;
+    return std::filesystem::equivalent(paths.file, paths.backup, error) && !error;
+}
+
+// Removes such a backup; the caller holds the write lock.
+void removeBackupThatIsTheFile(FileOps& ops, const SavePaths& paths)
+{
+    if (backupIsTheFile(paths))
+        ops.remove(paths.backup);
+}
+
 void removeStaleTemporariesOf(FileOps& ops, const SavePaths& paths)
 {
     removeStaleTemporaries(ops, paths.file);
     removeStaleTemporaries(ops, paths.backup);
+    removeBackupThatIsTheFile(ops, paths);
 }
 
 // Whether the folder where a database's file goes is there, making it (readable
@@ -318,8 +339,12 @@ bool saveUnderLock(FileOps& ops, const SavePaths& paths, const RecordTable& rows
         digest.add(piece);
         return next < rows.size();
     };
-    if (!replaceFileAtomically(ops, paths.file, fill))
-        return false; // the data file is whole (old content), the backup stays
+    if (!replaceFileAtomically(ops, paths.file, fill)) {
+        // The data file is whole (old content). A backup that is a second name of
+        // it goes, or the next Add would change it too; a copy stays.
+        removeBackupThatIsTheFile(ops, paths);
+        return false;
+    }
     if (written)
         *written = digest;
     // The new content is in place: a backup that will not go away is only
@@ -344,6 +369,21 @@ void ParseDatabase(std::string_view content, RecordTable& out)
 {
     reserveFor(out, content.size());
     LineSplitter splitter([&out](std::string_view line) { addFileLine(out, line); });
+    splitter.feed(content);
+    splitter.finish();
+}
+
+void ParseDatabase(std::string_view content, RecordTable& out, std::vector<int>& lineOf)
+{
+    reserveFor(out, content.size());
+    int line = 0;
+    LineSplitter splitter([&](std::string_view text) {
+        ++line;
+        const int before = out.size();
+        addFileLine(out, text);
+        if (out.size() > before)
+            lineOf.push_back(line);
+    });
     splitter.feed(content);
     splitter.finish();
 }
@@ -406,6 +446,14 @@ bool LoadDatabase(const std::filesystem::path& folder, std::string_view base, Re
             return true;
         }
         splitter.finish();
+        // A backup that is the file itself goes at the first read, unless another
+        // instance is saving (its backup is then rightly the file, for a moment).
+        const SavePaths paths = savePathsOf(folder, base);
+        if (backupIsTheFile(paths)) {
+            WriteLock lock;
+            if (tryLockForWriting(ops, paths.file, lock))
+                removeBackupThatIsTheFile(ops, paths);
+        }
         if (out.empty())
             out = std::move(rows);
         else
@@ -447,6 +495,7 @@ bool AppendRecord(const std::filesystem::path& folder, std::string_view base, st
         WriteLock lock;
         if (!lockForWriting(ops, file, lock))
             return false;
+        removeBackupThatIsTheFile(ops, savePathsOf(folder, base));
         FileStatus before;
         if (!statusOf(ops, file, before))
             return false;

@@ -30,6 +30,9 @@ using FileSeen = std::optional<ContentDigest>;
 // Record::keptLine).
 void ParseDatabase(std::string_view content, RecordTable& out);
 void ParseDatabase(std::string_view content, std::vector<Record>& out);
+// The same, with the number (from 1) of the file's line each row came from
+// appended to `lineOf`, for messages that name a line without quoting it.
+void ParseDatabase(std::string_view content, RecordTable& out, std::vector<int>& lineOf);
 
 // The whole content a full save writes for `rows`, appended to `out`: each
 // enciphered line carries CR LF inside and is followed by CR LF; a row with a kept
@@ -68,7 +71,9 @@ bool AppendRecord(const std::filesystem::path& folder, std::string_view base, st
 // ".bak"), never beside the link; a link at the backup's name is replaced as a
 // link. A data file and backup name that are one file refuse the save. Refuses
 // (writes nothing) when a row cannot be stored (see DatabaseContent). On failure
-// the data file holds its old content in full and the backup stays. A backup that
+// the data file holds its old content in full and the backup stays, unless it is
+// a second name of that file: then it goes. A backup that is the data file itself,
+// as a killed save leaves it, is removed by the next load, append or save. A backup that
 // cannot be deleted afterwards does not make the save fail: the next save replaces
 // it. Temporary files an interrupted save left behind are removed first. `seen`,
 // when given, guards the file: the save writes nothing unless the file still holds

@@ -320,6 +320,11 @@ bool replaceFileAtomically(FileOps& ops, const std::filesystem::path& target,
            replaceName(ops, file, [&](const std::filesystem::path& temp) { return ops.writeNewPieces(temp, fill); });
 }
 
+bool replaceFileAtName(FileOps& ops, const std::filesystem::path& name, std::string_view data)
+{
+    return replaceName(ops, name, [&](const std::filesystem::path& temp) { return ops.writeNew(temp, data); });
+}
+
 bool snapshotFile(FileOps& ops, const std::filesystem::path& from, const std::filesystem::path& to)
 {
     std::filesystem::path file;

@@ -120,6 +120,11 @@ bool replaceFileAtomically(FileOps& ops, const std::filesystem::path& target, st
 bool replaceFileAtomically(FileOps& ops, const std::filesystem::path& target,
                            const std::function<bool(std::string& piece)>& fill);
 
+// Writes `data` to a temporary file beside the name `name` and renames it over
+// that name: whatever stands there is replaced, a link included, and nothing it
+// may point to is written. The new file is the user's alone.
+bool replaceFileAtName(FileOps& ops, const std::filesystem::path& name, std::string_view data);
+
 // Makes the name `to` hold what `from` holds now, replacing whatever stands at
 // that name in one step: a link there is replaced as a link, never followed, so
 // no file elsewhere is written. `to` must be in the folder of the file `from`

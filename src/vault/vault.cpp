@@ -106,13 +106,22 @@ Outcome Vault::replace(std::optional<int> selected, const Record& details, bool 
     if (!selected)
         return {};
     // The selected row is overwritten, which need not be the one found; its service stays.
+    const Record before = m_entries.at(*selected);
     Record stored = details;
-    stored.service = m_entries.at(*selected).service;
+    stored.service = before.service;
     if (auto why = entryRefusal(stored))
         return {false, std::move(*why)};
+    // The log-in rides on its entry: changing the entry that holds its credentials
+    // changes the log-in as Add would set it, or the user would be left with a
+    // log-in they can no longer see, and a Remove that no longer disarms it.
+    bool lockStored = true;
+    if (stored.service == AppTitle && IsArmedWith(m_settings, {before.username, before.password}))
+        lockStored = WriteLockRecord(m_settings, {stored.username, stored.password});
     m_entries.replaceDetails(*selected, stored);
     if (!m_database.save(rewriting, m_entries.table()))
         return {true, writeFailure()};
+    if (!lockStored)
+        return {true, "Could not store the log-in"};
     return {true, {}};
 }
 

@@ -49,7 +49,8 @@ public:
     // first entry of that service goes, wherever the selection is.
     Outcome remove(std::optional<int> selected, std::string_view service, const Credentials& loaded, bool locked);
     // Overwrites everything but the service of the `selected` row with `details`,
-    // once some entry has the service `details` names.
+    // once some entry has the service `details` names. When that row is the
+    // program's entry holding the armed log-in's credentials, the log-in follows.
     Outcome replace(std::optional<int> selected, const Record& details, bool locked);
     // Appends every entry of `batch` in one full save, creating the file when the
     // database has none yet: all of them, or (list and file as they were) none.

@@ -186,6 +186,26 @@ private slots:
         QCOMPARE(fx.readDatabase(), (std::vector<kv::Record>{record("Keystead Vault", "u", "p")}));
     }
 
+    // Mended fault: a Replace of the log-in's own entry said nothing of the log-in,
+    // which kept the old password out of sight, and a later Remove of the entry no
+    // longer disarmed it. The log-in follows its entry; other entries leave it be.
+    void replacingTheLockEntryChangesTheLogIn()
+    {
+        kvtest::WindowFixture fx;
+        storeLock(fx, "u|p|later|");
+        fx.writeDatabase({record("other", "u", "p"), record("Keystead Vault", "u", "p")});
+        auto w = fx.start();
+        QTest::keyClicks(kvtest::field(w.get(), kv::FieldIndex::Username), QStringLiteral("u"));
+        QTest::keyClicks(kvtest::field(w.get(), kv::FieldIndex::Password), QStringLiteral("p"));
+        QVERIFY(!w->isLocked());
+        for (const int row : {1, 0}) {
+            kvtest::clickRow(w.get(), row);
+            kvtest::field(w.get(), kv::FieldIndex::Password)->setText(QStringLiteral("new%1").arg(row));
+            kvtest::press(w.get(), kv::ToolbarCommand::Replace);
+            QCOMPARE(lockText(fx).substr(0, 13), std::string("u|new1|later|"));
+        }
+    }
+
     // Mended faults: at a locked window anyone could add a "Keystead Vault" entry of their own, so
     // replacing the log-in with one they know; and the Tools label, drawn disabled, still opened the menu.
     void aLockedWindowKeepsItsLogInAndItsMenu()

@@ -11,6 +11,8 @@
 #include <deque>
 #include <sstream>
 
+#include <sys/stat.h>
+
 namespace kv {
 namespace {
 
@@ -90,6 +92,24 @@ TEST_F(CommandLine, VerbsOverOneFolder)
     const std::string twice = (m_folder / "twice.csv").string();
     test::writeFile(m_folder / "twice.csv", "service,username,password,recorded\nd,u,p,12-08-2026 10:00:00\n"
                                             "d,u,p,12-08-2026 10:00:00\nd,u,p,\nd,u,p,01-01-2020 00:00:00\n");
+    const std::string text = (m_folder / "notes.txt").string();
+    test::writeFile(m_folder / "notes.txt", "\nmy passwords\n");
+    const std::string headless = (m_folder / "headless.csv").string();
+    test::writeFile(m_folder / "headless.csv", "mail,ann,hunter2\n");
+    // A copy whose second entry holds a line break, which no data file of ours may.
+    const std::filesystem::path other = m_folder / "other";
+    std::string copy;
+    ASSERT_TRUE(DatabaseContent(
+        std::vector<Record>{{"copied", "", "", "", "", Now}, {"two", "", "", "a\r\nb", "", Now}}, copy));
+    std::filesystem::create_directory(other);
+    test::writeFile(other / "db1.ksd", copy);
+    const std::string copied = (other / "db1.ksd").string();
+    // Where an export may not go.
+    std::filesystem::create_symlink(m_folder / "notes.txt", m_folder / "link.csv");
+    std::filesystem::create_symlink(m_folder / "nowhere.csv", m_folder / "dangling.csv");
+    std::filesystem::create_symlink(m_folder / "loop.csv", m_folder / "loop.csv");
+    ASSERT_EQ(mkfifo((m_folder / "fifo").c_str(), 0600), 0);
+    const std::string fifo = (m_folder / "fifo").string();
     const std::string Csv = "service,username,password,comments,address,recorded\r\n"
                             "mail,ann,pw1,changed,https://m.example,12-08-2026 10:00:00\r\n";
     const std::vector<Step> steps = {
@@ -135,8 +155,49 @@ TEST_F(CommandLine, VerbsOverOneFolder)
         {{"-d", "2", "import", bad}, {}, 1, "", "bad.csv:3: Fields cannot contain | or line breaks"},
         {{"-d", "2", "import", bad, "--skip-invalid"}, {}, 0, "~Imported 1 entry (csv)", ""},
         {{"-d", "2", "import", twice}, {}, 0, "~db2.ksd; skipped 2 already there\n", ""},
+        {{"-d", "2", "import", headless}, {}, 1, "", "headless.csv: line 1 is not a CSV header this program knows\n"},
+        {{"-d", "2", "import", (m_folder / "none.csv").string()}, {}, 1, "", "none.csv: no such file\n"},
+        {{"-d", "2", "import", other.string()}, {}, 1, "", "other: it is a folder\n"},
+        {{"-d", "2", "import", fifo}, {}, 1, "", "fifo: it is not a regular file\n"},
+        {{"-d", "2", "import", (m_folder / "loop.csv").string()}, {}, 1, "", "loop.csv: too many levels of links\n"},
         {{"--database=3", "merge", data("db1.ksd").string()}, {}, 0, "~Merged 1 entry", ""},
         {{"-d", "3", "merge", data("db1.ksd").string()}, {}, 0, "~Merged 0 entries", ""},
+        // Only a data file merges: nothing of an export or a note reaches the database.
+        {{"-d", "3", "merge", out}, {}, 1, "", "out.csv:1: not an entry of a data file"},
+        {{"-d", "3", "merge", text}, {}, 1, "", "notes.txt:2: not an entry of a data file"},
+        {{"-d", "3", "merge", copied}, {}, 1, "", "db1.ksd:2: Fields cannot contain | or line breaks\n"},
+        {{"-d", "3", "merge", copied, "--skip-invalid"}, {}, 0, "~Merged 1 entry", ""},
+        // An export writes only a regular file of its own, and never a database's.
+        {{"export", "-o", (m_folder / "link.csv").string(), "--force"}, {}, 1, "", "link.csv is a link"},
+        {{"export", "-o", (m_folder / "dangling.csv").string()}, {}, 1, "", "dangling.csv is a link"},
+        {{"export", "-o", fifo, "--force"}, {}, 1, "", "fifo is not a regular file"},
+        {{"export", "-o", data("db1.ksd").string(), "--force"}, {}, 1, "", "is the file of a database (db1.ksd)"},
+        {{"export", "-o", data("db2.bak").string()}, {}, 1, "", "is the file of a database (db2.bak)"},
+        // Control characters: spelt out for people, escaped for scripts, never
+        // changed on the way out of an export.
+        {{"add", "esc", "-u",
+          "a\x1b]0;owned\x07"
+          "b"},
+         {"pw"},
+         0,
+         "Added esc\n",
+         ""},
+        {{"search", "esc"}, {}, 0, "~a\\x1b]0;owned\\x07b", ""},
+        {{"show", "esc"}, {}, 0, "~Username: a\\x1b]0;owned\\x07b\n", ""},
+        {{"--data-dir", other.string(), "ls", "--tsv"},
+         {},
+         0,
+         "copied\t\t\t\t" + std::string(Now) + "\ntwo\t\t\ta\\r\\nb\t" + Now + "\n",
+         ""},
+        {{"export", "--format", "keepass-xml"}, {}, 1, "", "entry 2 holds a control character"},
+        {{"export", "--format", "keepass-xml", "--skip-invalid"},
+         {},
+         0,
+         "~</KeePassFile>",
+         "left out 1 that keepass-xml"},
+        {{"rm", "esc"}, {}, 0, "Removed esc\n", ""},
+        {{"--data-dir", other.string(), "help", "ls"}, {}, 0, "~Usage: keystead-vault-cli ls", ""},
+        {{"-d", "2", "help"}, {}, 0, "~Commands:", ""},
         {{"generate", "x"}, {}, 2, "", "the length is a number"},
         {{"ls", "--frob"}, {}, 2, "", "unknown option '--frob'"},
         {{"-d", "4", "ls"}, {}, 2, "", "the database is 1, 2 or 3"},
@@ -167,7 +228,7 @@ TEST_F(CommandLine, VerbsOverOneFolder)
     EXPECT_EQ(test::readFile(data("db1.ksd")), expected);
     std::vector<Record> third;
     ASSERT_TRUE(LoadDatabase(m_folder / "data", "db3", third));
-    EXPECT_EQ(third, std::vector<Record>{mail});
+    EXPECT_EQ(third, (std::vector<Record>{mail, {"copied", "", "", "", "", Now}}));
     // A generated password is the generator's, of the length asked for.
     const Run generated = run({"generate", "12"});
     EXPECT_EQ(generated.out.size(), 13u);
@@ -203,8 +264,11 @@ TEST_F(CommandLine, TheLogInHoldsForEveryVerbButGenerate)
         }
     }
     EXPECT_EQ(test::readFile(data("db1.ksd")), before);
+    // Mended fault: a new password for its own entry is the log-in's new password.
+    EXPECT_EQ(run({"edit", "Keystead Vault", "-p"}, {"boss", "lockpw", "newpw"}).status, 0);
+    EXPECT_EQ(run({"ls"}, {"boss", "lockpw"}).status, 1);
     // Its own entry with its credentials disarms it, as Remove in the window does.
-    EXPECT_EQ(run({"rm", "Keystead Vault"}, {"boss", "lockpw"}).status, 0);
+    EXPECT_EQ(run({"rm", "Keystead Vault"}, {"boss", "newpw"}).status, 0);
     EXPECT_EQ(run({"ls", "--tsv"}).status, 0);
 }
 

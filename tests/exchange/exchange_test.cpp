@@ -182,15 +182,15 @@ TEST(ExchangeExport, RoundTripsEveryFormat)
         EXPECT_EQ(back.entries[1].record.recorded, "");
     }
 
-    // XML 1.0 has no control characters but tab and the line ends: they are dropped.
+    // XML 1.0 has no control characters but tab and the line ends: such an entry
+    // is named, never written changed; the CSV formats carry every byte.
     RecordTable controls;
-    controls.append({"Bell\x07", "u\x01", "p", "a\x1B[0mb", "", ""});
-    std::string xml;
-    writeExport(ExportFormat::KeepassXml, controls, xml);
-    const ImportResult back = readImport(xml, ImportFormat::Auto);
-    ASSERT_TRUE(back.ok) << back.error;
-    ASSERT_EQ(back.entries.size(), 1u);
-    expectSameFields(back.entries[0].record, {"Bell", "u", "p", "a[0mb", "", ""});
+    for (const Record& record : {Record{"Bell\x07", "u", "p", "", "", ""}, Record{"ok", "u", "p\tq", "a\r\nb", "", ""},
+                                 Record{"esc", "", "", "", "a\x1B[0mb", ""}, Record{"\x01", "", "\x01", "", "", ""}})
+        controls.append(record);
+    EXPECT_EQ(rowsNotCarried(ExportFormat::KeepassXml, controls), (std::vector<int>{0, 2, 3}));
+    for (const ExportFormat csv : {ExportFormat::Csv, ExportFormat::BitwardenCsv, ExportFormat::ChromeCsv})
+        EXPECT_TRUE(rowsNotCarried(csv, controls).empty());
 }
 
 TEST(ExchangeImport, RefusesMalformedFilesSayingWhy)
@@ -207,8 +207,10 @@ TEST(ExchangeImport, RefusesMalformedFilesSayingWhy)
         {"service,username,password\r\nA,b,\"open\r\nand never closed\r\n", ImportFormat::Auto,
          "line 2: unterminated quoted field"},
         {"name,url,username,password\nok,u,n,p\n\nx,y,\"z\n", ImportFormat::Csv, "line 4: unterminated quoted field"},
-        {"a,b,c\nx,y,z\n", ImportFormat::Auto, "not a CSV header this program knows: a,b,c"},
-        {"\"line\nbreak\",b\n", ImportFormat::Csv, "not a CSV header this program knows: line break,b"},
+        {"Title,URL\nx,y\n", ImportFormat::Auto, "not a CSV header this program knows: Title,URL"},
+        // A first line that may be an entry is named, never quoted.
+        {"mail,ann,hunter2\nx,y,z\n", ImportFormat::Auto, "line 1 is not a CSV header this program knows"},
+        {"\n\"line\nbreak\",title\n", ImportFormat::Csv, "line 2 is not a CSV header this program knows"},
         {"", ImportFormat::Auto, "the file is empty"},
         {"\xEF\xBB\xBF\r\n\r\n", ImportFormat::Csv, "the file is empty"},
         {std::string("\xFF\xFEn\0,\0", 6), ImportFormat::Auto, "UTF-16"},
@@ -225,6 +227,7 @@ TEST(ExchangeImport, RefusesMalformedFilesSayingWhy)
          "</KeePassFile>",
          ImportFormat::Auto, "line 2: unknown entity &b;"},
         {"<KeePassFile>&#0;</KeePassFile>", ImportFormat::Auto, "line 1: bad character reference &#0;"},
+        {std::string("<KeePassFile>\n<Root>a\0b</Root></KeePassFile>", 44), ImportFormat::Auto, "line 2: a NUL byte"},
         {"<KeePassFile>a & b</KeePassFile>", ImportFormat::Auto, "line 1: a '&' that starts no entity"},
     };
     for (const auto& c : cases) {
@@ -234,6 +237,7 @@ TEST(ExchangeImport, RefusesMalformedFilesSayingWhy)
         EXPECT_TRUE(result.entries.empty());
         EXPECT_NE(result.error.find(c.error), std::string::npos) << result.error;
         EXPECT_EQ(result.error.find_first_of("\r\n"), std::string::npos) << "one line: " << result.error;
+        EXPECT_EQ(result.error.find("hunter2"), std::string::npos) << result.error;
     }
 }
 

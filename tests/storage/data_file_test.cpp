@@ -214,7 +214,7 @@ TEST(DataFile, TextOutsideAsciiRoundTripsThroughSaveAndAppend)
 // Mended fault: a full save never leaves a half-written data file. The rename
 // over the data file, or the write of the new content, fails part-way: the old
 // file survives byte for byte, failure is reported, and neither a temporary file
-// nor the backup (a second name of the intact file) is left behind.
+// nor a backup that is a second name of the intact file is left behind.
 TEST(DataFile, FailedSaveKeepsOldDataFileWhole)
 {
     const std::string old = SavedA + "\r\n" + AppendedB + "\r\n";
@@ -227,7 +227,13 @@ TEST(DataFile, FailedSaveKeepsOldDataFileWhole)
         EXPECT_FALSE(SaveDatabase(folder.path(), "db1", rows, ops));
         EXPECT_EQ(ops.failures(), 1);
         EXPECT_EQ(test::readFile(folder / "db1.ksd"), old);
+#ifdef _WIN32
+        // There the backup is always a copy, which no later Add changes: it stays
+        // until the next save.
+        EXPECT_EQ(folder.names(), (std::vector<std::string>{"db1.bak", "db1.ksd"}));
+#else
         EXPECT_EQ(folder.names(), std::vector<std::string>{"db1.ksd"});
+#endif
     }
 }
 

@@ -1,0 +1,88 @@
+// The real program at a real terminal (a pseudo-terminal): what a person sees,
+// and what is left of the terminal when the program is stopped at a prompt.
+
+#include "storage/storage_test_support.h"
+
+#include <gtest/gtest.h>
+
+#ifdef __linux__
+#include <csignal>
+#include <fstream>
+#include <poll.h>
+#include <pty.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+#endif
+
+namespace kv {
+namespace {
+
+#ifdef __linux__
+// Reads what the program writes to its terminal until `text` shows, or ten seconds pass.
+bool waitFor(int terminal, const std::string& text, std::string& seen)
+{
+    for (int waited = 0; seen.find(text) == std::string::npos; ++waited) {
+        pollfd ready{terminal, POLLIN, 0};
+        if (waited == 100 || poll(&ready, 1, 100) < 0)
+            return false;
+        char buffer[256];
+        const ssize_t got = ready.revents & POLLIN ? read(terminal, buffer, sizeof buffer) : 0;
+        if (got > 0)
+            seen.append(buffer, static_cast<std::size_t>(got));
+    }
+    return true;
+}
+
+bool echoes(int terminal)
+{
+    termios now{};
+    return tcgetattr(terminal, &now) == 0 && (now.c_lflag & ECHO) != 0;
+}
+
+// Mended faults: Ctrl-C at the password prompt left the terminal without echo,
+// and the program could be dumped with the password in its memory.
+TEST(Terminal, APromptStoppedByCtrlCGivesTheEchoBack)
+{
+    test::TestFolder folder;
+    const std::string config = (folder / "config").string();
+    const std::string data = (folder / "data").string();
+    int terminal = -1;
+    const pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+        // Core files allowed as far as this user may, so that the program's own
+        // limit is what the test sees.
+        rlimit core{RLIM_INFINITY, RLIM_INFINITY};
+        if (setrlimit(RLIMIT_CORE, &core) != 0 && getrlimit(RLIMIT_CORE, &core) == 0) {
+            core.rlim_cur = core.rlim_max;
+            setrlimit(RLIMIT_CORE, &core);
+        }
+        execl(KV_CLI_PROGRAM, KV_CLI_PROGRAM, "--data-dir", data.c_str(), "add", "mail", nullptr);
+        _exit(127);
+    }
+    std::string seen;
+    EXPECT_TRUE(waitFor(terminal, "Password: ", seen)) << seen;
+    for (int i = 0; i < 100 && echoes(terminal); ++i)
+        usleep(10000);
+    EXPECT_FALSE(echoes(terminal));
+    // Guarded from its first line: nothing of its memory goes into a core file.
+    std::ifstream limits("/proc/" + std::to_string(child) + "/limits");
+    std::string line;
+    while (std::getline(limits, line) && !line.starts_with("Max core file size")) {
+    }
+    EXPECT_NE(line.find(" 0 "), std::string::npos) << line;
+    const char interrupt = 3; // what Ctrl-C types
+    ASSERT_EQ(write(terminal, &interrupt, 1), 1);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
+    EXPECT_TRUE(echoes(terminal));
+    close(terminal);
+}
+#endif
+
+} // namespace
+} // namespace kv

@@ -17,17 +17,52 @@ bool startsWith(std::string_view text, std::size_t pos, std::string_view prefix)
 }
 
 // A name from the file as an error message shows it: short, one line.
+// A name as a message shows it: only the names of the KeePass 2 XML format. A
+// stray '<' in a field's text (a file edited by hand) makes what follows it read
+// as a name, and that may be part of a password: such a name is never quoted.
 std::string shown(std::string_view name)
 {
-    std::size_t size = std::min<std::size_t>(name.size(), 40);
-    while (size < name.size() && size > 0 && (static_cast<unsigned char>(name[size]) & 0xC0) == 0x80)
-        --size; // not inside a character
-    std::string out;
-    for (const char c : name.substr(0, size))
-        out += static_cast<unsigned char>(c) < 0x20 ? '?' : c;
-    if (size < name.size())
-        out += "...";
-    return out;
+    static constexpr std::string_view Known[] = {"KeePassFile",
+                                                 "Meta",
+                                                 "Generator",
+                                                 "DatabaseName",
+                                                 "Root",
+                                                 "Group",
+                                                 "Name",
+                                                 "UUID",
+                                                 "Entry",
+                                                 "String",
+                                                 "Key",
+                                                 "Value",
+                                                 "Times",
+                                                 "CreationTime",
+                                                 "LastModificationTime",
+                                                 "LastAccessTime",
+                                                 "LocationChanged",
+                                                 "ExpiryTime",
+                                                 "Expires",
+                                                 "UsageCount",
+                                                 "History",
+                                                 "AutoType",
+                                                 "Binary",
+                                                 "Binaries",
+                                                 "Notes",
+                                                 "IconID",
+                                                 "CustomData",
+                                                 "Item",
+                                                 "DeletedObjects",
+                                                 "DeletedObject",
+                                                 "DeletionTime",
+                                                 "RecycleBinUUID",
+                                                 "RecycleBinEnabled",
+                                                 "MemoryProtection",
+                                                 "Tags",
+                                                 "Protected",
+                                                 "ProtectInMemory",
+                                                 "Ref",
+                                                 "ID",
+                                                 "Compressed"};
+    return std::find(std::begin(Known), std::end(Known), name) != std::end(Known) ? std::string(name) : "...";
 }
 
 bool isXmlChar(char32_t c)
@@ -346,12 +381,12 @@ bool XmlReader::decode(std::string_view raw, std::size_t rawAt, std::string& out
         } else if (!entity.empty() && entity.front() == '#') {
             const char32_t c = characterReference(entity);
             if (c == 0) {
-                fail(rawAt + amp, "bad character reference &" + shown(entity) + ";");
+                fail(rawAt + amp, "a bad character reference");
                 return false;
             }
             appendUtf8(out, c);
         } else {
-            fail(rawAt + amp, "unknown entity &" + shown(entity) + ";");
+            fail(rawAt + amp, "an unknown entity");
             return false;
         }
         i = amp + semicolon + 1;

@@ -80,9 +80,11 @@ std::optional<std::string> outputRefusal(Session& session, const std::string& ou
     for (int index = 0; index < DatabaseCount; ++index) {
         const std::string base = DataFileBaseFor(index);
         const std::filesystem::path data = dataFilePath(folder, base);
-        std::filesystem::path linked = followLinks(data);
-        const std::filesystem::path backups[] = {backupFilePath(folder, base), linked.replace_extension(".bak")};
-        for (const std::filesystem::path& own : {data, followLinks(data), backups[0], backups[1]}) {
+        // Through a link, the file it leads to and the backup a save makes beside that.
+        const std::filesystem::path linked = followLinks(data);
+        std::filesystem::path linkedBackup = linked;
+        linkedBackup.replace_extension(".bak");
+        for (const std::filesystem::path& own : {data, linked, backupFilePath(folder, base), linkedBackup}) {
             std::error_code sameError;
             const bool same = (!error && std::filesystem::weakly_canonical(own, sameError) == target && !sameError) ||
                               std::filesystem::equivalent(own, file, sameError);

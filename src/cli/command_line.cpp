@@ -165,7 +165,9 @@ const std::array<Verb, 10> Verbs = {{
      "goes in with import. An entry this program cannot store (a line break in a\n"
      "field) is listed with its line number, and then nothing is merged.\n"
      "\n"
-     "      --skip-invalid   merge the rest, leaving out what cannot be stored\n"},
+     "      --skip-invalid   merge the rest, leaving out what cannot be stored and\n"
+     "                       lines that are no entries (a file with no entry at all\n"
+     "                       is still refused)\n"},
 }};
 
 constexpr std::string_view CommonHelp = "\n"

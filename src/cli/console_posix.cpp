@@ -46,8 +46,12 @@ public:
         };
         action.sa_handler = echoBackAndEnd;
         sigemptyset(&action.sa_mask);
-        for (std::size_t i = 0; i < std::size(EndingSignals); ++i)
-            sigaction(EndingSignals[i], &action, &g_previous[i]);
+        // A signal the program was started to ignore (nohup, a script's trap) stays ignored.
+        for (std::size_t i = 0; i < std::size(EndingSignals); ++i) {
+            sigaction(EndingSignals[i], nullptr, &g_previous[i]);
+            if (g_previous[i].sa_handler != SIG_IGN)
+                sigaction(EndingSignals[i], &action, nullptr);
+        }
         termios quiet = m_saved;
         quiet.c_lflag &= static_cast<tcflag_t>(~ECHO);
         quiet.c_lflag |= ECHONL;

@@ -139,7 +139,8 @@ bool isControl(unsigned char c)
 
 // `ansi` as people are shown it: each control character spelt out (\t, \n, \r,
 // \xNN), so that no field can move the cursor, clear the screen, retitle the
-// window or split a line. Either `ansi` itself or the spelt-out text in `buffer`.
+// window or split a line, and then a backslash doubled. Either `ansi` itself (no
+// control character) or the spelt-out text in `buffer`.
 std::string_view shownText(std::string_view ansi, std::string& buffer)
 {
     if (std::none_of(ansi.begin(), ansi.end(), [](char c) { return isControl(static_cast<unsigned char>(c)); }))
@@ -148,7 +149,9 @@ std::string_view shownText(std::string_view ansi, std::string& buffer)
     buffer.clear();
     for (const char c : ansi) {
         const auto b = static_cast<unsigned char>(c);
-        if (!isControl(b))
+        if (b == '\\')
+            buffer += "\\\\"; // so that a spelt-out character is told from its spelling
+        else if (!isControl(b))
             buffer += c;
         else if (b == '\t')
             buffer += "\\t";

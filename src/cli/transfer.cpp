@@ -69,7 +69,7 @@ std::optional<std::string> outputRefusal(Session& session, const std::string& ou
     if (error && status.type() != std::filesystem::file_type::not_found)
         return "Could not write " + output + whyUnreadable(file);
     const auto type = status.type();
-    if (type == std::filesystem::file_type::symlink)
+    if (type == std::filesystem::file_type::symlink || isLinkName(file))
         return output + " is a link: export writes only a file of its own";
     if (type == std::filesystem::file_type::directory)
         return output + " is a folder";
@@ -157,11 +157,19 @@ int exportEntries(Session& session)
     }
     std::string content;
     writeExport(*format, table, content);
-    // Written beside it and renamed into place: owner-only from the start, never
-    // half a file under that name, and never through a link planted there since.
+    // Written beside it and given the name in one step: owner-only from the start,
+    // never half a file under that name, never through a link planted there since,
+    // and over a file only with --force.
     clearFileError();
-    if (!replaceFileAtName(session.fileOps(), pathFromUtf8(*output), content))
+    const std::filesystem::path file = pathFromUtf8(*output);
+    const bool force = args.has("force");
+    if (!(force ? replaceFileAtName(session.fileOps(), file, content)
+                : writeFileAtFreeName(session.fileOps(), file, content))) {
+        std::error_code error;
+        if (!force && std::filesystem::exists(std::filesystem::symlink_status(file, error)))
+            return session.fail(*output + " is there already (--force replaces it)");
         return session.fail("Could not write " + *output + reasonNow());
+    }
     session.console().out() << "Exported " << entries(static_cast<std::size_t>(table.size())) << " to " << *output
                             << leftOut << '\n';
     return ExitOk;
@@ -263,15 +271,24 @@ int mergeEntries(Session& session)
     ParseDatabase(content, other, lineOf);
     content.clear();
     // Only a data file: a line that does not read as an entry is someone's text
-    // (an export, a note), and would land in the database as it stands.
+    // (an export, a note), and would land in the database as it stands. Never
+    // copied: the file is refused, or with --skip-invalid such lines are left out,
+    // as long as the file has entries at all.
+    const bool skipInvalid = session.args().has("skip-invalid");
+    std::optional<int> firstUnreadable;
+    std::size_t unreadable = 0;
     for (int row = 0; row < other.size(); ++row) {
-        if (!other.bytes(row, RecordField::KeptLine).empty())
-            return session.fail(file + ":" + std::to_string(lineOf[static_cast<std::size_t>(row)]) +
-                                ": not an entry of a data file, so nothing is merged (an export goes in with import)");
+        if (!other.bytes(row, RecordField::KeptLine).empty()) {
+            ++unreadable;
+            if (!firstUnreadable)
+                firstUnreadable = lineOf[static_cast<std::size_t>(row)];
+        }
     }
+    if (firstUnreadable && (!skipInvalid || unreadable == static_cast<std::size_t>(other.size())))
+        return session.fail(file + ":" + std::to_string(*firstUnreadable) +
+                            ": not an entry of a data file, so nothing is merged (an export goes in with import)");
     if (!session.load())
         return ExitFailure;
-    const bool skipInvalid = session.args().has("skip-invalid");
     const RecordTable& held = session.vault().entries().table();
     EntrySet present(true, static_cast<std::size_t>(held.size() + other.size()));
     for (int row = 0; row < held.size(); ++row)
@@ -279,6 +296,8 @@ int mergeEntries(Session& session)
     EntryBatch batch;
     std::size_t invalid = 0;
     for (int row = 0; row < other.size(); ++row) {
+        if (!other.bytes(row, RecordField::KeptLine).empty())
+            continue;
         if (auto why = batch.add(other.record(row))) {
             ++invalid;
             if (!skipInvalid)
@@ -292,7 +311,7 @@ int mergeEntries(Session& session)
         return session.fail("nothing merged: " + entries(invalid) +
                             " cannot be stored (--skip-invalid merges the rest)");
     const std::size_t count = static_cast<std::size_t>(batch.size());
-    const std::size_t already = static_cast<std::size_t>(other.size()) - count - invalid;
+    const std::size_t already = static_cast<std::size_t>(other.size()) - count - invalid - unreadable;
     const Outcome outcome = session.vault().addAll(std::move(batch));
     if (!outcome.message.empty())
         return session.failWith(outcome.message);
@@ -300,6 +319,9 @@ int mergeEntries(Session& session)
                             << "; skipped " << already << " already there";
     if (invalid > 0)
         session.console().out() << " and " << invalid << " that cannot be stored";
+    if (unreadable > 0)
+        session.console().out() << "; left out " << unreadable
+                                << (unreadable == 1 ? " line that is no entry" : " lines that are no entries");
     session.console().out() << '\n';
     return ExitOk;
 }

@@ -16,52 +16,19 @@ bool startsWith(std::string_view text, std::size_t pos, std::string_view prefix)
     return text.size() - pos >= prefix.size() && text.compare(pos, prefix.size(), prefix) == 0;
 }
 
-// A name from the file as an error message shows it: short, one line.
 // A name as a message shows it: only the names of the KeePass 2 XML format. A
 // stray '<' in a field's text (a file edited by hand) makes what follows it read
 // as a name, and that may be part of a password: such a name is never quoted.
 std::string shown(std::string_view name)
 {
-    static constexpr std::string_view Known[] = {"KeePassFile",
-                                                 "Meta",
-                                                 "Generator",
-                                                 "DatabaseName",
-                                                 "Root",
-                                                 "Group",
-                                                 "Name",
-                                                 "UUID",
-                                                 "Entry",
-                                                 "String",
-                                                 "Key",
-                                                 "Value",
-                                                 "Times",
-                                                 "CreationTime",
-                                                 "LastModificationTime",
-                                                 "LastAccessTime",
-                                                 "LocationChanged",
-                                                 "ExpiryTime",
-                                                 "Expires",
-                                                 "UsageCount",
-                                                 "History",
-                                                 "AutoType",
-                                                 "Binary",
-                                                 "Binaries",
-                                                 "Notes",
-                                                 "IconID",
-                                                 "CustomData",
-                                                 "Item",
-                                                 "DeletedObjects",
-                                                 "DeletedObject",
-                                                 "DeletionTime",
-                                                 "RecycleBinUUID",
-                                                 "RecycleBinEnabled",
-                                                 "MemoryProtection",
-                                                 "Tags",
-                                                 "Protected",
-                                                 "ProtectInMemory",
-                                                 "Ref",
-                                                 "ID",
-                                                 "Compressed"};
+    // clang-format off
+    static constexpr std::string_view Known[] = {
+        "KeePassFile", "Meta", "Generator", "DatabaseName", "Root", "Group", "Name", "UUID", "Entry", "String",
+        "Key", "Value", "Times", "CreationTime", "LastModificationTime", "LastAccessTime", "LocationChanged",
+        "ExpiryTime", "Expires", "UsageCount", "History", "AutoType", "Binary", "Binaries", "Notes", "IconID",
+        "CustomData", "Item", "DeletedObjects", "DeletedObject", "DeletionTime", "RecycleBinUUID",
+        "RecycleBinEnabled", "MemoryProtection", "Tags", "Protected", "ProtectInMemory", "Ref", "ID", "Compressed"};
+    // clang-format on
     return std::find(std::begin(Known), std::end(Known), name) != std::end(Known) ? std::string(name) : "...";
 }
 

@@ -58,7 +58,7 @@ void guardProcess()
 {
     // A crash shows no dialog and hands nothing to the error reporting, which
     // would write the process's memory to a dump file.
-    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+    SetErrorMode(GetErrorMode() | SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
     narrowProcessAccess();
 }
 

@@ -325,6 +325,28 @@ bool replaceFileAtName(FileOps& ops, const std::filesystem::path& name, std::str
     return replaceName(ops, name, [&](const std::filesystem::path& temp) { return ops.writeNew(temp, data); });
 }
 
+bool writeFileAtFreeName(FileOps& ops, const std::filesystem::path& name, std::string_view data)
+{
+    std::filesystem::path temp;
+    try {
+        temp = temporaryPathFor(name);
+    } catch (...) {
+        return false;
+    }
+    bool ok = false;
+    try {
+        ok = ops.writeNew(temp, data) &&
+             (ops.hardLink(temp, name) || (!ops.exists(name) && !isLinkName(name) && ops.renameOver(temp, name)));
+    } catch (...) {
+        ok = false;
+    }
+    try {
+        ops.remove(temp); // gone after a rename; the file's second name after a link
+    } catch (...) {
+    }
+    return ok;
+}
+
 bool snapshotFile(FileOps& ops, const std::filesystem::path& from, const std::filesystem::path& to)
 {
     std::filesystem::path file;

@@ -124,6 +124,15 @@ bool replaceFileAtomically(FileOps& ops, const std::filesystem::path& target,
 // that name: whatever stands there is replaced, a link included, and nothing it
 // may point to is written. The new file is the user's alone.
 bool replaceFileAtName(FileOps& ops, const std::filesystem::path& name, std::string_view data);
+// The same for a name where nothing stands: the file gets the name in one step
+// that fails if something stands there by then (a second name for the temporary
+// file, where the file system has them; else a look and a rename). False, and
+// nothing left behind, when it could not be written or the name was taken.
+bool writeFileAtFreeName(FileOps& ops, const std::filesystem::path& name, std::string_view data);
+
+// Whether the name itself is a symbolic link (on Windows any reparse point: a
+// link or a junction), whether or not it leads anywhere.
+bool isLinkName(const std::filesystem::path& name);
 
 // Makes the name `to` hold what `from` holds now, replacing whatever stands at
 // that name in one step: a link there is replaced as a link, never followed, so

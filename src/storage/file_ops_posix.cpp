@@ -372,6 +372,12 @@ FileOps& realFileOps()
     return ops;
 }
 
+bool isLinkName(const std::filesystem::path& name)
+{
+    struct stat st = {};
+    return ::lstat(name.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
 bool makePrivateFolders(const std::filesystem::path& folder)
 {
     try {

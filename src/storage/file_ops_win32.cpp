@@ -345,6 +345,17 @@ FileOps& realFileOps()
     return ops;
 }
 
+bool isLinkName(const std::filesystem::path& name)
+{
+    try {
+        // The name's own attributes: a link is not followed here.
+        const DWORD attributes = ::GetFileAttributesW(name.c_str());
+        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    } catch (...) {
+        return false;
+    }
+}
+
 bool makePrivateFolders(const std::filesystem::path& folder)
 {
     // New folders take their parent's access list, as files do.

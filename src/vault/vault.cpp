@@ -114,13 +114,12 @@ Outcome Vault::replace(std::optional<int> selected, const Record& details, bool 
     // The log-in rides on its entry: changing the entry that holds its credentials
     // changes the log-in as Add would set it, or the user would be left with a
     // log-in they can no longer see, and a Remove that no longer disarms it.
-    bool lockStored = true;
-    if (stored.service == AppTitle && IsArmedWith(m_settings, {before.username, before.password}))
-        lockStored = WriteLockRecord(m_settings, {stored.username, stored.password});
+    // It follows once the file holds the change, so the two never disagree.
+    const bool moveLogIn = stored.service == AppTitle && IsArmedWith(m_settings, {before.username, before.password});
     m_entries.replaceDetails(*selected, stored);
     if (!m_database.save(rewriting, m_entries.table()))
         return {true, writeFailure()};
-    if (!lockStored)
+    if (moveLogIn && !WriteLockRecord(m_settings, {stored.username, stored.password}))
         return {true, "Could not store the log-in"};
     return {true, {}};
 }

@@ -106,6 +106,11 @@ TEST_F(CommandLine, VerbsOverOneFolder)
     std::filesystem::create_directory(other);
     test::writeFile(other / "db1.ksd", copy);
     const std::string copied = (other / "db1.ksd").string();
+    // A copy with a line that is no entry among its entries.
+    std::string strayContent;
+    ASSERT_TRUE(DatabaseContent(std::vector<Record>{{"stray", "", "", "", "", Now}}, strayContent));
+    test::writeFile(m_folder / "stray.ksd", "not ours\r\n" + strayContent);
+    const std::string stray = (m_folder / "stray.ksd").string();
     // Where an export may not go.
 #ifndef _WIN32
     std::filesystem::create_symlink(m_folder / "notes.txt", m_folder / "link.csv");
@@ -173,6 +178,9 @@ TEST_F(CommandLine, VerbsOverOneFolder)
         {{"-d", "3", "merge", text}, {}, 1, "", "notes.txt:2: not an entry of a data file"},
         {{"-d", "3", "merge", copied}, {}, 1, "", "db1.ksd:2: Fields cannot contain | or line breaks\n"},
         {{"-d", "3", "merge", copied, "--skip-invalid"}, {}, 0, "~Merged 1 entry", ""},
+        {{"-d", "3", "merge", stray}, {}, 1, "", "stray.ksd:1: not an entry of a data file"},
+        {{"-d", "3", "merge", text, "--skip-invalid"}, {}, 1, "", "notes.txt:2: not an entry of a data file"},
+        {{"-d", "3", "merge", stray, "--skip-invalid"}, {}, 0, "~Merged 1 entry", ""},
     // An export writes only a regular file of its own, and never a database's.
 #ifndef _WIN32
         {{"export", "-o", (m_folder / "link.csv").string(), "--force"}, {}, 1, "", "link.csv is a link"},
@@ -236,7 +244,7 @@ TEST_F(CommandLine, VerbsOverOneFolder)
     EXPECT_EQ(test::readFile(data("db1.ksd")), expected);
     std::vector<Record> third;
     ASSERT_TRUE(LoadDatabase(m_folder / "data", "db3", third));
-    EXPECT_EQ(third, (std::vector<Record>{mail, {"copied", "", "", "", "", Now}}));
+    EXPECT_EQ(third, (std::vector<Record>{mail, {"copied", "", "", "", "", Now}, {"stray", "", "", "", "", Now}}));
     // A generated password is the generator's, of the length asked for.
     const Run generated = run({"generate", "12"});
     EXPECT_EQ(generated.out.size(), 13u);

@@ -35,6 +35,19 @@ bool waitFor(int terminal, const std::string& text, std::string& seen)
     return true;
 }
 
+// Waits up to ten seconds for the child to end; a child still running then is killed.
+bool waitForEnd(pid_t child, int& status)
+{
+    for (int waited = 0; waited < 1000; ++waited) {
+        if (waitpid(child, &status, WNOHANG) == child)
+            return true;
+        usleep(10000);
+    }
+    kill(child, SIGKILL);
+    waitpid(child, &status, 0);
+    return false;
+}
+
 bool echoes(int terminal)
 {
     termios now{};
@@ -42,45 +55,62 @@ bool echoes(int terminal)
 }
 
 // Mended faults: Ctrl-C at the password prompt left the terminal without echo,
-// and the program could be dumped with the password in its memory.
+// and the program could be dumped with the password in its memory. A program
+// started to ignore Ctrl-C (nohup, a script's trap) goes on reading, echo off.
 TEST(Terminal, APromptStoppedByCtrlCGivesTheEchoBack)
 {
-    test::TestFolder folder;
-    const std::string config = (folder / "config").string();
-    const std::string data = (folder / "data").string();
-    int terminal = -1;
-    const pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        setenv("XDG_CONFIG_HOME", config.c_str(), 1);
-        // Core files allowed as far as this user may, so that the program's own
-        // limit is what the test sees.
-        rlimit core{RLIM_INFINITY, RLIM_INFINITY};
-        if (setrlimit(RLIMIT_CORE, &core) != 0 && getrlimit(RLIMIT_CORE, &core) == 0) {
-            core.rlim_cur = core.rlim_max;
-            setrlimit(RLIMIT_CORE, &core);
+    for (const bool ignored : {false, true}) {
+        SCOPED_TRACE(ignored ? "Ctrl-C ignored" : "Ctrl-C");
+        test::TestFolder folder;
+        const std::string config = (folder / "config").string();
+        const std::string data = (folder / "data").string();
+        int terminal = -1;
+        const pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+            // Core files allowed as far as this user may, so that the program's own
+            // limit is what the test sees.
+            rlimit core{RLIM_INFINITY, RLIM_INFINITY};
+            if (setrlimit(RLIMIT_CORE, &core) != 0 && getrlimit(RLIMIT_CORE, &core) == 0) {
+                core.rlim_cur = core.rlim_max;
+                setrlimit(RLIMIT_CORE, &core);
+            }
+            if (ignored)
+                signal(SIGINT, SIG_IGN);
+            execl(KV_CLI_PROGRAM, KV_CLI_PROGRAM, "--data-dir", data.c_str(), "add", "mail", nullptr);
+            _exit(127);
         }
-        execl(KV_CLI_PROGRAM, KV_CLI_PROGRAM, "--data-dir", data.c_str(), "add", "mail", nullptr);
-        _exit(127);
+        std::string seen;
+        EXPECT_TRUE(waitFor(terminal, "Password: ", seen)) << seen;
+        for (int i = 0; i < 100 && echoes(terminal); ++i)
+            usleep(10000);
+        EXPECT_FALSE(echoes(terminal));
+        // Guarded from its first line: nothing of its memory goes into a core file.
+        std::ifstream limits("/proc/" + std::to_string(child) + "/limits");
+        std::string line;
+        while (std::getline(limits, line) && !line.starts_with("Max core file size")) {
+        }
+        EXPECT_NE(line.find(" 0 "), std::string::npos) << line;
+        const char interrupt = 3; // what Ctrl-C types
+        ASSERT_EQ(write(terminal, &interrupt, 1), 1);
+        int status = 0;
+        if (ignored) {
+            usleep(200000);
+            EXPECT_EQ(waitpid(child, &status, WNOHANG), 0);
+            EXPECT_FALSE(echoes(terminal));
+            ASSERT_EQ(write(terminal, "pw\r", 3), 3);
+            EXPECT_TRUE(waitFor(terminal, "Repeat password: ", seen)) << seen;
+            ASSERT_EQ(write(terminal, "pw\r", 3), 3);
+        }
+        ASSERT_TRUE(waitForEnd(child, status)) << seen;
+        if (ignored)
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+        else
+            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
+        EXPECT_TRUE(echoes(terminal));
+        close(terminal);
     }
-    std::string seen;
-    EXPECT_TRUE(waitFor(terminal, "Password: ", seen)) << seen;
-    for (int i = 0; i < 100 && echoes(terminal); ++i)
-        usleep(10000);
-    EXPECT_FALSE(echoes(terminal));
-    // Guarded from its first line: nothing of its memory goes into a core file.
-    std::ifstream limits("/proc/" + std::to_string(child) + "/limits");
-    std::string line;
-    while (std::getline(limits, line) && !line.starts_with("Max core file size")) {
-    }
-    EXPECT_NE(line.find(" 0 "), std::string::npos) << line;
-    const char interrupt = 3; // what Ctrl-C types
-    ASSERT_EQ(write(terminal, &interrupt, 1), 1);
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
-    EXPECT_TRUE(echoes(terminal));
-    close(terminal);
 }
 #endif
 

@@ -23,6 +23,12 @@ TEST(ProcessGuard, ACrashShowsNothingAndReportsNothing)
 {
     guardProcess();
     EXPECT_NE(GetErrorMode() & SEM_NOGPFAULTERRORBOX, 0u);
+    // Its memory is closed to the user's other processes; waiting for it is not.
+    EXPECT_EQ(OpenProcess(PROCESS_VM_READ, FALSE, GetCurrentProcessId()), nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    const HANDLE waitable = OpenProcess(SYNCHRONIZE, FALSE, GetCurrentProcessId());
+    EXPECT_NE(waitable, nullptr);
+    CloseHandle(waitable);
 }
 #else
 TEST(ProcessGuard, NeitherDumpedNorAttached)

@@ -85,14 +85,15 @@ struct PlainCare
     static std::uint64_t marks(std::uint64_t word) { return scan::highBytes(word); }
     static bool byte(unsigned char c) { return c >= 0x80; }
 };
+// TSV marks every control character (one test for all of them), and escapes the
+// four its readers split on or unescape; the others pass as they are.
 struct TsvCare
 {
     static std::uint64_t marks(std::uint64_t word)
     {
-        return scan::highBytes(word) | scan::bytesEqual(word, '\t') | scan::bytesEqual(word, '\n') |
-               scan::bytesEqual(word, '\r') | scan::bytesEqual(word, '\\');
+        return scan::highBytes(word) | scan::bytesBelow(word, 0x20) | scan::bytesEqual(word, '\\');
     }
-    static bool byte(unsigned char c) { return c >= 0x80 || c == '\t' || c == '\n' || c == '\r' || c == '\\'; }
+    static bool byte(unsigned char c) { return c >= 0x80 || c < 0x20 || c == '\\'; }
 };
 struct JsonCare
 {
@@ -230,7 +231,16 @@ void writeTable(std::ostream& out, const RecordTable& table, const std::vector<i
 void writeTsvField(std::string& line, std::string_view ansi)
 {
     appendConverted<TsvCare>(line, ansi, [](std::string& out, unsigned char c) {
-        out += c == '\t' ? "\\t" : c == '\n' ? "\\n" : c == '\r' ? "\\r" : "\\\\";
+        if (c == '\t')
+            out += "\\t";
+        else if (c == '\n')
+            out += "\\n";
+        else if (c == '\r')
+            out += "\\r";
+        else if (c == '\\')
+            out += "\\\\";
+        else
+            out += static_cast<char>(c);
     });
 }
 

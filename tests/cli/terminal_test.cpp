@@ -81,11 +81,16 @@ TEST(Terminal, APromptStoppedByCtrlCGivesTheEchoBack)
             execl(KV_CLI_PROGRAM, KV_CLI_PROGRAM, "--data-dir", data.c_str(), "add", "mail", nullptr);
             _exit(127);
         }
+        // A prompt is ready once echo is off: it goes off after the prompt shows,
+        // and discards what was typed before.
         std::string seen;
-        EXPECT_TRUE(waitFor(terminal, "Password: ", seen)) << seen;
-        for (int i = 0; i < 100 && echoes(terminal); ++i)
-            usleep(10000);
-        EXPECT_FALSE(echoes(terminal));
+        const auto waitForPrompt = [&](const std::string& prompt) {
+            EXPECT_TRUE(waitFor(terminal, prompt, seen)) << seen;
+            for (int i = 0; i < 500 && echoes(terminal); ++i)
+                usleep(10000);
+            EXPECT_FALSE(echoes(terminal));
+        };
+        waitForPrompt("Password: ");
         // Guarded from its first line: nothing of its memory goes into a core file.
         std::ifstream limits("/proc/" + std::to_string(child) + "/limits");
         std::string line;
@@ -100,7 +105,7 @@ TEST(Terminal, APromptStoppedByCtrlCGivesTheEchoBack)
             EXPECT_EQ(waitpid(child, &status, WNOHANG), 0);
             EXPECT_FALSE(echoes(terminal));
             ASSERT_EQ(write(terminal, "pw\r", 3), 3);
-            EXPECT_TRUE(waitFor(terminal, "Repeat password: ", seen)) << seen;
+            waitForPrompt("Repeat password: ");
             ASSERT_EQ(write(terminal, "pw\r", 3), 3);
         }
         ASSERT_TRUE(waitForEnd(child, status)) << seen;

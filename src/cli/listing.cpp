@@ -332,10 +332,15 @@ std::vector<int> rowsContaining(const RecordTable& table, std::string_view text)
     return rows;
 }
 
-void writeEntry(std::ostream& out, const RecordTable& table, int row, bool clear)
+std::string shownField(const RecordTable& table, int row, RecordField field)
 {
     std::string buffer;
-    const auto shown = [&](RecordField field) { return ansiToUtf8(shownText(table.bytes(row, field), buffer)); };
+    return ansiToUtf8(shownText(table.bytes(row, field), buffer));
+}
+
+void writeEntry(std::ostream& out, const RecordTable& table, int row, bool clear)
+{
+    const auto shown = [&](RecordField field) { return shownField(table, row, field); };
     const std::string password =
         clear ? shown(RecordField::Password) : PasswordMask(table.text(row, RecordField::Password));
     out << "Service:  " << shown(RecordField::Service) << '\n'
@@ -344,12 +349,6 @@ void writeEntry(std::ostream& out, const RecordTable& table, int row, bool clear
         << "Comments: " << shown(RecordField::Comments) << '\n'
         << "Address:  " << shown(RecordField::Address) << '\n'
         << "Recorded: " << shown(RecordField::Recorded) << '\n';
-}
-
-std::string shownField(const RecordTable& table, int row, RecordField field)
-{
-    std::string buffer;
-    return ansiToUtf8(shownText(table.bytes(row, field), buffer));
 }
 
 bool fieldNamed(std::string_view name, RecordField& out)

@@ -69,7 +69,7 @@ std::optional<std::string> outputRefusal(Session& session, const std::string& ou
     if (error && status.type() != std::filesystem::file_type::not_found)
         return "Could not write " + output + whyUnreadable(file);
     const auto type = status.type();
-    if (type == std::filesystem::file_type::symlink || isLinkName(file))
+    if (isLinkName(file))
         return output + " is a link: export writes only a file of its own";
     if (type == std::filesystem::file_type::directory)
         return output + " is a folder";
@@ -141,7 +141,7 @@ int exportEntries(Session& session)
     const RecordTable& table = refused.empty() ? held : carried;
     const std::string leftOut =
         refused.empty() ? std::string()
-                        : "; left out " + std::to_string(refused.size()) + " that " + formatName + " cannot carry";
+                        : "left out " + std::to_string(refused.size()) + " that " + formatName + " cannot carry";
     if (!output) {
         // A piece at a time: the export of a large database never sits in memory whole.
         std::ostream& out = session.console().out();
@@ -152,7 +152,7 @@ int exportEntries(Session& session)
         if (!out)
             return session.fail("Could not write the standard output");
         if (!refused.empty())
-            session.console().err() << CliName << ": " << leftOut.substr(2) << '\n';
+            session.console().err() << CliName << ": " << leftOut << '\n';
         return ExitOk;
     }
     std::string content;
@@ -171,7 +171,7 @@ int exportEntries(Session& session)
         return session.fail("Could not write " + *output + reasonNow());
     }
     session.console().out() << "Exported " << entries(static_cast<std::size_t>(table.size())) << " to " << *output
-                            << leftOut << '\n';
+                            << (leftOut.empty() ? "" : "; ") << leftOut << '\n';
     return ExitOk;
 }
 

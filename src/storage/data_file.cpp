@@ -220,13 +220,19 @@ struct SavePaths
     std::filesystem::path backup;
 };
 
-SavePaths savePathsOf(const std::filesystem::path& folder, std::string_view base)
+// Those of `file`, the data file's name with every link followed.
+SavePaths savePathsFor(const std::filesystem::path& file)
 {
     SavePaths paths;
-    paths.file = followLinks(dataFilePath(folder, base));
-    paths.backup = paths.file;
+    paths.file = file;
+    paths.backup = file;
     paths.backup.replace_extension(".bak");
     return paths;
+}
+
+SavePaths savePathsOf(const std::filesystem::path& folder, std::string_view base)
+{
+    return savePathsFor(followLinks(dataFilePath(folder, base)));
 }
 
 // Whether two names reach one path once every link on the way is followed.
@@ -495,7 +501,7 @@ bool AppendRecord(const std::filesystem::path& folder, std::string_view base, st
         WriteLock lock;
         if (!lockForWriting(ops, file, lock))
             return false;
-        removeBackupThatIsTheFile(ops, savePathsOf(folder, base));
+        removeBackupThatIsTheFile(ops, savePathsFor(file));
         FileStatus before;
         if (!statusOf(ops, file, before))
             return false;

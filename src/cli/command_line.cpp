@@ -50,7 +50,7 @@ struct Verb
     std::string_view help; // usage line, then what it does and its own options
 };
 
-const std::array<Verb, 10> Verbs = {{
+const std::array<Verb, 13> Verbs = {{
     {"ls", ListOptions, 0, 0, listEntries, true, "list the entries (never a password)",
      "Usage: keystead-vault-cli ls [--tsv | --json]\n"
      "\n"
@@ -168,6 +168,47 @@ const std::array<Verb, 10> Verbs = {{
      "      --skip-invalid   merge the rest, leaving out what cannot be stored and\n"
      "                       lines that are no entries (a file with no entry at all\n"
      "                       is still refused)\n"},
+    {"seal",
+     {},
+     0,
+     0,
+     sealDatabase,
+     true,
+     "encrypt the database under a password of its own",
+     "Usage: keystead-vault-cli seal\n"
+     "\n"
+     "Rewrites the database sealed: each entry encrypted under a key made from a new\n"
+     "password, asked twice on the terminal without being shown, or read as two lines\n"
+     "of standard input. From then on every command asks for that password first, and\n"
+     "the window shows the entries once it is typed into its Password field. Nobody\n"
+     "can open the entries without it: a forgotten password cannot be recovered.\n"
+     "Copies of the file made before sealing (old backups, a sync tool's versions)\n"
+     "stay readable as they were. The log-in's password is refused, since it is\n"
+     "stored where anyone can read it; so is a database with lines that cannot be\n"
+     "read, which sealing would lose.\n"},
+    {"unseal",
+     {},
+     0,
+     0,
+     unsealDatabase,
+     true,
+     "take the database's own password off",
+     "Usage: keystead-vault-cli unseal\n"
+     "\n"
+     "Asks for the database's password and rewrites it in the format of an unsealed\n"
+     "database, every entry as it was.\n"},
+    {"passwd",
+     {},
+     0,
+     0,
+     changeDatabasePassword,
+     true,
+     "change a sealed database's password",
+     "Usage: keystead-vault-cli passwd\n"
+     "\n"
+     "Asks for the database's password, then the new one twice (or reads three lines\n"
+     "of standard input), and rewrites the database under the new one, every entry\n"
+     "encrypted anew.\n"},
 }};
 
 constexpr std::string_view CommonHelp = "\n"
@@ -191,7 +232,10 @@ void writeProgramHelp(std::ostream& out)
         << "      --version         the program's version\n"
            "\n"
            "\"keystead-vault-cli COMMAND --help\" tells more of a command. When the log-in to\n"
-           "the program is set, every command but generate first asks for it.\n"
+           "the program is set, every command but generate first asks for it; when the\n"
+           "database is sealed, every command then asks for its password. Read from\n"
+           "standard input, the lines come in that order: the log-in's user name and\n"
+           "password, the database's password, then what the command itself reads.\n"
            "Exit status: 0 done, 1 failed, 2 wrong usage.\n";
 }
 

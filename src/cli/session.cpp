@@ -1,5 +1,6 @@
 #include "cli/session.h"
 
+#include "seal/seal_key.h"
 #include "storage/database_choice.h"
 #include "vault/entry_rules.h"
 
@@ -31,10 +32,80 @@ Session::Session(CliEnvironment& env, Arguments args) : m_env(env), m_args(std::
 
 bool Session::load()
 {
+    if (!openSealed())
+        return false;
     if (m_vault->load())
         return true;
-    failWith(fileFailure("read", *m_database));
+    if (m_database->shut())
+        fail(dataFileName() + " was changed outside the program"); // sealed anew since its key was opened
+    else
+        failWith(fileFailure("read", *m_database));
     return false;
+}
+
+bool Session::openSealed()
+{
+    if (!m_database->readSealHeader()) {
+        failWith(fileFailure("read", *m_database));
+        return false;
+    }
+    if (!m_database->shut())
+        return true;
+    std::optional<SecretBytes> password = askSecret("Password for " + m_database->base() + ".ksd: ");
+    if (!password) {
+        fail("no password for " + dataFileName());
+        return false;
+    }
+    std::shared_ptr<const LineSeal> key = openKey(m_database->sealHeader(), *password, dataFileName());
+    if (!key)
+        return false;
+    m_password = std::move(*password);
+    m_database->setKey(std::move(key));
+    return true;
+}
+
+std::optional<SecretBytes> Session::askSecret(std::string_view prompt)
+{
+    std::optional<std::string> line = console().inputIsTerminal() ? console().ask(prompt, false) : console().readLine();
+    if (!line)
+        return std::nullopt;
+    try {
+        return SecretBytes::takeFrom(*line);
+    } catch (...) {
+        wipe(*line);
+        return std::nullopt;
+    }
+}
+
+std::shared_ptr<const LineSeal> Session::openKey(std::string_view header, const SecretBytes& password,
+                                                 const std::string& name)
+{
+    std::shared_ptr<const LineSeal> key;
+    switch (openSealKey(header, password.view(), key)) {
+    case KeyOpening::Opened:
+        return key;
+    case KeyOpening::WrongPassword:
+        fail("Wrong password for " + name);
+        break;
+    case KeyOpening::Damaged:
+        fail("the seal of " + name + " is damaged, so it cannot be opened");
+        break;
+    case KeyOpening::Unsupported:
+        fail(name + " is sealed in a way this version cannot open");
+        break;
+    case KeyOpening::OutOfBounds:
+        fail(name + " asks for a key derivation beyond what this program allows, so it is not opened");
+        break;
+    case KeyOpening::Failed:
+        fail("could not open " + name + ": not enough memory");
+        break;
+    }
+    return nullptr;
+}
+
+std::shared_ptr<const LineSeal> Session::newKey(const SecretBytes& password) const
+{
+    return newSealKey(password.view(), m_env.sealMemoryKiB, m_env.sealPasses);
 }
 
 std::string Session::dataFileName() const

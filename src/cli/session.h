@@ -4,6 +4,8 @@
 
 #include "cli/arguments.h"
 #include "cli/console.h"
+#include "seal/sealing.h"
+#include "seal/secret_bytes.h"
 #include "settings/settings_store.h"
 #include "storage/open_database.h"
 #include "vault/vault.h"
@@ -11,6 +13,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -38,6 +41,9 @@ struct CliEnvironment
     bool dataFolderIsPrivate = false; // the user's own data folder, kept owner-only
     std::function<std::string()> now; // the time as entries record it
     FileOps* fileOps = nullptr;       // null: the real file system
+    // What a new seal's key derivation costs (tests make it the least allowed).
+    std::uint64_t sealMemoryKiB = DefaultSealMemoryKiB;
+    std::uint32_t sealPasses = DefaultSealPasses;
 };
 
 class Session
@@ -54,8 +60,24 @@ public:
     // The database the options name (or the window's), opened but not read.
     OpenDatabase& database() { return *m_database; }
     Vault& vault() { return *m_vault; }
-    // Reads the database whole; false (after saying why) when it could not.
+    // Reads the database whole; false (after saying why) when it could not. A
+    // sealed database is opened first (openSealed).
     bool load();
+    // When the database is sealed, asks for its password (on the terminal, or a
+    // line of standard input) and opens its key; false after saying why when it
+    // could not. Nothing is asked of a database that is not sealed.
+    bool openSealed();
+    // The database's password as typed for openSealed; null when none was asked.
+    const SecretBytes* databasePassword() const { return m_password.empty() ? nullptr : &m_password; }
+    // A password asked with `prompt` on the terminal without echo, or read as a
+    // line of standard input; nothing when there is none.
+    std::optional<SecretBytes> askSecret(std::string_view prompt);
+    // The key `password` opens for the sealed file `name` whose header is
+    // `header`; null after saying why ("Wrong password for <name>", ...).
+    std::shared_ptr<const LineSeal> openKey(std::string_view header, const SecretBytes& password,
+                                            const std::string& name);
+    // A new seal's key for `password`, at the cost this environment asks.
+    std::shared_ptr<const LineSeal> newKey(const SecretBytes& password) const;
     // The data file's full name, for messages.
     std::string dataFileName() const;
 
@@ -70,6 +92,7 @@ private:
     SettingsStore m_settings;
     std::unique_ptr<OpenDatabase> m_database;
     std::unique_ptr<Vault> m_vault;
+    SecretBytes m_password;
 };
 
 } // namespace kv

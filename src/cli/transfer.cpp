@@ -268,26 +268,57 @@ int mergeEntries(Session& session)
         return ExitFailure;
     RecordTable other;
     std::vector<int> lineOf;
-    ParseDatabase(content, other, lineOf);
+    std::vector<int> unopenedLines;
+    SealedFile sealed;
+    if (!ParseDatabase(content, other, lineOf, nullptr, sealed)) {
+        // A sealed copy: opened once the database is, with the database's own
+        // password (a copy sealed elsewhere has a salt of its own, so its key is
+        // made from its own header), or one more line when the database has none.
+        if (!session.load())
+            return ExitFailure;
+        const LineSeal* held = session.database().key();
+        std::shared_ptr<const LineSeal> key;
+        if (held && held->header() == sealed.header) {
+            if (!ParseDatabase(content, other, lineOf, held, sealed, &unopenedLines))
+                return session.fail("Wrong password for " + file);
+        } else {
+            std::optional<SecretBytes> typed;
+            if (!session.databasePassword())
+                typed = session.askSecret("Password for " + file + ": ");
+            const SecretBytes* password = typed ? &*typed : session.databasePassword();
+            if (!password)
+                return session.fail("no password for " + file);
+            key = session.openKey(sealed.header, *password, file);
+            if (!key)
+                return ExitFailure;
+            ParseDatabase(content, other, lineOf, key.get(), sealed, &unopenedLines);
+        }
+    }
     content.clear();
     // Only a data file: a line that does not read as an entry is someone's text
     // (an export, a note), and would land in the database as it stands. Never
     // copied: the file is refused, or with --skip-invalid such lines are left out,
-    // as long as the file has entries at all.
+    // as long as the file has entries at all. So is a line of a sealed copy that
+    // does not open under its key.
     const bool skipInvalid = session.args().has("skip-invalid");
     std::optional<int> firstUnreadable;
-    std::size_t unreadable = 0;
+    if (!unopenedLines.empty())
+        firstUnreadable = unopenedLines.front();
+    std::size_t unreadable = unopenedLines.size();
+    std::size_t keptRows = 0;
     for (int row = 0; row < other.size(); ++row) {
         if (!other.bytes(row, RecordField::KeptLine).empty()) {
-            ++unreadable;
-            if (!firstUnreadable)
-                firstUnreadable = lineOf[static_cast<std::size_t>(row)];
+            ++keptRows;
+            const int line = lineOf[static_cast<std::size_t>(row)];
+            if (!firstUnreadable || line < *firstUnreadable)
+                firstUnreadable = line;
         }
     }
-    if (firstUnreadable && (!skipInvalid || unreadable == static_cast<std::size_t>(other.size())))
+    unreadable += keptRows;
+    if (firstUnreadable && (!skipInvalid || keptRows == static_cast<std::size_t>(other.size())))
         return session.fail(file + ":" + std::to_string(*firstUnreadable) +
                             ": not an entry of a data file, so nothing is merged (an export goes in with import)");
-    if (!session.load())
+    if (!sealed.sealed() && !session.load())
         return ExitFailure;
     const RecordTable& held = session.vault().entries().table();
     EntrySet present(true, static_cast<std::size_t>(held.size() + other.size()));
@@ -311,7 +342,7 @@ int mergeEntries(Session& session)
         return session.fail("nothing merged: " + entries(invalid) +
                             " cannot be stored (--skip-invalid merges the rest)");
     const std::size_t count = static_cast<std::size_t>(batch.size());
-    const std::size_t already = static_cast<std::size_t>(other.size()) - count - invalid - unreadable;
+    const std::size_t already = static_cast<std::size_t>(other.size()) - count - invalid - keptRows;
     const Outcome outcome = session.vault().addAll(std::move(batch));
     if (!outcome.message.empty())
         return session.failWith(outcome.message);

@@ -162,6 +162,9 @@ int addEntry(Session& session)
     // Refused before a password is asked for: nobody types one twice for nothing.
     if (auto why = entryRefusal(record))
         return session.fail(*why);
+    // A sealed database's password comes before the entry's.
+    if (!session.openSealed())
+        return ExitFailure;
     int status = ExitFailure;
     std::optional<std::string> password = newPassword(session, status);
     if (!password)

@@ -16,6 +16,9 @@ int generatePassword(Session& session);
 int exportEntries(Session& session);
 int importEntries(Session& session);
 int mergeEntries(Session& session);
+int sealDatabase(Session& session);
+int unsealDatabase(Session& session);
+int changeDatabasePassword(Session& session);
 
 // Longest password the generator makes, as in the window.
 inline constexpr int MaxGeneratedLength = 32767;

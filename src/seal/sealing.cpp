@@ -1,6 +1,7 @@
 #include "seal/sealing.h"
 
 #include "seal/sodium_start.h"
+#include "storage/line_seal.h"
 
 #include <charconv>
 #include <vector>
@@ -9,7 +10,7 @@ namespace kv {
 
 namespace {
 
-constexpr std::string_view Marker = "*KVSEAL";
+constexpr std::string_view Marker = SealMarker;
 constexpr std::string_view Version = "1";
 constexpr std::string_view Algorithm = "argon2id";
 constexpr char LineMark = '~';

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 
 namespace kv {
 
@@ -128,6 +129,78 @@ void addFileLine(RecordTable& table, std::string_view raw)
         table.keepLine(raw);
 }
 
+// One line of a sealed file, opened under `key` straight into a row. A line that
+// does not open makes no row: it is kept aside as it stands.
+void addSealedLine(RecordTable& table, const LineSeal& key, std::string_view raw, std::string_view line,
+                   std::vector<std::string>& unopened)
+{
+    const std::size_t size = key.openedSize(line);
+    if (size > 0) {
+        char* plain = table.lineBuffer(size);
+        if (const std::optional<std::size_t> opened = key.open(line, plain)) {
+            if (!rewritable(table.addLine(*opened)))
+                table.keepLine(raw);
+            return;
+        }
+        table.dropLine();
+    }
+    unopened.emplace_back(raw);
+}
+
+// Reads a data file's lines, given one at a time, into a table: the fixed-key
+// format, or a sealed file opened under `key`. Of a file sealed under a header
+// the key was not made for (or with no key) only the header is read.
+class FileLineReader
+{
+public:
+    FileLineReader(RecordTable& rows, const LineSeal* key, SealedFile& sealed, std::vector<int>* lineOf = nullptr,
+                   std::vector<int>* unopenedLines = nullptr)
+        : m_rows(rows), m_key(key), m_sealed(sealed), m_lineOf(lineOf), m_unopenedLines(unopenedLines)
+    {
+    }
+
+    void operator()(std::string_view raw)
+    {
+        ++m_line;
+        const std::string_view line = trimmed(raw);
+        if (line.empty() || m_shut)
+            return;
+        if (m_first) {
+            m_first = false;
+            if (isSealMarked(line)) {
+                m_sealed.header = line;
+                m_shut = !m_key || m_key->header() != line;
+                return;
+            }
+        }
+        const int before = m_rows.size();
+        if (!m_sealed.sealed()) {
+            addFileLine(m_rows, raw);
+        } else {
+            const std::size_t kept = m_sealed.unopened.size();
+            addSealedLine(m_rows, *m_key, raw, line, m_sealed.unopened);
+            if (m_unopenedLines && m_sealed.unopened.size() > kept)
+                m_unopenedLines->push_back(m_line);
+        }
+        if (m_lineOf && m_rows.size() > before)
+            m_lineOf->push_back(m_line);
+    }
+
+    // Whether the file is sealed under a header the key was not made for: the
+    // rest of it is of no use.
+    bool shut() const { return m_shut; }
+
+private:
+    RecordTable& m_rows;
+    const LineSeal* m_key;
+    SealedFile& m_sealed;
+    std::vector<int>* m_lineOf;
+    std::vector<int>* m_unopenedLines;
+    int m_line = 0;
+    bool m_first = true;
+    bool m_shut = false;
+};
+
 // Room for what a file of `bytes` bytes holds: its text is half its size, and a
 // line is seldom shorter than 60 digits. Memory reserved but never filled costs
 // address space, not memory.
@@ -162,13 +235,14 @@ bool measureContent(const RecordTable& rows, std::size_t& size)
 }
 
 // The line a full save writes for a row, appended to `out`; `plain` is the
-// caller's to reuse.
-void appendRowLine(const RecordTable& rows, int row, std::string& plain, std::string& out)
+// caller's to reuse. With `key`, the row is sealed under it.
+void appendRowLine(const RecordTable& rows, int row, std::string& plain, std::string& out,
+                   const LineSeal* key = nullptr)
 {
     const auto fields = rows.fields(row);
     const std::string_view kept = fields[indexOf(RecordField::KeptLine)];
     if (!kept.empty()) {
-        if (row == 0 && kept.starts_with(ByteOrderMark))
+        if (!key && row == 0 && kept.starts_with(ByteOrderMark))
             out += ByteOrderMark;
         out += kept;
         out += LineEnd;
@@ -179,8 +253,12 @@ void appendRowLine(const RecordTable& rows, int row, std::string& plain, std::st
         plain += fields[indexOf(field)];
         plain += '|';
     }
-    plain += LineEnd; // enciphered with the line, as stored files always had it
-    encodeBytesAppend(plain, AppTitle, out);
+    if (key) {
+        key->seal(plain, out);
+    } else {
+        plain += LineEnd; // enciphered with the line, as stored files always had it
+        encodeBytesAppend(plain, AppTitle, out);
+    }
     out += LineEnd;
 }
 
@@ -318,7 +396,7 @@ bool folderReadyFor(const std::filesystem::path& folder, const std::filesystem::
 // The full save proper, under the write lock. `create`: a missing data file is
 // made (there is nothing to back up); otherwise it stops the save.
 bool saveUnderLock(FileOps& ops, const SavePaths& paths, const RecordTable& rows, FileSeen* written,
-                   bool create = false)
+                   bool create = false, const LineSeal* key = nullptr, std::span<const std::string> unopened = {})
 {
     removeStaleTemporariesOf(ops, paths);
     // Saving the file over its own backup name would delete the only copy.
@@ -337,13 +415,24 @@ bool saveUnderLock(FileOps& ops, const SavePaths& paths, const RecordTable& rows
     // Written a piece at a time: the new content never sits in memory whole.
     constexpr std::size_t PieceSize = 256 * 1024;
     int next = 0;
+    std::size_t nextUnopened = 0;
+    bool headerWritten = key == nullptr;
     std::string plain;
     ContentDigest digest;
     const auto fill = [&](std::string& piece) {
+        if (!headerWritten) {
+            piece += key->header();
+            piece += LineEnd;
+            headerWritten = true;
+        }
         while (next < rows.size() && piece.size() < PieceSize)
-            appendRowLine(rows, next++, plain, piece);
+            appendRowLine(rows, next++, plain, piece, key);
+        while (key && next == rows.size() && nextUnopened < unopened.size() && piece.size() < PieceSize) {
+            piece += unopened[nextUnopened++];
+            piece += LineEnd;
+        }
         digest.add(piece);
-        return next < rows.size();
+        return next < rows.size() || (key && nextUnopened < unopened.size());
     };
     if (!replaceFileAtomically(ops, paths.file, fill)) {
         // The data file is whole (old content). A backup that is a second name of
@@ -357,6 +446,31 @@ bool saveUnderLock(FileOps& ops, const SavePaths& paths, const RecordTable& rows
     // clutter, which the next save replaces.
     ops.remove(paths.backup);
     return true;
+}
+
+// The header line of a sealed file, else empty, from the start of the file alone:
+// a header is one short line, and no line of the fixed-key format is one.
+bool headerOf(FileOps& ops, const std::filesystem::path& file, std::string& header)
+{
+    constexpr std::size_t HeadSize = 4096;
+    std::string head;
+    if (!ops.readHead(file, HeadSize, head))
+        return false;
+    header.clear();
+    std::string_view rest = head;
+    if (rest.starts_with(ByteOrderMark))
+        rest.remove_prefix(ByteOrderMark.size());
+    // Blank lines before it, as the loader skips them.
+    for (;;) {
+        const std::size_t end = rest.find_first_of("\r\n");
+        const std::string_view line = trimmed(rest.substr(0, end));
+        if (!line.empty() || end == std::string_view::npos) {
+            if (isSealMarked(line))
+                header = line;
+            return true;
+        }
+        rest.remove_prefix(end + 1);
+    }
 }
 
 } // namespace
@@ -381,17 +495,27 @@ void ParseDatabase(std::string_view content, RecordTable& out)
 
 void ParseDatabase(std::string_view content, RecordTable& out, std::vector<int>& lineOf)
 {
-    reserveFor(out, content.size());
-    int line = 0;
-    LineSplitter splitter([&](std::string_view text) {
-        ++line;
-        const int before = out.size();
-        addFileLine(out, text);
-        if (out.size() > before)
-            lineOf.push_back(line);
-    });
+    SealedFile sealed;
+    ParseDatabase(content, out, lineOf, nullptr, sealed);
+}
+
+bool ParseDatabase(std::string_view content, RecordTable& out, std::vector<int>& lineOf, const LineSeal* key,
+                   SealedFile& sealed, std::vector<int>* unopenedLines)
+{
+    sealed = {};
+    RecordTable rows;
+    reserveFor(rows, content.size());
+    FileLineReader reader(rows, key, sealed, &lineOf, unopenedLines);
+    LineSplitter splitter(std::ref(reader));
     splitter.feed(content);
     splitter.finish();
+    if (reader.shut())
+        return false;
+    if (out.empty())
+        out = std::move(rows);
+    else
+        out.append(rows);
+    return true;
 }
 
 void ParseDatabase(std::string_view content, std::vector<Record>& out)
@@ -424,8 +548,16 @@ bool DatabaseContent(std::span<const Record> rows, std::string& out)
 bool LoadDatabase(const std::filesystem::path& folder, std::string_view base, RecordTable& out, FileOps& ops,
                   FileSeen* seen)
 {
+    SealedFile sealed;
+    return LoadDatabase(folder, base, out, ops, seen, nullptr, sealed);
+}
+
+bool LoadDatabase(const std::filesystem::path& folder, std::string_view base, RecordTable& out, FileOps& ops,
+                  FileSeen* seen, const LineSeal* key, SealedFile& sealed)
+{
     try {
         clearFileError();
+        sealed = {};
         if (seen)
             seen->reset();
         const std::filesystem::path file = dataFilePath(folder, base);
@@ -433,15 +565,20 @@ bool LoadDatabase(const std::filesystem::path& folder, std::string_view base, Re
         FileStatus status;
         ContentDigest digest;
         bool reserved = false;
-        LineSplitter splitter([&rows](std::string_view line) { addFileLine(rows, line); });
+        FileLineReader reader(rows, key, sealed);
+        LineSplitter splitter(std::ref(reader));
         const bool read = ops.readChunks(file, status, [&](std::string_view piece) {
             if (!reserved)
                 reserveFor(rows, status.size);
             reserved = true;
             digest.add(piece);
             splitter.feed(piece);
-            return true;
+            return !reader.shut(); // sealed under another key: the rest is of no use
         });
+        if (reader.shut()) {
+            clearFileError();
+            return false;
+        }
         if (!read) {
             if (ops.exists(file) || leadsNowhere(file))
                 return false;
@@ -452,6 +589,10 @@ bool LoadDatabase(const std::filesystem::path& folder, std::string_view base, Re
             return true;
         }
         splitter.finish();
+        if (reader.shut()) {
+            clearFileError();
+            return false;
+        }
         // A backup that is the file itself goes at the first read, unless another
         // instance is saving (its backup is then rightly the file, for a moment).
         const SavePaths paths = savePathsOf(folder, base);
@@ -483,8 +624,23 @@ bool LoadDatabase(const std::filesystem::path& folder, std::string_view base, st
     return true;
 }
 
+bool ReadSealHeader(const std::filesystem::path& folder, std::string_view base, std::string& header, FileOps& ops)
+{
+    try {
+        clearFileError();
+        header.clear();
+        const std::filesystem::path file = dataFilePath(folder, base);
+        FileStatus status;
+        if (!statusOf(ops, file, status))
+            return false;
+        return !status.regular || headerOf(ops, file, header);
+    } catch (...) {
+        return false;
+    }
+}
+
 bool AppendRecord(const std::filesystem::path& folder, std::string_view base, std::string_view recordLine, FileOps& ops,
-                  FileSeen* seen)
+                  FileSeen* seen, const LineSeal* key)
 {
     try {
         clearFileError();
@@ -496,7 +652,7 @@ bool AppendRecord(const std::filesystem::path& folder, std::string_view base, st
         // itself to create a file would meet the link, not make the file.
         const std::filesystem::path file = followLinks(named);
         // The first entry of a database in a folder of its own makes the folder.
-        if (!folderReadyFor(folder, named, file))
+        if (!key && !folderReadyFor(folder, named, file))
             return false;
         WriteLock lock;
         if (!lockForWriting(ops, file, lock))
@@ -505,6 +661,16 @@ bool AppendRecord(const std::filesystem::path& folder, std::string_view base, st
         FileStatus before;
         if (!statusOf(ops, file, before))
             return false;
+        // The file must still be kept as the caller opened it: a line under a key
+        // it no longer has, or in the fixed-key format into a sealed file, would
+        // be lost to every reader, or give the entry away.
+        std::string header;
+        if (before.regular && !headerOf(ops, file, header))
+            return false;
+        if (header != (key ? std::string_view(key->header()) : std::string_view())) {
+            noteFileError(FileError::ChangedOutside);
+            return false;
+        }
         std::string data;
         if (before.regular) {
             // A file cut short or edited by hand may lack its last line break;
@@ -515,7 +681,10 @@ bool AppendRecord(const std::filesystem::path& folder, std::string_view base, st
             if (!last.empty() && last.back() != '\n')
                 data = LineEnd;
         }
-        encodeBytesAppend(plain, AppTitle, data);
+        if (key)
+            key->seal(plain, data);
+        else
+            encodeBytesAppend(plain, AppTitle, data);
         data += LineEnd;
         if (!ops.append(file, data))
             return false; // taken back whole, or never begun: the file is as it was
@@ -532,7 +701,7 @@ bool AppendRecord(const std::filesystem::path& folder, std::string_view base, st
 }
 
 bool SaveDatabase(const std::filesystem::path& folder, std::string_view base, const RecordTable& rows, FileOps& ops,
-                  FileSeen* seen)
+                  FileSeen* seen, const LineSeal* key)
 {
     try {
         clearFileError();
@@ -547,7 +716,7 @@ bool SaveDatabase(const std::filesystem::path& folder, std::string_view base, co
         // The list is not a copy of a file with other bytes: writing it would lose entries.
         if (seen && (!*seen || checkContent(ops, paths.file, **seen) != FileCheck::Unchanged))
             return false;
-        return saveUnderLock(ops, paths, rows, seen);
+        return saveUnderLock(ops, paths, rows, seen, false, key);
     } catch (...) {
         return false;
     }
@@ -575,12 +744,14 @@ FileCheck CheckDatabase(const std::filesystem::path& folder, std::string_view ba
 }
 
 bool SaveCheckedDatabase(const WriteLock&, const std::filesystem::path& folder, std::string_view base,
-                         const RecordTable& rows, FileOps& ops, FileSeen* written, bool create)
+                         const RecordTable& rows, FileOps& ops, FileSeen* written, bool create, const LineSeal* key,
+                         std::span<const std::string> unopened)
 {
     try {
         clearFileError();
         std::size_t size = 0;
-        return measureContent(rows, size) && saveUnderLock(ops, savePathsOf(folder, base), rows, written, create);
+        return measureContent(rows, size) &&
+               saveUnderLock(ops, savePathsOf(folder, base), rows, written, create, key, unopened);
     } catch (...) {
         return false;
     }

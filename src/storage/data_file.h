@@ -5,6 +5,7 @@
 
 #include "storage/content_digest.h"
 #include "storage/file_ops.h"
+#include "storage/line_seal.h"
 #include "storage/record_line.h"
 #include "storage/record_table.h"
 
@@ -24,6 +25,18 @@ std::filesystem::path backupFilePath(const std::filesystem::path& folder, std::s
 // of the bytes it last read there or left there. A missing file is no bytes.
 using FileSeen = std::optional<ContentDigest>;
 
+// A sealed file as a load found it. `header`: its header line, empty for a file
+// of the fixed-key format. `unopened`: its lines that did not open under the key
+// (damaged, or written under another key), as they stand; they are not listed,
+// and a full save carries them over unchanged.
+struct SealedFile
+{
+    std::string header;
+    std::vector<std::string> unopened;
+
+    bool sealed() const { return !header.empty(); }
+};
+
 // Appends one record per non-blank line of a data file's content to `out`. Lines
 // may end in CR LF, LF or CR, and a leading UTF-8 byte-order mark is skipped. A
 // line that a full save could not write back from its fields keeps its text (see
@@ -33,6 +46,13 @@ void ParseDatabase(std::string_view content, std::vector<Record>& out);
 // The same, with the number (from 1) of the file's line each row came from
 // appended to `lineOf`, for messages that name a line without quoting it.
 void ParseDatabase(std::string_view content, RecordTable& out, std::vector<int>& lineOf);
+// The same for a file that may be sealed: under `key`, a sealed file's lines are
+// opened, and `sealed` tells what was found. False, with no rows and the header
+// in `sealed`, when the file is sealed under a header `key` was not made for (or
+// there is no key). `unopenedLines` (when given) gets the numbers of the lines
+// that did not open.
+bool ParseDatabase(std::string_view content, RecordTable& out, std::vector<int>& lineOf, const LineSeal* key,
+                   SealedFile& sealed, std::vector<int>* unopenedLines = nullptr);
 
 // The whole content a full save writes for `rows`, appended to `out`: each
 // enciphered line carries CR LF inside and is followed by CR LF; a row with a kept
@@ -52,6 +72,18 @@ bool LoadDatabase(const std::filesystem::path& folder, std::string_view base, Re
                   FileOps& ops = realFileOps(), FileSeen* seen = nullptr);
 bool LoadDatabase(const std::filesystem::path& folder, std::string_view base, std::vector<Record>& out,
                   FileOps& ops = realFileOps(), FileSeen* seen = nullptr);
+// LoadDatabase of a file that may be sealed, opened under `key` (see the sealed
+// ParseDatabase). A file sealed under another header than the key's, or with no
+// key, gives false with no error noted, no rows and nothing seen: only its
+// header is read, into `sealed`.
+bool LoadDatabase(const std::filesystem::path& folder, std::string_view base, RecordTable& out, FileOps& ops,
+                  FileSeen* seen, const LineSeal* key, SealedFile& sealed);
+
+// The header line of the data file when it is sealed, else empty; read from the
+// start of the file alone. False when it cannot be read (a missing file is not
+// sealed).
+bool ReadSealHeader(const std::filesystem::path& folder, std::string_view base, std::string& header,
+                    FileOps& ops = realFileOps());
 
 // Enciphers `recordLine` (no line end) and appends it with CR LF, under the
 // database's write lock, creating the file (and its folder, readable by the user
@@ -60,8 +92,14 @@ bool LoadDatabase(const std::filesystem::path& folder, std::string_view base, st
 // nothing of the file but its last byte. Refuses a line longer than
 // MaxStoredLineLength. `seen`, when given, takes in the bytes appended: it then
 // describes the file as the append left it, if it described the file before.
+//
+// With `key`, the line is sealed under it, and only into a file that is still
+// sealed under the key's header; without, only into a file that is not sealed.
+// Otherwise nothing is written and FileError::ChangedOutside is noted: the file
+// was sealed, unsealed or sealed anew since it was opened (with a key, a missing
+// file counts as such).
 bool AppendRecord(const std::filesystem::path& folder, std::string_view base, std::string_view recordLine,
-                  FileOps& ops = realFileOps(), FileSeen* seen = nullptr);
+                  FileOps& ops = realFileOps(), FileSeen* seen = nullptr, const LineSeal* key = nullptr);
 
 // Rewrites the whole file from `rows` in order, under the database's write lock:
 // makes the backup hold the file as it is (a missing data file, or a backup that
@@ -79,7 +117,7 @@ bool AppendRecord(const std::filesystem::path& folder, std::string_view base, st
 // when given, guards the file: the save writes nothing unless the file still holds
 // the bytes it describes, and on success it describes the new content.
 bool SaveDatabase(const std::filesystem::path& folder, std::string_view base, const RecordTable& rows,
-                  FileOps& ops = realFileOps(), FileSeen* seen = nullptr);
+                  FileOps& ops = realFileOps(), FileSeen* seen = nullptr, const LineSeal* key = nullptr);
 bool SaveDatabase(const std::filesystem::path& folder, std::string_view base, std::span<const Record> rows,
                   FileOps& ops = realFileOps(), FileSeen* seen = nullptr);
 
@@ -102,8 +140,12 @@ FileCheck CheckDatabase(const std::filesystem::path& folder, std::string_view ba
 // file under it: writes without checking again, and sets `written` (when given)
 // to what it wrote. `create`: a missing data file is made instead of stopping
 // the save (a database that never had a file, which the caller knows it read).
+// With `key`, the file is written sealed under it: its header, each row sealed
+// (a row's kept line as it stands), then the `unopened` lines of the file as
+// they stand. Without, in the fixed-key format.
 bool SaveCheckedDatabase(const WriteLock& held, const std::filesystem::path& folder, std::string_view base,
-                         const RecordTable& rows, FileOps& ops, FileSeen* written, bool create = false);
+                         const RecordTable& rows, FileOps& ops, FileSeen* written, bool create = false,
+                         const LineSeal* key = nullptr, std::span<const std::string> unopened = {});
 
 // Makes the folder the database's file goes in, as the first append would (see
 // AppendRecord), so that its write lock can be taken before the file exists.

@@ -107,6 +107,7 @@ std::string_view reasonText(FileError error)
         return ": the file is in use by another program";
     case FileError::None:
     case FileError::Other:
+    case FileError::ChangedOutside:
         break;
     }
     return {};
@@ -124,6 +125,26 @@ bool FileOps::readAll(const std::filesystem::path& file, std::string& out)
             return true;
         });
         if (!ok)
+            return false;
+        out.swap(data);
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+bool FileOps::readHead(const std::filesystem::path& file, std::size_t count, std::string& out)
+{
+    try {
+        std::string data;
+        bool enough = count == 0;
+        FileStatus status;
+        const bool ok = readChunks(file, status, [&](std::string_view chunk) {
+            data.append(chunk.substr(0, count - data.size()));
+            enough = data.size() == count;
+            return !enough;
+        });
+        if (!ok && !enough)
             return false;
         out.swap(data);
         return true;

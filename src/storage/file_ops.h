@@ -21,7 +21,9 @@ struct FileStatus
 };
 
 // Why a file operation failed, as far as it can be said in plain words.
-enum class FileError { None, Other, DiskFull, AccessDenied, ReadOnly, InUse };
+// ChangedOutside: the file is no longer kept as the program knew it (sealed,
+// unsealed or sealed anew by another program), so nothing was written.
+enum class FileError { None, Other, DiskFull, AccessDenied, ReadOnly, InUse, ChangedOutside };
 
 // The real file operations note the system's reason where they fail; the first
 // one noted on this thread since clearFileError() is the one a message gives,
@@ -62,6 +64,9 @@ public:
     // The last `count` bytes of the file (all of it when shorter). False when it
     // cannot be read.
     virtual bool readTail(const std::filesystem::path& file, std::size_t count, std::string& out) = 0;
+    // The first `count` bytes of the file (all of it when shorter). False when it
+    // cannot be read or is not a regular file.
+    virtual bool readHead(const std::filesystem::path& file, std::size_t count, std::string& out);
     // A second name for an existing file (a hard link). False where the file
     // system has none, or across file systems; `name` must not exist yet.
     virtual bool hardLink(const std::filesystem::path& existing, const std::filesystem::path& name) = 0;

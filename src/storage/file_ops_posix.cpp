@@ -3,6 +3,7 @@
 
 #include "storage/file_ops.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <new>
@@ -205,6 +206,37 @@ public:
                     continue;
                 if (n <= 0) {
                     ok = n == 0 || failed(); // the file got shorter meanwhile: what is there is the tail
+                    break;
+                }
+                got += static_cast<std::size_t>(n);
+            }
+            ::close(fd);
+            if (!ok)
+                return false;
+            data.resize(got);
+            out.swap(data);
+            return true;
+        } catch (...) {
+            return false;
+        }
+    }
+
+    bool readHead(const std::filesystem::path& file, std::size_t count, std::string& out) override
+    {
+        try {
+            struct stat st = {};
+            const int fd = openRegular(file, st);
+            if (fd < 0)
+                return false;
+            std::string data(std::min(count, static_cast<std::size_t>(st.st_size)), '\0');
+            std::size_t got = 0;
+            bool ok = true;
+            while (got < data.size()) {
+                const ssize_t n = ::pread(fd, data.data() + got, data.size() - got, static_cast<off_t>(got));
+                if (n < 0 && errno == EINTR)
+                    continue;
+                if (n <= 0) {
+                    ok = n == 0 || failed();
                     break;
                 }
                 got += static_cast<std::size_t>(n);

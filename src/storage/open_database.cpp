@@ -23,6 +23,31 @@ void OpenDatabase::choose(std::string base)
     m_base = std::move(base);
     m_readWhole = false;
     m_seen.reset();
+    m_key.reset();
+    m_sealed = {};
+}
+
+void OpenDatabase::setKey(std::shared_ptr<const LineSeal> key)
+{
+    if (m_ahead.valid())
+        m_ahead.wait(); // read without it: the next load reads again
+    m_ahead = {};
+    m_key = std::move(key);
+}
+
+bool OpenDatabase::readSealHeader()
+{
+    std::string header;
+    if (!ReadSealHeader(m_folder, m_base, header, m_ops))
+        return done(false);
+    if (header != m_sealed.header) {
+        // Kept otherwise than the last load found: what it read no longer holds.
+        m_sealed = {};
+        m_sealed.header = std::move(header);
+        m_readWhole = false;
+        m_seen.reset();
+    }
+    return done(true);
 }
 
 void OpenDatabase::removeStaleTemporaries()
@@ -43,7 +68,7 @@ OpenDatabase::Loaded OpenDatabase::loadNow()
 {
     Loaded loaded;
     removeStaleTemporaries();
-    loaded.readWhole = LoadDatabase(m_folder, m_base, loaded.rows, m_ops, &loaded.seen);
+    loaded.readWhole = LoadDatabase(m_folder, m_base, loaded.rows, m_ops, &loaded.seen, m_key.get(), loaded.sealed);
     if (!loaded.readWhole)
         loaded.error = firstFileError();
     return loaded;
@@ -79,6 +104,9 @@ bool OpenDatabase::load(RecordTable& out)
         out.append(loaded.rows);
     m_readWhole = loaded.readWhole;
     m_seen = loaded.seen;
+    m_sealed = std::move(loaded.sealed);
+    if (!m_sealed.sealed())
+        m_key.reset(); // unsealed meanwhile: it is written in the fixed-key format now
     m_lastError = loaded.error;
     return m_readWhole;
 }
@@ -88,9 +116,11 @@ bool OpenDatabase::load(std::vector<Record>& out)
     if (m_ahead.valid())
         m_ahead.wait(); // the file is read again below, into records
     m_ahead = {};
-    removeStaleTemporaries();
-    m_readWhole = LoadDatabase(m_folder, m_base, out, m_ops, &m_seen);
-    return done(m_readWhole);
+    RecordTable rows;
+    const bool ok = load(rows);
+    for (int row = 0; row < rows.size(); ++row)
+        out.push_back(rows.record(row));
+    return ok;
 }
 
 void OpenDatabase::beforeWriting()
@@ -110,7 +140,7 @@ bool OpenDatabase::done(bool ok)
 bool OpenDatabase::append(std::string_view recordLine)
 {
     beforeWriting();
-    return done(AppendRecord(m_folder, m_base, recordLine, m_ops, &m_seen));
+    return done(AppendRecord(m_folder, m_base, recordLine, m_ops, &m_seen, m_key.get()));
 }
 
 OpenDatabase::Rewriting OpenDatabase::startRewrite(Creation creation)
@@ -157,8 +187,25 @@ bool OpenDatabase::save(Rewriting& rewriting, const RecordTable& rows)
     if (!rewriting.allowed())
         return false;
     beforeWriting();
-    const bool ok = SaveCheckedDatabase(rewriting.m_lock, m_folder, m_base, rows, m_ops, &m_seen, rewriting.m_create);
+    const bool ok = SaveCheckedDatabase(rewriting.m_lock, m_folder, m_base, rows, m_ops, &m_seen, rewriting.m_create,
+                                        m_key.get(), m_sealed.unopened);
     rewriting = Rewriting(); // one save per check, and the lock let go at once
+    return done(ok);
+}
+
+bool OpenDatabase::reseal(Rewriting& rewriting, const RecordTable& rows, std::shared_ptr<const LineSeal> key)
+{
+    if (!rewriting.allowed() || !m_sealed.unopened.empty())
+        return false;
+    beforeWriting();
+    const bool ok = SaveCheckedDatabase(rewriting.m_lock, m_folder, m_base, rows, m_ops, &m_seen, false, key.get(), {});
+    rewriting = Rewriting();
+    if (ok) {
+        m_sealed = {};
+        if (key)
+            m_sealed.header = key->header();
+        m_key = std::move(key);
+    }
     return done(ok);
 }
 

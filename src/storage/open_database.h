@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <future>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -27,7 +28,26 @@ public:
     // "db1" ... "db3".
     const std::string& base() const { return m_base; }
     // Switches to another data file; nothing is known of it until it is loaded.
+    // The key of the file chosen before goes.
     void choose(std::string base);
+
+    // A sealed database: the key its entries are opened and written under. Set
+    // before the load that is to open them; it goes with choose().
+    void setKey(std::shared_ptr<const LineSeal> key);
+    const LineSeal* key() const { return m_key.get(); }
+    // The header line of the file as the last load (or readSealHeader) found it:
+    // empty when it is not sealed.
+    const std::string& sealHeader() const { return m_sealed.header; }
+    bool sealed() const { return m_sealed.sealed(); }
+    // Sealed under a header the key was not made for, or with no key: the last
+    // load read nothing but the header.
+    bool shut() const { return sealed() && (!m_key || m_key->header() != m_sealed.header); }
+    // How many lines of the sealed file did not open under its key.
+    std::size_t unopenedLines() const { return m_sealed.unopened.size(); }
+    // Learns whether the file is sealed from its first line alone, without
+    // loading it (for an Add, which reads nothing else). False when it could
+    // not be read.
+    bool readSealHeader();
     // Starts loading the chosen file on a second thread, so that the reading
     // overlaps other start-up work; the next load(RecordTable&) waits for it and
     // takes its result, exactly what a load of its own would have given then.
@@ -72,6 +92,10 @@ public:
     Rewriting startRewrite(Creation creation = Creation::Refused);
     // Saves under the lock `rewriting` holds, once; false unless it was allowed.
     bool save(Rewriting& rewriting, const RecordTable& rows);
+    // The same, writing the file sealed under `key` from now on (nothing: in the
+    // fixed-key format). Only while every line of the file was opened: those
+    // that were not could not be carried over.
+    bool reseal(Rewriting& rewriting, const RecordTable& rows, std::shared_ptr<const LineSeal> key);
 
     // The check alone, and a save that checks for itself.
     Rewrite checkRewrite();
@@ -87,6 +111,7 @@ private:
         bool readWhole = false;
         RecordTable rows;
         FileSeen seen;
+        SealedFile sealed;
         FileError error = FileError::None;
     };
     Loaded loadNow();
@@ -102,6 +127,8 @@ private:
     std::string m_base;
     bool m_readWhole = false;
     FileSeen m_seen;
+    std::shared_ptr<const LineSeal> m_key;
+    SealedFile m_sealed;
     FileError m_lastError = FileError::None;
     std::future<Loaded> m_ahead;
 };

@@ -143,6 +143,11 @@ RecordTable::LineShape RecordTable::addLine(std::size_t size)
     return shape;
 }
 
+void RecordTable::dropLine()
+{
+    m_text.resize(m_lineStart);
+}
+
 void RecordTable::keepLine(std::string_view raw)
 {
     Row& row = m_rows.back();

@@ -61,6 +61,8 @@ public:
     char* lineBuffer(std::size_t size);
     LineShape addLine(std::size_t size);
     void keepLine(std::string_view raw);
+    // Gives back the room lineBuffer gave, for a line that makes no row.
+    void dropLine();
     // Everything but the service, from `record`; the kept line goes.
     void replaceDetails(int row, const Record& record);
     void remove(int row);

@@ -21,6 +21,11 @@ std::string Vault::writeFailure() const
     return fileFailure("write", m_database);
 }
 
+std::string Vault::fileName() const
+{
+    return m_database.base() + ".ksd";
+}
+
 OpenDatabase::Rewriting Vault::startRewrite(bool locked, std::string& refusal, OpenDatabase::Creation creation)
 {
     // The lock covers the entries too: rows the user cannot see are not theirs to change.
@@ -28,7 +33,11 @@ OpenDatabase::Rewriting Vault::startRewrite(bool locked, std::string& refusal, O
         refusal = "Unlock before changing entries";
         return {};
     }
-    const std::string file = m_database.base() + ".ksd";
+    const std::string file = fileName();
+    if (m_database.shut()) {
+        refusal = file + " is sealed: enter its password first";
+        return {};
+    }
     OpenDatabase::Rewriting rewriting = m_database.startRewrite(creation);
     switch (rewriting.verdict()) {
     case OpenDatabase::Rewrite::Allowed:
@@ -56,12 +65,23 @@ Outcome Vault::add(const Record& record, bool locked)
         return {false, "Unlock before changing the log-in"};
     if (auto why = entryRefusal(record))
         return {false, std::move(*why)};
-    const bool lockStored =
-        record.service != AppTitle || WriteLockRecord(m_settings, {record.username, record.password});
+    if (m_database.shut())
+        return {false, fileName() + " is sealed: enter its password first"};
+    const bool logIn = record.service == AppTitle;
+    const Credentials logInBefore = logIn ? ReadLockRecord(m_settings).value_or(Credentials{}) : Credentials{};
+    const bool lockStored = !logIn || WriteLockRecord(m_settings, {record.username, record.password});
     m_entries.append(record);
     // A lost entry weighs more than a log-in that can be added again.
-    if (!m_database.append(BuildRecordLine(record)))
-        return {true, writeFailure()};
+    if (!m_database.append(BuildRecordLine(record))) {
+        if (m_database.lastError() != FileError::ChangedOutside)
+            return {true, writeFailure()};
+        // Sealed, unsealed or sealed anew by another program: the line was not
+        // written, and neither the list nor the log-in may act as if it were.
+        m_entries.removeAt(m_entries.size() - 1);
+        if (logIn && lockStored)
+            WriteLockRecord(m_settings, logInBefore);
+        return {false, "Not saved: " + fileName() + " was changed outside the program"};
+    }
     if (!lockStored)
         return {true, "Could not store the log-in"};
     return {true, {}};
@@ -144,6 +164,33 @@ Outcome Vault::addAll(EntryBatch batch)
     }
     m_entries.appendAll(std::move(batch.m_table));
     return {true, {}};
+}
+
+Outcome Vault::reseal(std::shared_ptr<const LineSeal> key)
+{
+    std::string refusal;
+    OpenDatabase::Rewriting rewriting = startRewrite(false, refusal);
+    if (!rewriting.allowed())
+        return {false, refusal};
+    bool unread = m_database.unopenedLines() > 0;
+    const RecordTable& rows = m_entries.table();
+    for (int row = 0; row < rows.size() && !unread; ++row)
+        unread = !rows.bytes(row, RecordField::KeptLine).empty();
+    if (unread)
+        return {false, fileName() + " holds lines that cannot be read, which this would lose: nothing changed"};
+    if (!m_database.reseal(rewriting, rows, std::move(key)))
+        return {false, writeFailure()};
+    return {true, {}};
+}
+
+std::optional<std::string> Vault::sealPasswordRefusal(std::string_view password) const
+{
+    if (password.empty())
+        return "The password is empty";
+    const std::optional<Credentials> logIn = ReadLockRecord(m_settings);
+    if (logIn && !logIn->password.empty() && logIn->password == password)
+        return "That is the log-in's password, which is stored where anyone can read it: choose another";
+    return std::nullopt;
 }
 
 Outcome Vault::addAll(std::span<const Record> records)

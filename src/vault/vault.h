@@ -11,6 +11,7 @@
 #include "vault/entry_batch.h"
 #include "vault/entry_list.h"
 
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -58,10 +59,20 @@ public:
     // The same for records not checked yet: one that cannot be stored stops all.
     Outcome addAll(std::span<const Record> records);
 
+    // Rewrites the whole database sealed under `key` (nothing: in the fixed-key
+    // format), in one full save, and keeps it so from then on. Refused, with
+    // nothing changed, while a line of the file could not be read: it could not
+    // be carried over.
+    Outcome reseal(std::shared_ptr<const LineSeal> key);
+    // Why `password` cannot seal a database, or nothing when it can: it is empty,
+    // or it is the armed log-in's, which is stored under the fixed key.
+    std::optional<std::string> sealPasswordRefusal(std::string_view password) const;
+
 private:
     OpenDatabase::Rewriting startRewrite(bool locked, std::string& refusal,
                                          OpenDatabase::Creation creation = OpenDatabase::Creation::Refused);
     std::string writeFailure() const;
+    std::string fileName() const;
 
     OpenDatabase& m_database;
     const SettingsStore& m_settings;

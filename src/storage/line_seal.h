@@ -1,0 +1,40 @@
+#pragma once
+// A sealed data file begins with a header line that says how its key is made
+// from a password, and holds each entry as one line encrypted under that key.
+// The storage reads and writes such a file through a LineSeal, the key of one
+// header, which the seal room makes; it knows nothing of the cryptography.
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace kv {
+
+// What a sealed file's first line begins with. No line of the fixed-key format
+// can: those are hexadecimal digits alone.
+inline constexpr std::string_view SealMarker = "*KVSEAL";
+
+inline bool isSealMarked(std::string_view line)
+{
+    return line.starts_with(SealMarker);
+}
+
+class LineSeal
+{
+public:
+    virtual ~LineSeal() = default;
+    // The header line this key was made for, without its line end.
+    virtual const std::string& header() const = 0;
+    // Appends the sealed text of a record line (Windows-1252 bytes, no line end),
+    // under a fresh nonce.
+    virtual void seal(std::string_view plain, std::string& out) const = 0;
+    // At most how many bytes `line` opens to; 0 when it is no sealed line.
+    virtual std::size_t openedSize(std::string_view line) const = 0;
+    // Opens `line` into `plain`, which has room for openedSize(line) bytes: the
+    // bytes it holds, or nothing when the line does not authenticate under this
+    // key and header. Safe to call from several threads at once.
+    virtual std::optional<std::size_t> open(std::string_view line, char* plain) const = 0;
+};
+
+} // namespace kv

@@ -198,7 +198,8 @@ bool OpenDatabase::reseal(Rewriting& rewriting, const RecordTable& rows, std::sh
     if (!rewriting.allowed() || !m_sealed.unopened.empty())
         return false;
     beforeWriting();
-    const bool ok = SaveCheckedDatabase(rewriting.m_lock, m_folder, m_base, rows, m_ops, &m_seen, false, key.get(), {});
+    const bool ok = SaveCheckedDatabase(rewriting.m_lock, m_folder, m_base, rows, m_ops, &m_seen, rewriting.m_create,
+                                        key.get(), {});
     rewriting = Rewriting();
     if (ok) {
         m_sealed = {};

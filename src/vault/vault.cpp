@@ -169,7 +169,8 @@ Outcome Vault::addAll(EntryBatch batch)
 Outcome Vault::reseal(std::shared_ptr<const LineSeal> key)
 {
     std::string refusal;
-    OpenDatabase::Rewriting rewriting = startRewrite(false, refusal);
+    // A database with no file yet may be sealed before its first entry.
+    OpenDatabase::Rewriting rewriting = startRewrite(false, refusal, OpenDatabase::Creation::Allowed);
     if (!rewriting.allowed())
         return {false, refusal};
     bool unread = m_database.unopenedLines() > 0;

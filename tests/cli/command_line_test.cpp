@@ -2,6 +2,7 @@
 // them: exit status, what it prints, and the data file afterwards.
 
 #include "cli/command_line.h"
+#include "seal/seal_key.h"
 #include "settings/reg_file_registry.h"
 #include "storage/data_file.h"
 #include "storage/storage_test_support.h"
@@ -9,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <functional>
 #include <sstream>
 
 #ifndef _WIN32
@@ -52,6 +54,8 @@ protected:
         m_env.registry = &m_registry;
         m_env.dataFolder = m_folder / "data";
         m_env.now = [] { return std::string(Now); };
+        m_env.sealMemoryKiB = MinSealMemoryKiB;
+        m_env.sealPasses = MinSealPasses;
     }
 
     struct Run
@@ -286,6 +290,108 @@ TEST_F(CommandLine, TheLogInHoldsForEveryVerbButGenerate)
     // Its own entry with its credentials disarms it, as Remove in the window does.
     EXPECT_EQ(run({"rm", "Keystead Vault"}, {"boss", "newpw"}).status, 0);
     EXPECT_EQ(run({"ls", "--tsv"}).status, 0);
+}
+
+TEST_F(CommandLine, ASealedDatabaseOpensOnlyUnderItsPassword)
+{
+    const std::vector<Record> entries = {{"mail", "ann", "pw-mail", "a note", "https://m.example", Now},
+                                         {"bank", "bob", "pw-bank", "", "", Now}};
+    std::string unsealed;
+    ASSERT_TRUE(DatabaseContent(entries, unsealed));
+    std::filesystem::create_directory(m_folder / "data");
+    test::writeFile(data("db1.ksd"), unsealed);
+    // A copy of the database sealed elsewhere: the same password, a salt of its own.
+    std::shared_ptr<const LineSeal> elsewhere = newSealKey("open sesame", MinSealMemoryKiB, MinSealPasses);
+    ASSERT_TRUE(elsewhere);
+    const std::filesystem::path copyFolder = m_folder / "copy";
+    std::filesystem::create_directory(copyFolder);
+    test::writeFile(copyFolder / "db1.ksd", "");
+    RecordTable copied;
+    copied.append({"copied", "cat", "pw-copy", "", "", Now});
+    copied.append(entries[0]);
+    ASSERT_TRUE(SaveDatabase(copyFolder, "db1", copied, realFileOps(), nullptr, elsewhere.get()));
+    const std::string copy = (copyFolder / "db1.ksd").string();
+    const std::string file = data("db1.ksd").string();
+    // The second sealed line of the file, one character changed: it no longer opens.
+    const auto damageLine = [&](const std::filesystem::path& path) {
+        std::string content = test::readFile(path);
+        const std::size_t at = content.find('~', content.find('~') + 1) + 10;
+        content[at] = content[at] == 'A' ? 'B' : 'A';
+        test::writeFile(path, content);
+    };
+    struct SealStep
+    {
+        std::vector<std::string> args;
+        std::deque<std::string> input;
+        int status;
+        std::string out; // a part of standard output
+        std::string err; // a part of standard error (empty: none at all)
+        std::function<void()> then = {};
+    };
+    const std::vector<SealStep> steps = {
+        {{"unseal"}, {}, 1, "", file + " is not sealed"},
+        {{"passwd"}, {}, 1, "", file + " is not sealed"},
+        {{"seal"}, {"", ""}, 1, "", "The password is empty"},
+        {{"seal"}, {"open sesame", "open sesame!"}, 1, "", "do not match"},
+        {{"seal"}, {"open sesame", "open sesame"}, 0, "Sealed " + file, ""},
+        {{"-d", "3", "seal"}, {"three", "three"}, 0, "Sealed", ""}, // no file yet: it is made sealed
+        {{"-d", "3", "add", "x"}, {"three", "pw-x"}, 0, "Added x", ""},
+        {{"seal"}, {}, 1, "", file + " is already sealed"},
+        {{"ls"}, {"wrong"}, 1, "", "Wrong password for " + file},
+        {{"ls"}, {}, 1, "", "no password for " + file},
+        {{"add", "shop"}, {"wrong", "pw-shop"}, 1, "", "Wrong password for " + file},
+        {{"add", "shop", "-u", "cy"}, {"open sesame", "pw-shop"}, 0, "Added shop", ""},
+        {{"show", "shop", "-s"}, {"open sesame"}, 0, "Password: pw-shop", ""},
+        {{"edit", "bank", "-u", "bo"}, {"open sesame"}, 0, "Changed bank", ""},
+        {{"rm", "shop"}, {"open sesame"}, 0, "Removed shop", ""},
+        {{"merge", copy}, {"open sesame"}, 0, "Merged 1 entry", ""},
+        {{"-d", "2", "merge", copy}, {"wrong"}, 1, "", "Wrong password for " + copy},
+        {{"passwd"}, {"open sesame", "new one", "new one"}, 0, "Changed the password of " + file, ""},
+        {{"ls", "--tsv"}, {"open sesame"}, 1, "", "Wrong password"},
+        {{"search", "copied"}, {"new one"}, 0, "cat", ""},
+        {{"unseal"}, {"new one"}, 0, "Unsealed " + file, ""},
+        {{"ls", "--tsv"}, {}, 0, "mail	ann", ""},
+        // A damaged line: not listed, carried over, and nothing that would lose it runs.
+        {{"seal"}, {"s3", "s3"}, 0, "Sealed", "", [&] { damageLine(data("db1.ksd")); }},
+        {{"ls", "--tsv"}, {"s3"}, 0, "mail	ann", ""},
+        {{"passwd"}, {"s3", "s4", "s4"}, 1, "", "holds lines that cannot be read"},
+        {{"unseal"}, {"s3"}, 1, "", "holds lines that cannot be read"},
+        {{"add", "late"}, {"s3", "pw-late"}, 0, "Added late", ""},
+    };
+    std::string beforeDamage;
+    for (const SealStep& step : steps) {
+        std::string line;
+        for (const std::string& arg : step.args)
+            line += arg + ' ';
+        SCOPED_TRACE(line);
+        const Run result = run(step.args, step.input);
+        EXPECT_EQ(result.status, step.status) << result.err;
+        EXPECT_NE(result.out.find(step.out), std::string::npos) << result.out;
+        if (step.err.empty())
+            EXPECT_EQ(result.err, "");
+        else
+            EXPECT_NE(result.err.find(step.err), std::string::npos) << result.err;
+        if (step.then)
+            step.then();
+        if (line == "unseal " && step.status == 0) {
+            // Every entry back exactly, in the fixed-key format.
+            std::string expected;
+            ASSERT_TRUE(DatabaseContent(std::vector<Record>{entries[0],
+                                                            {"bank", "bo", "pw-bank", "", "", Now},
+                                                            {"copied", "cat", "pw-copy", "", "", Now}},
+                                        expected));
+            EXPECT_EQ(test::readFile(data("db1.ksd")), expected);
+        }
+    }
+    // Sealed, nothing of an entry is left to read, in clear or in the fixed-key form.
+    const std::string sealed = test::readFile(data("db1.ksd"));
+    EXPECT_TRUE(sealed.starts_with("*KVSEAL 1 argon2id"));
+    for (const std::string field : {"mail", "ann", "pw-mail", "a note", "m.example", "pw-bank", "pw-late", "12-08"})
+        EXPECT_EQ(sealed.find(field), std::string::npos) << field;
+    std::istringstream lines(unsealed);
+    for (std::string scrambled; std::getline(lines, scrambled);)
+        EXPECT_EQ(sealed.find(scrambled.substr(0, 40)), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(data("db1.bak")));
 }
 
 } // namespace

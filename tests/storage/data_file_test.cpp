@@ -1,6 +1,7 @@
 #include "storage/data_file.h"
 
 #include "product/product.h"
+#include "seal/seal_key.h"
 #include "storage/line_cipher.h"
 #include "storage/open_database.h"
 #include "storage_test_support.h"
@@ -372,6 +373,89 @@ TEST(DataFile, DamagedLinesSurviveAFullSave)
         ASSERT_TRUE(SaveDatabase(folder.path(), "db1", rows));
         EXPECT_EQ(test::readFile(folder / "db1.ksd"), SavedA + "\r\n" + SavedB + "\r\n");
     }
+}
+
+// A sealed file: its entries under its key alone; a line that does not open under
+// it is not listed and rides along unchanged; nothing is appended but under the
+// header the file still has.
+TEST(DataFile, ASealedFileOpensOnlyUnderItsKeyAndKeepsWhatDoesNot)
+{
+    const std::shared_ptr<const LineSeal> key = newSealKey("pw", MinSealMemoryKiB, MinSealPasses);
+    const std::shared_ptr<const LineSeal> other = newSealKey("pw", MinSealMemoryKiB, MinSealPasses);
+    ASSERT_TRUE(key && other);
+    RecordTable rows;
+    rows.append(RowA);
+    rows.append(RowB);
+    const auto sealedBy = [&](const LineSeal& by, std::string_view plain) {
+        std::string line;
+        by.seal(plain, line);
+        return line;
+    };
+    const std::string lineA = sealedBy(*key, "a|b|c|d|e|f|");
+    std::string flipped = lineA;
+    flipped[30] = flipped[30] == 'A' ? 'B' : 'A';
+    const struct
+    {
+        const char* what;
+        std::string line;
+    } damaged[] = {
+        {"one character changed", flipped},  {"sealed under another header", sealedBy(*other, "a|b|c|d|e|f|")},
+        {"in the fixed-key format", SavedA}, {"a second header", key->header()},
+        {"cut short", lineA.substr(0, 50)},  {"not Base64", "~" + std::string(80, '*')},
+    };
+    for (const auto& c : damaged) {
+        SCOPED_TRACE(c.what);
+        TestFolder folder;
+        test::writeFile(folder / "db1.ksd", "");
+        ASSERT_TRUE(SaveDatabase(folder.path(), "db1", rows, realFileOps(), nullptr, key.get()));
+        const std::string whole = test::readFile(folder / "db1.ksd");
+        EXPECT_TRUE(whole.starts_with(key->header() + "\r\n"));
+        EXPECT_EQ(whole.find("svc"), std::string::npos);
+        test::writeFile(folder / "db1.ksd", whole + c.line + "\r\n");
+        // No key, or another file's: nothing but the header is read.
+        for (const LineSeal* wrong : {static_cast<const LineSeal*>(nullptr), other.get()}) {
+            RecordTable none;
+            SealedFile sealed;
+            FileSeen seen;
+            EXPECT_FALSE(LoadDatabase(folder.path(), "db1", none, realFileOps(), &seen, wrong, sealed));
+            EXPECT_EQ(none.size(), 0);
+            EXPECT_FALSE(seen);
+            EXPECT_EQ(sealed.header, key->header());
+            EXPECT_EQ(firstFileError(), FileError::None);
+        }
+        RecordTable read;
+        SealedFile sealed;
+        ASSERT_TRUE(LoadDatabase(folder.path(), "db1", read, realFileOps(), nullptr, key.get(), sealed));
+        ASSERT_EQ(read.size(), 2);
+        EXPECT_EQ(read.record(1), RowB);
+        ASSERT_EQ(sealed.unopened, std::vector<std::string>{c.line});
+        // A full save seals each row anew and carries the damaged line over as it stands.
+        read.remove(0);
+        WriteLock held;
+        ASSERT_TRUE(LockDatabase(folder.path(), "db1", held));
+        ASSERT_TRUE(SaveCheckedDatabase(held, folder.path(), "db1", read, realFileOps(), nullptr, false, key.get(),
+                                        sealed.unopened));
+        held.reset();
+        const std::string saved = test::readFile(folder / "db1.ksd");
+        EXPECT_TRUE(saved.ends_with("\r\n" + c.line + "\r\n"));
+        EXPECT_EQ(saved.find(lineA), std::string::npos);
+        // Appends: under the file's own header alone.
+        EXPECT_FALSE(AppendRecord(folder.path(), "db1", "x|||||||", realFileOps(), nullptr));
+        EXPECT_EQ(firstFileError(), FileError::ChangedOutside);
+        EXPECT_FALSE(AppendRecord(folder.path(), "db1", "x|||||||", realFileOps(), nullptr, other.get()));
+        EXPECT_EQ(test::readFile(folder / "db1.ksd"), saved);
+        ASSERT_TRUE(AppendRecord(folder.path(), "db1", "x|||||||", realFileOps(), nullptr, key.get()));
+        RecordTable after;
+        ASSERT_TRUE(LoadDatabase(folder.path(), "db1", after, realFileOps(), nullptr, key.get(), sealed));
+        EXPECT_EQ(after.size(), 2);
+        EXPECT_EQ(after.text(1, RecordField::Service), "x");
+    }
+    // Nor is a sealed line appended to a file of the fixed-key format.
+    TestFolder folder;
+    test::writeFile(folder / "db1.ksd", SavedA + "\r\n");
+    EXPECT_FALSE(AppendRecord(folder.path(), "db1", "x|||||||", realFileOps(), nullptr, key.get()));
+    EXPECT_EQ(firstFileError(), FileError::ChangedOutside);
+    EXPECT_EQ(test::readFile(folder / "db1.ksd"), SavedA + "\r\n");
 }
 
 // Mended fault: a save killed half-way leaves a temporary file, a full copy of the

@@ -287,9 +287,17 @@ TEST_F(CommandLine, TheLogInHoldsForEveryVerbButGenerate)
     // Mended fault: a new password for its own entry is the log-in's new password.
     EXPECT_EQ(run({"edit", "Keystead Vault", "-p"}, {"boss", "lockpw", "newpw"}).status, 0);
     EXPECT_EQ(run({"ls"}, {"boss", "lockpw"}).status, 1);
+    // The log-in's password is stored under the fixed key: it would give a sealed database away.
+    const Run refused = run({"seal"}, {"boss", "newpw", "newpw", "newpw"});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find("the log-in's password"), std::string::npos) << refused.err;
+    // Sealed, the database's password comes after the log-in's lines and before the verb's own.
+    ASSERT_EQ(run({"seal"}, {"boss", "newpw", "dbpw", "dbpw"}).status, 0);
+    EXPECT_EQ(run({"add", "y"}, {"boss", "newpw", "dbpw", "pw-y"}).status, 0);
+    EXPECT_EQ(run({"show", "y", "-a", "password"}, {"boss", "newpw", "dbpw"}).out, "pw-y\n");
     // Its own entry with its credentials disarms it, as Remove in the window does.
-    EXPECT_EQ(run({"rm", "Keystead Vault"}, {"boss", "newpw"}).status, 0);
-    EXPECT_EQ(run({"ls", "--tsv"}).status, 0);
+    EXPECT_EQ(run({"rm", "Keystead Vault"}, {"boss", "newpw", "dbpw"}).status, 0);
+    EXPECT_EQ(run({"ls", "--tsv"}, {"dbpw"}).status, 0);
 }
 
 TEST_F(CommandLine, ASealedDatabaseOpensOnlyUnderItsPassword)

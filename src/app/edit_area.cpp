@@ -186,6 +186,12 @@ void EditArea::setLocked(bool locked)
     m_commands->setLocked(locked);
 }
 
+void EditArea::setDatabasePasswordAsked(bool asked)
+{
+    m_databasePasswordAsked = asked;
+    applyPasswordMask();
+}
+
 void EditArea::ClearEditFields()
 {
     m_commands->ClearEditFields();
@@ -203,9 +209,14 @@ void EditArea::clearCopiedPassword()
 
 void EditArea::toggleHide()
 {
-    // The item has flipped its own check mark; the field's mask flips from its own state.
-    QLineEdit* password = field(FieldIndex::Password);
-    password->setEchoMode(password->echoMode() == QLineEdit::Normal ? QLineEdit::Password : QLineEdit::Normal);
+    // The item has flipped its own check mark.
+    applyPasswordMask();
+}
+
+void EditArea::applyPasswordMask()
+{
+    const bool masked = m_hideAction->isChecked() || m_databasePasswordAsked;
+    field(FieldIndex::Password)->setEchoMode(masked ? QLineEdit::Password : QLineEdit::Normal);
 }
 
 void EditArea::copyAddress()
@@ -220,6 +231,9 @@ void EditArea::copyUsername()
 
 void EditArea::copyPassword()
 {
+    // What the field holds then is a database's own password, on its way to open it.
+    if (m_databasePasswordAsked)
+        return;
     m_clipboard->copyPassword(field(FieldIndex::Password)->text());
 }
 

@@ -47,6 +47,9 @@ public:
 
     // While the program's log-in is armed and not passed, the commands change nothing.
     void setLocked(bool locked);
+    // While a sealed database's panel asks for its password, the Password field
+    // takes it: masked whatever Hide Passwords says, and Copy > Password copies nothing.
+    void setDatabasePasswordAsked(bool asked);
     void ClearEditFields();
     void LoadRecord(const Record& record);
     // A password still on the clipboard is taken off (the window is closing).
@@ -61,6 +64,7 @@ private:
     void buildToolbar();
     void buildMenuItems();
     void toggleHide();
+    void applyPasswordMask();
     void copyAddress();
     void copyUsername();
     void copyPassword();
@@ -71,6 +75,7 @@ private:
     EditingCommands* m_commands = nullptr;
     AddressLink* m_addressLink = nullptr;
     ClipboardCopier* m_clipboard = nullptr;
+    bool m_databasePasswordAsked = false;
 
     QAction* m_retainUserAction = nullptr;     // mnuRetainUser
     QAction* m_hideAction = nullptr;           // mnuHide

@@ -5,6 +5,7 @@
 #include "app/lock_gate.h"
 #include "app/object_names.h"
 #include "app/record_list.h"
+#include "app/seal_gate.h"
 #include "app/shape_widget.h"
 #include "app/tools_strip.h"
 #include "lock/lock_record.h"
@@ -83,6 +84,13 @@ FrmScrn::FrmScrn(Environment env, QWidget* parent)
                       m_editArea->field(FieldIndex::Username), m_editArea->field(FieldIndex::Password)},
                      m_settings, this);
     connect(m_lock, &LockGate::lockedChanged, this, &FrmScrn::onLockedChanged);
+    m_seal = new SealGate({m_lockPanel, m_lockMessage, m_recordList, &m_recordList->shownRecords(),
+                           m_editArea->field(FieldIndex::Password)},
+                          m_database, this);
+    connect(m_seal, &SealGate::coveredChanged, this, &FrmScrn::onSealCoveredChanged);
+    connect(m_seal, &SealGate::messageShown, this, &FrmScrn::showMessage);
+    connect(m_seal, &SealGate::captionChanged, this, &FrmScrn::setWindowTitle);
+    connect(m_seal, &SealGate::keyOpened, this, &FrmScrn::reloadDatabase);
 
     connect(new HelpKey(this), &HelpKey::helpAsked, this, &FrmScrn::openHelp);
 
@@ -178,12 +186,25 @@ void FrmScrn::loadDatabase()
     RecordTable rows;
     const bool ok = m_database.load(rows);
     m_model.appendAll(std::move(rows));
-    if (!ok)
+    const QString name = QString::fromStdString(m_database.base()) + QStringLiteral(".ksd");
+    if (m_database.shut()) {
+        // A key that no longer fits: the file was sealed anew since it was opened.
+        if (m_database.key())
+            showMessage(name + QStringLiteral(" was changed outside the program"));
+    } else if (!ok) {
         showMessage(fromView(fileFailure("read", m_database)));
+    } else if (const std::size_t unopened = m_database.unopenedLines(); unopened > 0) {
+        // Not listed, and carried over unchanged by every full save.
+        showMessage(unopened == 1 ? QStringLiteral("1 line of %1 did not open under its password").arg(name)
+                                  : QStringLiteral("%1 lines of %2 did not open under its password")
+                                        .arg(QString::number(unopened), name));
+    }
+    m_seal->follow(isLocked());
 }
 
 void FrmScrn::openDatabase(int index)
 {
+    m_seal->databaseChosen();
     m_database.choose(DataFileBaseFor(index));
     m_settings.save(DatabaseSetting, std::to_string(index));
     reloadDatabase();
@@ -229,12 +250,25 @@ bool FrmScrn::isLocked() const
     return m_lock && m_lock->isLocked();
 }
 
+bool FrmScrn::isListCovered() const
+{
+    return isLocked() || (m_seal && m_seal->isCovering());
+}
+
 void FrmScrn::onLockedChanged(bool locked)
 {
     m_editArea->setLocked(locked);
     if (locked)
         return;
     m_editArea->ClearEditFields();
+    layoutPass();
+    // The log-in first, then a sealed database's password.
+    m_seal->follow(false);
+}
+
+void FrmScrn::onSealCoveredChanged(bool covered)
+{
+    m_editArea->setDatabasePasswordAsked(covered);
     layoutPass();
 }
 
@@ -274,7 +308,7 @@ void FrmScrn::layoutPass()
     // next resize tries again. m_shapes holds Shape1_5, Shape1_6 and Shape1_7.
     const int sw = toTwips(width());
     const int sh = toTwips(height());
-    if (isLocked()) {
+    if (isListCovered()) {
         if (!setWidth(m_lockPanel, sw - 50) || !setHeight(m_lockPanel, sh - Frame3Top - 10))
             return;
     } else {

@@ -22,6 +22,7 @@ namespace kv {
 class EditArea;
 class LockGate;
 class RecordList;
+class SealGate;
 class ShapeWidget;
 class ToolsStrip;
 
@@ -42,6 +43,8 @@ public:
 
     QString dataFileBase() const { return QString::fromStdString(m_database.base()); }
     bool isLocked() const;
+    // The lock's panel covers the list: the log-in is armed, or the open database is sealed and shut.
+    bool isListCovered() const;
     RecordListModel& model() { return m_model; }
 
 protected:
@@ -55,6 +58,7 @@ private:
     void chainTabOrder();
     void loadStep();
     void onLockedChanged(bool locked);
+    void onSealCoveredChanged(bool covered);
     void openDatabase(int index);
     void reloadDatabase();
     void suggestPassword();
@@ -73,6 +77,7 @@ private:
     QFrame* m_lockPanel = nullptr;      // Frame3
     QLabel* m_lockMessage = nullptr;    // Label3
     LockGate* m_lock = nullptr;
+    SealGate* m_seal = nullptr;
     std::array<ShapeWidget*, 3> m_shapes{}; // Shape1_5 .. Shape1_7, around the list
     ShapeWidget* m_rightLine = nullptr;     // Line1
     ShapeWidget* m_leftLine = nullptr;      // Line2

@@ -6,11 +6,14 @@
 #include "gui_test_support.h"
 #include "lock/lock_record.h"
 #include "product/product.h"
+#include "seal/seal_key.h"
 #include "storage/line_cipher.h"
 
 #include <QAccessible>
 #include <QAction>
+#include <QClipboard>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
 
@@ -27,6 +30,17 @@ std::string lockText(kvtest::WindowFixture& fx)
 void storeLock(kvtest::WindowFixture& fx, const std::string& text)
 {
     fx.settings().save(kv::LockSetting, kv::EncodeLine(text, kv::AppTitle));
+}
+
+// Writes database `number` sealed under `key`.
+void writeSealed(kvtest::WindowFixture& fx, const std::vector<kv::Record>& rows, const kv::LineSeal& key, int number)
+{
+    kv::RecordTable table;
+    for (const kv::Record& row : rows)
+        table.append(row);
+    kv::realFileOps().writeNew(fx.dataFile(number), "");
+    if (!kv::SaveDatabase(fx.folder(), "db" + std::to_string(number), table, kv::realFileOps(), nullptr, &key))
+        qWarning("could not write the sealed test database");
 }
 
 // Where a user clicks a caption-less check box: on its indicator.
@@ -329,6 +343,96 @@ private slots:
         QCOMPARE(view->model()->index(0, kv::ColUsername).data().toString(), QStringLiteral("ann"));
         QCOMPARE(view->columnWidth(kv::ColService), kv::toPixels(1440));
         QVERIFY(view->isColumnHidden(kv::ColPassHidden));
+    }
+
+    // A sealed database shows and changes nothing until its password is typed into the Password
+    // field and confirmed with Enter; a key still being made when another database is chosen is
+    // not used for that one, though it would fit (db3 shares db1's seal).
+    void aSealedDatabaseOpensWithItsPassword_data()
+    {
+        QTest::addColumn<bool>("logIn");
+        QTest::addColumn<bool>("chosen");
+        QTest::newRow("open at the start") << false << false;
+        QTest::newRow("after the log-in") << true << false;
+        QTest::newRow("chosen in the strip") << false << true;
+    }
+    void aSealedDatabaseOpensWithItsPassword()
+    {
+        QFETCH(bool, logIn);
+        QFETCH(bool, chosen);
+        kvtest::WindowFixture fx;
+        const std::shared_ptr<const kv::LineSeal> key =
+            kv::newSealKey("sekrit", kv::MinSealMemoryKiB, kv::MinSealPasses);
+        QVERIFY(key);
+        writeSealed(fx, {record("mail", "ann", "pw1")}, *key, 1);
+        writeSealed(fx, {record("other")}, *key, 3);
+        if (logIn)
+            storeLock(fx, "u|p|");
+        if (chosen)
+            fx.settings().save(kv::DatabaseSetting, "1");
+        const std::string before = fx.readFile(fx.dataFile());
+        auto w = fx.start();
+        QLineEdit* password = kvtest::field(w.get(), kv::FieldIndex::Password);
+        auto* panel = w->findChild<QFrame*>(kv::objectNames::LockPanel);
+        auto* message = w->findChild<QLabel*>(kv::objectNames::LockMessage);
+        if (logIn) {
+            QCOMPARE(message->text(), QStringLiteral("Authentication required.   Please enter username and password"));
+            kvtest::type(w.get(), {"", "", "u", "", "p"});
+            QVERIFY(!w->isLocked());
+        }
+        if (chosen)
+            kvtest::click(kvtest::box(w.get(), 0), Qt::LeftButton, onIndicator());
+        QVERIFY(panel->isVisible());
+        QCOMPARE(message->text(), QStringLiteral("db1.ksd is sealed.   Please enter its password"));
+        QVERIFY(w->findChild<QFrame*>(kv::objectNames::ToolsStrip)->isEnabled());
+        QCOMPARE(QAccessible::queryAccessibleInterface(kvtest::list(w.get()))->tableInterface()->rowCount(), 0);
+        QCOMPARE(password->text(), QString()); // the log-in's password is not this one
+
+        kvtest::type(w.get(), {"", "new", "x", "", "y"});
+        kvtest::press(w.get(), kv::ToolbarCommand::Add);
+        QCOMPARE(w->windowTitle(), QStringLiteral("Keystead Vault - db1.ksd is sealed: enter its password first"));
+        QCOMPARE(fx.readFile(fx.dataFile()), before);
+
+        // Masked, and kept off the clipboard, whatever Hide Passwords says.
+        kvtest::action(w.get(), kv::objectNames::HideItem)->trigger();
+        QCOMPARE(password->echoMode(), QLineEdit::Password);
+        QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+        kvtest::action(w.get(), kv::objectNames::CopyPasswordItem)->trigger();
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("before"));
+
+        const auto enter = [&](const QString& typed) {
+            password->clear();
+            QTest::keyClicks(password, typed);
+            QTest::keyClick(password, Qt::Key_Return);
+            QCOMPARE(password->text(), QString());
+        };
+        enter(QStringLiteral("nope"));
+        QCOMPARE(w->windowTitle(), QStringLiteral("Keystead Vault - Opening db1.ksd..."));
+        QTRY_COMPARE(w->windowTitle(), QStringLiteral("Keystead Vault - Wrong password for db1.ksd"));
+        QVERIFY(panel->isVisible());
+
+        enter(QStringLiteral("sekrit"));
+        kvtest::click(kvtest::box(w.get(), 2), Qt::LeftButton, onIndicator());
+        QCOMPARE(message->text(), QStringLiteral("db3.ksd is sealed.   Please enter its password"));
+        enter(QStringLiteral("wrong")); // made once the one for db1 is done
+        QTRY_COMPARE(w->windowTitle(), QStringLiteral("Keystead Vault - Wrong password for db3.ksd"));
+        QVERIFY(panel->isVisible());
+        QCOMPARE(w->model().count(), 0);
+
+        kvtest::click(kvtest::box(w.get(), 0), Qt::LeftButton, onIndicator());
+        enter(QStringLiteral("sekrit"));
+        QTRY_VERIFY(!panel->isVisible());
+        QCOMPARE(w->windowTitle(), QStringLiteral("Keystead Vault Plus"));
+        QCOMPARE(kvtest::list(w.get())->model()->rowCount(), 1);
+        QCOMPARE(kvtest::list(w.get())->model()->index(0, kv::ColUsername).data().toString(), QStringLiteral("ann"));
+        QVERIFY(kvtest::list(w.get())->isEnabled());
+        QCOMPARE(password->echoMode(), QLineEdit::Normal);
+
+        // Open, it takes an Add as any other, and stays sealed.
+        kvtest::type(w.get(), {"", "new", "x", "", "y"});
+        kvtest::press(w.get(), kv::ToolbarCommand::Add);
+        QCOMPARE(w->model().count(), 2);
+        QVERIFY(fx.readFile(fx.dataFile()).starts_with("*KVSEAL"));
     }
 
     void leftClickSwitchesDatabaseAndIsRemembered()

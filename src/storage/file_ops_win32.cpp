@@ -184,6 +184,26 @@ public:
         }
     }
 
+    bool readHead(const std::filesystem::path& file, std::size_t count, std::string& out) override
+    {
+        try {
+            Handle handle(openForReading(file));
+            LARGE_INTEGER size{};
+            if (!handle.valid() || !::GetFileSizeEx(handle.get(), &size))
+                return false;
+            const auto total = static_cast<unsigned long long>(size.QuadPart);
+            std::string data(static_cast<std::size_t>(std::min<unsigned long long>(total, count)), '\0');
+            DWORD got = 0;
+            if (!data.empty() && !::ReadFile(handle.get(), data.data(), static_cast<DWORD>(data.size()), &got, nullptr))
+                return failed();
+            data.resize(got);
+            out.swap(data);
+            return true;
+        } catch (...) {
+            return false;
+        }
+    }
+
     // Always a copy here: on Windows a second name shares the file's sharing rules,
     // so a reader that holds the data file open without delete sharing (a viewer,
     // a sync client) would pin the backup's temporary name where it stands.

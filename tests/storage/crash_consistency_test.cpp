@@ -1,9 +1,14 @@
 // A writer killed with SIGKILL at a random moment, again and again: whatever it
 // was doing, the data file must hold the list from just before or just after the
 // operation in flight, and the next save must clean up what the kill left behind.
+// Besides editing, the writer seals the file, seals it anew under another key
+// and unseals it: the file must then read whole under the key from before or
+// the one from after, never some lines under one and some under the other.
 
 #ifndef _WIN32
 
+#include "seal/seal_key.h"
+#include "seal/sealing.h"
 #include "storage/data_file.h"
 #include "storage/open_database.h"
 #include "storage/record_line.h"
@@ -22,6 +27,7 @@
 #include <filesystem>
 #include <functional>
 #include <iostream>
+#include <memory>
 #include <new>
 #include <random>
 #include <sstream>
@@ -109,10 +115,25 @@ Record makeRecord(Random& random)
     return record;
 }
 
-enum class Kind { Add, Remove, Replace };
+// Reseal: a full save under the next key of the round Unsealed -> KeyA -> KeyB
+// -> Unsealed, that is sealing, sealing anew (a new password) and unsealing.
+enum class Kind { Add, Remove, Replace, Reseal };
 
-// One of the window's editing commands, drawn the same way by the child and by
-// the parent's replay.
+// How the file is kept: in the fixed-key format, or sealed under one of two keys.
+enum Keeping : int { Unsealed, KeyA, KeyB, KeepingCount };
+constexpr std::array<const char*, KeepingCount> KeepingNames = {"unsealed", "sealed under key A", "sealed under key B"};
+
+Keeping nextKeeping(Keeping keeping)
+{
+    return static_cast<Keeping>((keeping + 1) % KeepingCount);
+}
+
+// The two keys, made once at the least cost before any child is forked: a child
+// derives nothing, and the parent reads with the keys the child wrote with.
+std::array<std::shared_ptr<const LineSeal>, KeepingCount> g_keys;
+
+// One of the window's editing commands, or a change of key, drawn the same way
+// by the child and by the parent's replay.
 struct Operation
 {
     Kind kind;
@@ -122,15 +143,22 @@ struct Operation
 
 Operation nextOperation(std::size_t rows, Random& random)
 {
-    const Kind kind = rows == 0 ? Kind::Add : static_cast<Kind>(random.below(3));
+    const Kind kind = rows == 0 ? Kind::Add : static_cast<Kind>(random.below(4));
     const std::size_t row = random.below(rows);
-    return {kind, row, kind == Kind::Remove ? Record{} : makeRecord(random)};
+    return {kind, row, kind == Kind::Remove || kind == Kind::Reseal ? Record{} : makeRecord(random)};
 }
 
-// The parent's model of the list: a plain vector, so that the child's table is
-// checked against something other than itself.
-void applyTo(const Operation& operation, std::vector<Record>& rows)
+// The parent's model of the file: its list as a plain vector, so that the
+// child's table is checked against something other than itself, and its key.
+struct FileState
 {
+    std::vector<Record> rows;
+    Keeping keeping = Unsealed;
+};
+
+void applyTo(const Operation& operation, FileState& state)
+{
+    std::vector<Record>& rows = state.rows;
     switch (operation.kind) {
     case Kind::Add:
         rows.push_back(operation.record);
@@ -144,6 +172,9 @@ void applyTo(const Operation& operation, std::vector<Record>& rows)
         rows[operation.row] = std::move(details);
         break;
     }
+    case Kind::Reseal:
+        state.keeping = nextKeeping(state.keeping);
+        break;
     }
 }
 
@@ -285,13 +316,15 @@ enum ChildExit : int {
 };
 
 // Runs after fork: no gtest, and _exit is the only way out. Edits as the window
-// does (its list is a RecordTable) until killed.
-[[noreturn]] void runChild(const std::filesystem::path& folder, std::uint64_t seed, Progress& progress, pid_t parent)
+// does (its list is a RecordTable) until killed; the file starts kept as `keeping`.
+[[noreturn]] void runChild(const std::filesystem::path& folder, Keeping keeping, std::uint64_t seed, Progress& progress,
+                           pid_t parent)
 {
     try {
         SteppingFileOps ops(progress);
         OpenDatabase database(folder, ops);
         database.choose("db1");
+        database.setKey(g_keys[keeping]);
         RecordTable table;
         if (!database.load(table))
             _exit(LoadFailed);
@@ -308,6 +341,15 @@ enum ChildExit : int {
                 table.append(operation.record);
                 if (!database.append(BuildRecordLine(operation.record)))
                     _exit(AppendFailed);
+                continue;
+            }
+            if (operation.kind == Kind::Reseal) {
+                keeping = nextKeeping(keeping);
+                OpenDatabase::Rewriting rewriting = database.startRewrite();
+                if (!rewriting.allowed())
+                    _exit(RewriteRefused);
+                if (!database.reseal(rewriting, table, g_keys[keeping]))
+                    _exit(SaveFailed);
                 continue;
             }
             if (database.checkRewrite() != OpenDatabase::Rewrite::Allowed)
@@ -355,6 +397,49 @@ int killDuringCall(pid_t child, const Progress& progress, long call, std::chrono
     return status;
 }
 
+// Reads the file back whole under whichever of the keys its header names. False
+// (with `why`) for a header of neither key, or lines that did not open under it.
+bool loadFile(const std::filesystem::path& folder, FileState& out, std::string& why)
+{
+    std::string header;
+    if (!ReadSealHeader(folder, "db1", header)) {
+        why = "its header could not be read";
+        return false;
+    }
+    out.keeping = Unsealed;
+    for (const Keeping keeping : {KeyA, KeyB}) {
+        if (header == g_keys[keeping]->header())
+            out.keeping = keeping;
+    }
+    if (!header.empty() && out.keeping == Unsealed) {
+        why = "it is sealed under neither key";
+        return false;
+    }
+    RecordTable table;
+    SealedFile sealed;
+    if (!LoadDatabase(folder, "db1", table, realFileOps(), nullptr, g_keys[out.keeping].get(), sealed)) {
+        why = "it did not load";
+        return false;
+    }
+    if (!sealed.unopened.empty()) {
+        why = std::to_string(sealed.unopened.size()) + " of its lines did not open under " + KeepingNames[out.keeping] +
+              "'s key";
+        return false;
+    }
+    out.rows.clear();
+    for (int row = 0; row < table.size(); ++row)
+        out.rows.push_back(table.record(row));
+    return true;
+}
+
+bool saveFile(const std::filesystem::path& folder, const FileState& state)
+{
+    RecordTable table;
+    for (const Record& row : state.rows)
+        table.append(row);
+    return SaveDatabase(folder, "db1", table, realFileOps(), nullptr, g_keys[state.keeping].get());
+}
+
 std::string describeRecord(const Record& r)
 {
     return "{" + r.service + "|" + r.username + "|" + r.password + "|" + r.comments + "|" + r.address + "|" +
@@ -376,6 +461,17 @@ std::string firstDifference(const std::vector<Record>& loaded, const std::vector
     return out.str();
 }
 
+std::string firstDifference(const FileState& loaded, const FileState& expected)
+{
+    return std::string(KeepingNames[loaded.keeping]) + " against " + KeepingNames[expected.keeping] + ", " +
+           firstDifference(loaded.rows, expected.rows);
+}
+
+bool operator==(const FileState& a, const FileState& b)
+{
+    return a.keeping == b.keeping && a.rows == b.rows;
+}
+
 std::uint64_t baseSeed()
 {
     if (const char* text = std::getenv("KV_CRASH_SEED"))
@@ -390,12 +486,17 @@ TEST(CrashConsistency, KilledWritesLoseNothing)
     const std::uint64_t seed = baseSeed();
     std::cout << "seed " << seed << " (KV_CRASH_SEED repeats the operations; the kill times still vary)\n";
 
+    for (const Keeping keeping : {KeyA, KeyB}) {
+        g_keys[keeping] = newSealKey(keeping == KeyA ? "password A" : "password B", MinSealMemoryKiB, MinSealPasses);
+        ASSERT_NE(g_keys[keeping], nullptr);
+    }
+
     Random random(seed);
-    std::vector<Record> start;
+    FileState start;
     for (std::size_t i = 0; i < StartRecords; ++i)
-        start.push_back(makeRecord(random));
+        start.rows.push_back(makeRecord(random));
     test::writeFile(folder / "db1.ksd", "");
-    ASSERT_TRUE(SaveDatabase(folder.path(), "db1", start));
+    ASSERT_TRUE(saveFile(folder.path(), start));
 
     void* shared = ::mmap(nullptr, sizeof(Progress), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
     ASSERT_NE(shared, MAP_FAILED);
@@ -410,6 +511,10 @@ TEST(CrashConsistency, KilledWritesLoseNothing)
     int duringSave = 0;
     int foundBefore = 0;
     int foundAfter = 0;
+    // Kills during a reseal, by the keeping it was moving to, and how many of
+    // them found the file still kept as before.
+    std::array<int, KeepingCount> duringReseal = {};
+    std::array<int, KeepingCount> resealFoundBefore = {};
     std::array<int, StepCount> bySteps = {};
     const auto began = Clock::now();
 
@@ -427,7 +532,7 @@ TEST(CrashConsistency, KilledWritesLoseNothing)
         const pid_t child = ::fork();
         ASSERT_GE(child, 0) << where.str();
         if (child == 0)
-            runChild(folder.path(), roundSeed, *progress, parent);
+            runChild(folder.path(), start.keeping, roundSeed, *progress, parent);
 
         const int status = killDuringCall(child, *progress, call, extra);
         ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL)
@@ -440,53 +545,75 @@ TEST(CrashConsistency, KilledWritesLoseNothing)
         const int step = progress->step.load();
         ASSERT_TRUE(step >= 0 && step < StepCount) << where.str();
         ++bySteps[static_cast<std::size_t>(step)];
-        std::vector<Record> before = start;
+        FileState before = start;
         Random replay(roundSeed);
         for (long k = 0; k < inFlight; ++k)
-            applyTo(nextOperation(before.size(), replay), before);
-        std::vector<Record> after = before;
+            applyTo(nextOperation(before.rows.size(), replay), before);
+        FileState after = before;
+        bool resealing = false;
         if (inFlight >= 0) {
-            const Operation operation = nextOperation(after.size(), replay);
+            const Operation operation = nextOperation(after.rows.size(), replay);
             applyTo(operation, after);
-            ++(operation.kind == Kind::Add ? duringAppend : duringSave);
+            resealing = operation.kind == Kind::Reseal;
+            if (resealing)
+                ++duringReseal[after.keeping];
+            else
+                ++(operation.kind == Kind::Add ? duringAppend : duringSave);
         }
-        where << ", killed in operation " << inFlight << " while " << StepNames[static_cast<std::size_t>(step)];
-
-        std::vector<Record> loaded;
-        ASSERT_TRUE(LoadDatabase(folder.path(), "db1", loaded)) << where.str();
-        if (loaded == before) {
-            ++foundBefore;
-        } else if (loaded == after) {
-            ++foundAfter;
-        } else {
+        where << ", killed in operation " << inFlight << " while " << StepNames[static_cast<std::size_t>(step)]
+              << ", the file " << KeepingNames[before.keeping];
+        const auto keepFolder = [&] {
             const auto kept = std::filesystem::temp_directory_path() /
                               ("kv-crash-" + std::to_string(seed) + "-" + std::to_string(round));
             std::error_code error;
             std::filesystem::copy(folder.path(), kept, error);
-            FAIL() << where.str() << ": the file holds neither list (its folder is copied to " << kept.string()
+            return kept.string();
+        };
+
+        FileState loaded;
+        std::string why;
+        if (!loadFile(folder.path(), loaded, why))
+            FAIL() << where.str() << ": the file does not read back whole: " << why << " (its folder is copied to "
+                   << keepFolder() << ")";
+        if (loaded == before) {
+            ++foundBefore;
+            if (resealing)
+                ++resealFoundBefore[after.keeping];
+        } else if (loaded == after) {
+            ++foundAfter;
+        } else {
+            FAIL() << where.str() << ": the file holds neither list (its folder is copied to " << keepFolder()
                    << ")\n  against the list before: " << firstDifference(loaded, before)
                    << "\n  against the list after: " << firstDifference(loaded, after);
         }
 
-        // The next round starts from what this save wrote, so a save that lost
-        // something fails there.
-        ASSERT_TRUE(SaveDatabase(folder.path(), "db1", loaded)) << where.str() << ": the save after the kill failed";
+        // The next round starts from what this save wrote, kept as it was found,
+        // so a save that lost something fails there.
+        ASSERT_TRUE(saveFile(folder.path(), loaded)) << where.str() << ": the save after the kill failed";
         ASSERT_EQ(folder.names(), std::vector<std::string>{"db1.ksd"}) << where.str();
         start = std::move(loaded);
     }
-    std::vector<Record> last;
-    ASSERT_TRUE(LoadDatabase(folder.path(), "db1", last));
+    FileState last;
+    std::string why;
+    ASSERT_TRUE(loadFile(folder.path(), last, why)) << why;
     EXPECT_TRUE(last == start) << firstDifference(last, start);
 
     const auto seconds = std::chrono::duration<double>(Clock::now() - began).count();
     std::cout << kills << " kills in " << seconds << " s: " << duringAppend << " during an append, " << duringSave
-              << " during a full save; the file held the list from before the operation " << foundBefore
-              << " times, from after it " << foundAfter << " times\n";
+              << " during a full save (Remove, Replace); the file held the list from before the operation "
+              << foundBefore << " times, from after it " << foundAfter << " times\n";
+    constexpr std::array<const char*, KeepingCount> Resealing = {"unsealing", "sealing", "sealing anew"};
+    for (const Keeping to : {KeyA, KeyB, Unsealed})
+        std::cout << "  " << duringReseal[to] << " during " << Resealing[to] << " (" << resealFoundBefore[to]
+                  << " found before, " << duringReseal[to] - resealFoundBefore[to] << " after)\n";
     for (std::size_t i = 0; i < StepCount; ++i)
         std::cout << "  " << bySteps[i] << " " << StepNames[i] << "\n";
     RecordProperty("kills", kills);
     RecordProperty("killsDuringAppend", duringAppend);
     RecordProperty("killsDuringSave", duringSave);
+    RecordProperty("killsDuringSeal", duringReseal[KeyA]);
+    RecordProperty("killsDuringRekey", duringReseal[KeyB]);
+    RecordProperty("killsDuringUnseal", duringReseal[Unsealed]);
     EXPECT_GE(kills, WantedKills) << "too slow: the time ran out";
 }
 

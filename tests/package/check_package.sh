@@ -37,6 +37,7 @@ check "file name is package_version_architecture.deb" \
 depends="$(field Depends)"
 check "Depends has the Qt libraries dpkg-shlibdeps found" grep -q 'libqt6widgets6' <<<"$depends"
 check "Depends has the platform plugins" grep -q 'qt6-qpa-plugins' <<<"$depends"
+check "Depends has libsodium, which sealed databases need" grep -q 'libsodium' <<<"$depends"
 
 # ---- the layout ----
 program_dir="$root/usr/lib/keystead-vault"

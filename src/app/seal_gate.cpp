@@ -25,7 +25,7 @@ QString fromView(std::string_view text)
 std::optional<SecretBytes> takeTyped(QLineEdit* field)
 {
     QString typed = field->text();
-    field->clear(); // its text and its undo history go
+    field->setText(QString()); // its text and its undo history go (clear() would keep them for Undo)
     QByteArray bytes = typed.toUtf8();
     typed.fill(QChar(0)); // the one holder of that text now: wiped in place
     std::optional<SecretBytes> secret;
@@ -84,6 +84,8 @@ void SealGate::follow(bool locked)
         if (!m_covering)
             return; // the panel is the log-in's, or nobody's
         m_covering = false;
+        // Half a password typed for the database that was sealed is no entry's.
+        m_w.password->setText(QString());
         m_w.panel->setVisible(false);
         m_w.shown->setRecordsShown(true);
         m_w.list->setEnabled(true);
@@ -99,7 +101,7 @@ void SealGate::follow(bool locked)
     m_w.shown->setRecordsShown(false);
     // What the field held (a password loaded from the database open before, or
     // typed for another) is not this database's password.
-    m_w.password->clear();
+    m_w.password->setText(QString());
     m_w.password->setToolTip(QString());
     if (!m_covering) {
         m_covering = true;

@@ -448,29 +448,60 @@ bool saveUnderLock(FileOps& ops, const SavePaths& paths, const RecordTable& rows
     return true;
 }
 
-// The header line of a sealed file, else empty, from the start of the file alone:
-// a header is one short line, and no line of the fixed-key format is one.
+// What the first non-blank line of a file's start (`text`, the whole file when
+// `whole`) says: the header line when the file is sealed, else empty. Nothing
+// when that line is not there yet, or may still turn out to begin with the
+// marker. A marked line longer than what was read is returned as far as it goes:
+// no key fits it, so nothing is ever written under it.
+std::optional<std::string> firstLineHeader(std::string_view text, bool whole)
+{
+    const std::size_t start = text.find_first_not_of(" \t\r\n");
+    if (start == std::string_view::npos)
+        return whole ? std::optional<std::string>(std::string()) : std::nullopt;
+    text.remove_prefix(start);
+    const std::size_t end = text.find_first_of("\r\n");
+    const std::string_view line = trimmed(text.substr(0, end));
+    if (isSealMarked(line))
+        return std::string(line);
+    if (end == std::string_view::npos && !whole && SealMarker.starts_with(line))
+        return std::nullopt;
+    return std::string();
+}
+
+// The header line of a sealed file, else empty, read from the start of the file
+// alone (blank lines before it, as the loader skips them).
 bool headerOf(FileOps& ops, const std::filesystem::path& file, std::string& header)
 {
     constexpr std::size_t HeadSize = 4096;
     std::string head;
     if (!ops.readHead(file, HeadSize, head))
         return false;
-    header.clear();
-    std::string_view rest = head;
-    if (rest.starts_with(ByteOrderMark))
-        rest.remove_prefix(ByteOrderMark.size());
-    // Blank lines before it, as the loader skips them.
-    for (;;) {
-        const std::size_t end = rest.find_first_of("\r\n");
-        const std::string_view line = trimmed(rest.substr(0, end));
-        if (!line.empty() || end == std::string_view::npos) {
-            if (isSealMarked(line))
-                header = line;
-            return true;
+    std::string_view text = head;
+    if (text.starts_with(ByteOrderMark))
+        text.remove_prefix(ByteOrderMark.size());
+    std::optional<std::string> found = firstLineHeader(text, head.size() < HeadSize);
+    if (!found) {
+        // Blank as far as that goes: read on to the first line that is not.
+        std::string pending;
+        bool first = true;
+        FileStatus status;
+        const bool read = ops.readChunks(file, status, [&](std::string_view piece) {
+            if (first && piece.starts_with(ByteOrderMark))
+                piece.remove_prefix(ByteOrderMark.size());
+            first = false;
+            pending += piece;
+            pending.erase(0, std::min(pending.find_first_not_of(" \t\r\n"), pending.size()));
+            found = firstLineHeader(pending, false);
+            return !found;
+        });
+        if (!found) {
+            if (!read)
+                return false;
+            found = firstLineHeader(pending, true);
         }
-        rest.remove_prefix(end + 1);
     }
+    header = std::move(*found);
+    return true;
 }
 
 } // namespace
@@ -772,6 +803,17 @@ bool SaveDatabase(const std::filesystem::path& folder, std::string_view base, st
                   FileOps& ops, FileSeen* seen)
 {
     return SaveDatabase(folder, base, tableOf(rows), ops, seen);
+}
+
+bool RemoveDatabaseBackup(const std::filesystem::path& folder, std::string_view base, FileOps& ops)
+{
+    try {
+        const SavePaths paths = savePathsOf(folder, base);
+        WriteLock lock;
+        return lockForWriting(ops, paths.file, lock) && ops.remove(paths.backup);
+    } catch (...) {
+        return false;
+    }
 }
 
 void RemoveStaleTemporaries(const std::filesystem::path& folder, std::string_view base, FileOps& ops)

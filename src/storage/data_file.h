@@ -151,6 +151,10 @@ bool SaveCheckedDatabase(const WriteLock& held, const std::filesystem::path& fol
 // AppendRecord), so that its write lock can be taken before the file exists.
 bool PrepareDatabaseFolder(const std::filesystem::path& folder, std::string_view base);
 
+// Removes the database's backup (beside the file its name finally stands for),
+// under the write lock; true when it is gone.
+bool RemoveDatabaseBackup(const std::filesystem::path& folder, std::string_view base, FileOps& ops = realFileOps());
+
 // Removes what an interrupted full save of this database left behind (its
 // temporary files), keeping the data file and the backup; nothing while another
 // instance holds the write lock, since its temporary files are then in use.

@@ -105,7 +105,7 @@ bool OpenDatabase::load(RecordTable& out)
     m_readWhole = loaded.readWhole;
     m_seen = loaded.seen;
     m_sealed = std::move(loaded.sealed);
-    if (!m_sealed.sealed())
+    if (m_readWhole && !m_sealed.sealed())
         m_key.reset(); // unsealed meanwhile: it is written in the fixed-key format now
     m_lastError = loaded.error;
     return m_readWhole;
@@ -208,6 +208,11 @@ bool OpenDatabase::reseal(Rewriting& rewriting, const RecordTable& rows, std::sh
         m_key = std::move(key);
     }
     return done(ok);
+}
+
+bool OpenDatabase::backupGone()
+{
+    return RemoveDatabaseBackup(m_folder, m_base, m_ops);
 }
 
 OpenDatabase::Rewrite OpenDatabase::checkRewrite()

@@ -96,6 +96,9 @@ public:
     // fixed-key format). Only while every line of the file was opened: those
     // that were not could not be carried over.
     bool reseal(Rewriting& rewriting, const RecordTable& rows, std::shared_ptr<const LineSeal> key);
+    // Whether the database's backup is gone (a full save removes it, but does not
+    // fail when it cannot); tries once more to remove it.
+    bool backupGone();
 
     // The check alone, and a save that checks for itself.
     Rewrite checkRewrite();

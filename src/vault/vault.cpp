@@ -169,8 +169,10 @@ Outcome Vault::addAll(EntryBatch batch)
 Outcome Vault::reseal(std::shared_ptr<const LineSeal> key)
 {
     std::string refusal;
-    // A database with no file yet may be sealed before its first entry.
-    OpenDatabase::Rewriting rewriting = startRewrite(false, refusal, OpenDatabase::Creation::Allowed);
+    // A database with no entry (and maybe no file yet) may be sealed before its
+    // first entry; a file that had entries and went meanwhile stays gone.
+    OpenDatabase::Rewriting rewriting = startRewrite(
+        false, refusal, m_entries.size() == 0 ? OpenDatabase::Creation::Allowed : OpenDatabase::Creation::Refused);
     if (!rewriting.allowed())
         return {false, refusal};
     bool unread = m_database.unopenedLines() > 0;
@@ -181,6 +183,10 @@ Outcome Vault::reseal(std::shared_ptr<const LineSeal> key)
         return {false, fileName() + " holds lines that cannot be read, which this would lose: nothing changed"};
     if (!m_database.reseal(rewriting, rows, std::move(key)))
         return {false, writeFailure()};
+    // The backup holds the entries as they were kept before: it must not stay.
+    if (!m_database.backupGone())
+        return {true, m_database.base() + ".bak could not be removed and still holds the entries as they were "
+                                          "kept before: delete it"};
     return {true, {}};
 }
 

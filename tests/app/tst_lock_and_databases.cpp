@@ -410,6 +410,13 @@ private slots:
         QCOMPARE(w->windowTitle(), QStringLiteral("Keystead Vault - Opening db1.ksd..."));
         QTRY_COMPARE(w->windowTitle(), QStringLiteral("Keystead Vault - Wrong password for db1.ksd"));
         QVERIFY(panel->isVisible());
+        // Half a password, then another database: nothing of it stays there, not even for Undo.
+        QTest::keyClicks(password, QStringLiteral("half"));
+        kvtest::click(kvtest::box(w.get(), 1), Qt::LeftButton, onIndicator());
+        QCOMPARE(password->echoMode(), QLineEdit::Normal);
+        QCOMPARE(password->text(), QString());
+        QVERIFY(!password->isUndoAvailable());
+        kvtest::click(kvtest::box(w.get(), 0), Qt::LeftButton, onIndicator());
 
         enter(QStringLiteral("sekrit"));
         kvtest::click(kvtest::box(w.get(), 2), Qt::LeftButton, onIndicator());
@@ -427,6 +434,7 @@ private slots:
         QCOMPARE(kvtest::list(w.get())->model()->index(0, kv::ColUsername).data().toString(), QStringLiteral("ann"));
         QVERIFY(kvtest::list(w.get())->isEnabled());
         QCOMPARE(password->echoMode(), QLineEdit::Normal);
+        QVERIFY(!password->isUndoAvailable()); // Undo in the open field would show the password
 
         // Open, it takes an Add as any other, and stays sealed.
         kvtest::type(w.get(), {"", "new", "x", "", "y"});

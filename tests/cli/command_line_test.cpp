@@ -349,6 +349,7 @@ TEST_F(CommandLine, ASealedDatabaseOpensOnlyUnderItsPassword)
         {{"ls"}, {}, 1, "", "no password for " + file},
         {{"add", "shop"}, {"wrong", "pw-shop"}, 1, "", "Wrong password for " + file},
         {{"add", "shop", "-u", "cy"}, {"open sesame", "pw-shop"}, 0, "Added shop", ""},
+        {{"add", "Keystead Vault", "-u", "me"}, {"open sesame", "open sesame"}, 1, "", "That is the database's"},
         {{"show", "shop", "-s"}, {"open sesame"}, 0, "Password: pw-shop", ""},
         {{"edit", "bank", "-u", "bo"}, {"open sesame"}, 0, "Changed bank", ""},
         {{"rm", "shop"}, {"open sesame"}, 0, "Removed shop", ""},

@@ -450,8 +450,19 @@ TEST(DataFile, ASealedFileOpensOnlyUnderItsKeyAndKeepsWhatDoesNot)
         EXPECT_EQ(after.size(), 2);
         EXPECT_EQ(after.text(1, RecordField::Service), "x");
     }
-    // Nor is a sealed line appended to a file of the fixed-key format.
+    // Nor is a sealed line appended to a file of the fixed-key format; nor a line
+    // of that format to a sealed file whose header follows more blank lines than
+    // an Add reads at first.
     TestFolder folder;
+    test::writeFile(folder / "db1.ksd", "");
+    ASSERT_TRUE(SaveDatabase(folder.path(), "db1", rows, realFileOps(), nullptr, key.get()));
+    const std::string late = std::string(5000, '\n') + " \t\r\n" + test::readFile(folder / "db1.ksd");
+    test::writeFile(folder / "db1.ksd", late);
+    std::string header;
+    ASSERT_TRUE(ReadSealHeader(folder.path(), "db1", header));
+    EXPECT_EQ(header, key->header());
+    EXPECT_FALSE(AppendRecord(folder.path(), "db1", "x|||||||", realFileOps(), nullptr));
+    EXPECT_EQ(test::readFile(folder / "db1.ksd"), late);
     test::writeFile(folder / "db1.ksd", SavedA + "\r\n");
     EXPECT_FALSE(AppendRecord(folder.path(), "db1", "x|||||||", realFileOps(), nullptr, key.get()));
     EXPECT_EQ(firstFileError(), FileError::ChangedOutside);

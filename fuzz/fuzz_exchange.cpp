@@ -51,7 +51,7 @@ std::string recordedBack(kv::ExportFormat format, const std::string& recorded)
 {
     std::optional<kv::CivilTime> time;
     if (format == kv::ExportFormat::Csv)
-        time = kv::parseAnyTime(recorded);
+        time = kv::parseAsLocal(recorded);
     else if (format == kv::ExportFormat::KeepassXml)
         time = kv::parseRecordedTime(recorded);
     return time ? kv::recordedText(*time) : std::string();

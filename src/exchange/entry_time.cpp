@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <ctime>
 
 namespace kv {
 
@@ -37,6 +38,11 @@ long long daysFromCivil(long long y, int m, int d)
     const long long doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
     const long long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
     return era * 146097 + doe - 719468;
+}
+
+long long unixSecondsOf(const CivilTime& t)
+{
+    return daysFromCivil(t.year, t.month, t.day) * SecondsPerDay + t.hour * 3600LL + t.minute * 60LL + t.second;
 }
 
 std::optional<CivilTime> timeFromUnixSeconds(long long seconds)
@@ -154,11 +160,13 @@ std::optional<CivilTime> parseRecordedTime(std::string_view text)
     return std::nullopt;
 }
 
-std::optional<CivilTime> parseIsoTime(std::string_view text)
+std::optional<CivilTime> parseIsoTime(std::string_view text, bool* utc)
 {
     text = trimmed(text);
     CivilTime t;
     std::size_t pos = 0;
+    bool zoned = false;
+    int offset = 0; // seconds east of UTC
     if (!(readNumber(text, pos, 4, t.year) && expect(text, pos, '-') && readNumber(text, pos, 2, t.month) &&
           expect(text, pos, '-') && readNumber(text, pos, 2, t.day)))
         return std::nullopt;
@@ -183,20 +191,31 @@ std::optional<CivilTime> parseIsoTime(std::string_view text)
         }
         if (pos < text.size() && (text[pos] == 'Z' || text[pos] == 'z')) {
             ++pos;
+            zoned = true;
         } else if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
+            const int sign = text[pos] == '-' ? -1 : 1;
             ++pos;
-            int zone = 0;
-            if (!readNumber(text, pos, 2, zone))
+            int hours = 0;
+            int minutes = 0;
+            if (!readNumber(text, pos, 2, hours))
                 return std::nullopt;
             if (pos < text.size() && text[pos] == ':')
                 ++pos;
-            if (pos < text.size() && !readNumber(text, pos, 2, zone))
+            if (pos < text.size() && !readNumber(text, pos, 2, minutes))
                 return std::nullopt;
+            if (hours > 23 || minutes > 59)
+                return std::nullopt;
+            zoned = true;
+            offset = sign * (hours * 3600 + minutes * 60);
         }
     }
     if (pos != text.size() || !valid(t))
         return std::nullopt;
-    return t;
+    if (utc)
+        *utc = zoned;
+    if (offset == 0)
+        return t;
+    return timeFromUnixSeconds(unixSecondsOf(t) - offset);
 }
 
 std::optional<CivilTime> parseUnixMillis(std::string_view text)
@@ -242,13 +261,73 @@ std::optional<CivilTime> parseKeepassBinaryTime(std::string_view text)
     return timeFromUnixSeconds(static_cast<long long>(bits) + fromYearOne);
 }
 
-std::optional<CivilTime> parseAnyTime(std::string_view text)
+std::optional<CivilTime> parseAnyTime(std::string_view text, bool* utc)
 {
+    if (utc)
+        *utc = false;
     if (auto t = parseRecordedTime(text))
         return t;
-    if (auto t = parseIsoTime(text))
+    if (auto t = parseIsoTime(text, utc))
         return t;
-    return parseKeepassBinaryTime(text);
+    auto t = parseKeepassBinaryTime(text);
+    if (t && utc)
+        *utc = true;
+    return t;
+}
+
+std::optional<CivilTime> parseAsLocal(std::string_view text)
+{
+    bool utc = false;
+    const std::optional<CivilTime> t = parseAnyTime(text, &utc);
+    if (!t || !utc)
+        return t;
+    // A time the C library cannot place keeps its UTC reading: near, and never lost.
+    const std::optional<CivilTime> local = localFromUtc(*t);
+    return local ? local : t;
+}
+
+std::optional<CivilTime> localFromUtc(const CivilTime& utc)
+{
+    if (!valid(utc))
+        return std::nullopt;
+    std::tm local{};
+#ifdef _WIN32
+    const __time64_t seconds = unixSecondsOf(utc);
+    if (_localtime64_s(&local, &seconds) != 0)
+        return std::nullopt;
+#else
+    const auto seconds = static_cast<std::time_t>(unixSecondsOf(utc));
+    if (static_cast<long long>(seconds) != unixSecondsOf(utc) || !localtime_r(&seconds, &local))
+        return std::nullopt;
+#endif
+    CivilTime t{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec};
+    if (!valid(t))
+        return std::nullopt;
+    return t;
+}
+
+std::optional<CivilTime> utcFromLocal(const CivilTime& local)
+{
+    if (!valid(local))
+        return std::nullopt;
+    std::tm fields{};
+    fields.tm_year = local.year - 1900;
+    fields.tm_mon = local.month - 1;
+    fields.tm_mday = local.day;
+    fields.tm_hour = local.hour;
+    fields.tm_min = local.minute;
+    fields.tm_sec = local.second;
+    fields.tm_isdst = -1; // whatever the zone's rules say for that day
+    fields.tm_wday = -1;
+#ifdef _WIN32
+    const long long seconds = _mktime64(&fields);
+#else
+    const long long seconds = std::mktime(&fields);
+#endif
+    // -1 is also 1969-12-31 23:59:59 UTC; a success sets the day of the week.
+    if (seconds == -1 && fields.tm_wday == -1)
+        return std::nullopt;
+    return timeFromUnixSeconds(seconds);
 }
 
 std::string recordedText(const CivilTime& time)

@@ -391,10 +391,13 @@ void writeKeepassXml(const RecordTable& entries, std::string& out, const ExportS
                "\t\t\t\t<UUID>";
         uuids.append(out);
         out += "</UUID>\r\n";
-        // The recorded time is the entry's local clock reading; written as it is.
+        // The recorded time is the entry's local clock reading; KeePass keeps UTC.
+        // One the C library cannot place (Windows, outside 1970 ... 3000) goes
+        // as it reads: off by the zone's offset at most, never lost.
         if (const auto time = parseRecordedTime(field(fields, RecordField::Recorded))) {
             stamp.clear();
-            appendIsoTime(stamp, *time);
+            const std::optional<CivilTime> utc = utcFromLocal(*time);
+            appendIsoTime(stamp, utc ? *utc : *time);
             out += "\t\t\t\t<Times>\r\n";
             for (const std::string_view element :
                  {"CreationTime", "LastModificationTime", "LastAccessTime", "LocationChanged"}) {

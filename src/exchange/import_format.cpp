@@ -242,10 +242,15 @@ void recordedFrom(std::string_view text, TimeForm form, std::string& recorded)
         return;
     }
     std::optional<CivilTime> time;
-    if (form == TimeForm::Text)
-        time = parseAnyTime(text);
-    else if (form == TimeForm::UnixMillis)
+    if (form == TimeForm::Text) {
+        time = parseAsLocal(text);
+    } else if (form == TimeForm::UnixMillis) {
         time = parseUnixMillis(text);
+        if (time) {
+            if (const auto local = localFromUtc(*time))
+                time = local;
+        }
+    }
     recorded = time ? recordedText(*time) : std::string();
 }
 

@@ -167,7 +167,7 @@ ImportResult readKeepassXml(std::string_view content, const ImportSink& sink)
                 entryDepth = 0;
                 if (entryRecycled || holdsNothing(record))
                     continue;
-                if (const auto time = parseAnyTime(modified))
+                if (const auto time = parseAsLocal(modified))
                     record.recorded = recordedText(*time);
                 fillService(record);
                 ImportedEntry entry{std::move(record), entryNumber};

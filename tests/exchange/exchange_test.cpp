@@ -3,9 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,6 +22,37 @@ std::string sampleFile(const std::string& name)
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+// The zone rules in force while it lives, TZ as it was after.
+class ZoneInForce
+{
+public:
+    explicit ZoneInForce(const char* zone)
+    {
+        if (const char* was = std::getenv("TZ"))
+            m_was = was;
+        set(zone);
+    }
+    ~ZoneInForce() { set(m_was ? m_was->c_str() : nullptr); }
+    ZoneInForce(const ZoneInForce&) = delete;
+    ZoneInForce& operator=(const ZoneInForce&) = delete;
+
+private:
+    static void set(const char* zone)
+    {
+#ifdef _WIN32
+        _putenv_s("TZ", zone ? zone : "");
+        _tzset();
+#else
+        if (zone)
+            setenv("TZ", zone, 1);
+        else
+            unsetenv("TZ");
+        tzset();
+#endif
+    }
+    std::optional<std::string> m_was;
+};
+
 // The five fields every format carries; recorded is checked where a format has it.
 void expectSameFields(const Record& actual, const Record& expected)
 {
@@ -31,6 +65,8 @@ void expectSameFields(const Record& actual, const Record& expected)
 
 TEST(ExchangeImport, ReadsEverySampleFormat)
 {
+    // The samples' UTC times read as they are written.
+    const ZoneInForce utc("UTC0");
     const struct
     {
         const char* file;
@@ -191,6 +227,90 @@ TEST(ExchangeExport, RoundTripsEveryFormat)
     EXPECT_EQ(rowsNotCarried(ExportFormat::KeepassXml, controls), (std::vector<int>{0, 2, 3}));
     for (const ExportFormat csv : {ExportFormat::Csv, ExportFormat::BitwardenCsv, ExportFormat::ChromeCsv})
         EXPECT_TRUE(rowsNotCarried(csv, controls).empty());
+}
+
+// Times a file marks as UTC become local clock readings on the way in, and ours
+// become UTC on the way out, by the zone's rules on that very day: the rows sit
+// on both sides of clock changes. Zones are POSIX rules, so no zone database is
+// needed; Windows' C library reads only a zone's name and offsets, not its rules.
+TEST(ExchangeTime, ConvertsBetweenUtcAndLocalByTheZonesRules)
+{
+    constexpr const char* Berlin = "CET-1CEST,M3.5.0,M10.5.0/3";
+    constexpr const char* NewYork = "EST5EDT,M3.2.0,M11.1.0";
+    enum Way { KeepassXcCsv, FirefoxCsv, KeepassXml, OurCsvIso, ExportXml };
+    const struct
+    {
+        const char* zone;
+        Way way;
+        const char* written; // in the file read, or the recorded time exported
+        const char* expected;
+        bool rulesNeeded;
+    } rows[] = {
+        {Berlin, KeepassXcCsv, "2024-03-31T00:59:59Z", "03-31-2024 01:59:59", true},
+        {Berlin, KeepassXcCsv, "2024-03-31T01:00:00Z", "03-31-2024 03:00:00", true},
+        // The hour the clock goes back shows twice.
+        {Berlin, KeepassXml, "2024-10-27T00:30:00Z", "10-27-2024 02:30:00", true},
+        {Berlin, KeepassXml, "2024-10-27T01:30:00Z", "10-27-2024 02:30:00", true},
+        {Berlin, FirefoxCsv, "1704067200000", "01-01-2024 01:00:00", true},
+        // An offset of its own names the moment; no designator is a local reading.
+        {Berlin, OurCsvIso, "2024-07-01T12:00:00+02:00", "07-01-2024 12:00:00", true},
+        {Berlin, OurCsvIso, "2024-07-01T12:00:00-0400", "07-01-2024 18:00:00", true},
+        {Berlin, OurCsvIso, "2024-07-01T12:00:00", "07-01-2024 12:00:00", true},
+        {Berlin, ExportXml, "03-31-2024 03:00:00", "2024-03-31T01:00:00Z", true},
+        {Berlin, ExportXml, "12-31-2025 23:59:59", "2025-12-31T22:59:59Z", true},
+        {NewYork, KeepassXcCsv, "2024-03-10T06:59:59Z", "03-10-2024 01:59:59", true},
+        {NewYork, KeepassXcCsv, "2024-03-10T07:00:00Z", "03-10-2024 03:00:00", true},
+        {NewYork, ExportXml, "11-03-2024 03:00:00", "2024-11-03T08:00:00Z", true},
+        {NewYork, ExportXml, "03-10-2024 03:00:00", "2024-03-10T07:00:00Z", true},
+        // Far from any clock change, with nothing but the zone's name and offsets.
+        {"EST5EDT", KeepassXml, "2025-01-15T14:00:00Z", "01-15-2025 09:00:00", false},
+        {"EST5EDT", ExportXml, "01-15-2025 09:00:00", "2025-01-15T14:00:00Z", false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(row.zone) + " " + row.written);
+#ifdef _WIN32
+        if (row.rulesNeeded)
+            continue;
+#endif
+        const ZoneInForce zone(row.zone);
+        if (row.way == ExportXml) {
+            RecordTable table;
+            table.append(Record{"s", "u", "p", "", "", row.written});
+            std::string out;
+            writeExport(ExportFormat::KeepassXml, table, out);
+            EXPECT_NE(out.find(std::string("<LastModificationTime>") + row.expected + "<"), std::string::npos) << out;
+            const ImportResult back = readImport(out, ImportFormat::Auto);
+            ASSERT_EQ(back.entries.size(), 1u);
+            EXPECT_EQ(back.entries[0].record.recorded, row.written);
+            continue;
+        }
+        std::string content;
+        switch (row.way) {
+        case KeepassXcCsv:
+            content = "Group,Title,Username,Password,URL,Notes,TOTP,Icon,Last Modified,Created\nG,T,u,p,,,,0," +
+                      std::string(row.written) + ",\n";
+            break;
+        case FirefoxCsv:
+            content = "url,username,password,httpRealm,formActionOrigin,guid,timeCreated,timeLastUsed,"
+                      "timePasswordChanged\nhttps://a.example,u,p,,,{g},,," +
+                      std::string(row.written) + "\n";
+            break;
+        case KeepassXml:
+            content = "<KeePassFile><Root><Group><Entry><String><Key>Title</Key><Value>T</Value></String>"
+                      "<Times><LastModificationTime>" +
+                      std::string(row.written) + "</LastModificationTime></Times></Entry></Group></Root></KeePassFile>";
+            break;
+        case OurCsvIso:
+            content = "service,username,password,comments,address,recorded\nT,u,p,,," + std::string(row.written) + "\n";
+            break;
+        case ExportXml:
+            break;
+        }
+        const ImportResult read = readImport(content, ImportFormat::Auto);
+        ASSERT_TRUE(read.ok) << read.error;
+        ASSERT_EQ(read.entries.size(), 1u);
+        EXPECT_EQ(read.entries[0].record.recorded, row.expected);
+    }
 }
 
 TEST(ExchangeImport, RefusesMalformedFilesSayingWhy)

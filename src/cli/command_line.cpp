@@ -36,7 +36,7 @@ constexpr Option ExportOptions[] = {{0, "format", Kind::Value},
                                     {0, "force", Kind::Flag},
                                     {0, "skip-invalid", Kind::Flag}};
 constexpr Option ImportOptions[] = {{0, "format", Kind::Value}, {0, "skip-invalid", Kind::Flag}};
-constexpr Option MergeOptions[] = {{0, "skip-invalid", Kind::Flag}};
+constexpr Option MergeOptions[] = {{0, "conflicts", Kind::Flag}, {0, "skip-invalid", Kind::Flag}};
 
 struct Verb
 {
@@ -156,8 +156,9 @@ const std::array<Verb, 13> Verbs = {{
      "                       of common managers and browsers, told apart by their\n"
      "                       header, or KeePass 2 XML), csv or keepass-xml\n"
      "      --skip-invalid   import the rest, leaving out what cannot be stored\n"},
-    {"merge", MergeOptions, 1, 1, mergeEntries, true, "add what another data file holds",
+    {"merge", MergeOptions, 0, 1, mergeEntries, true, "add what another data file holds",
      "Usage: keystead-vault-cli merge FILE [--skip-invalid]\n"
+     "       keystead-vault-cli merge --conflicts [--skip-invalid]\n"
      "\n"
      "Adds the entries of FILE, a data file of this program (such as the copy a sync\n"
      "tool leaves after a conflict), that this database does not hold, in one save.\n"
@@ -165,9 +166,21 @@ const std::array<Verb, 13> Verbs = {{
      "goes in with import. An entry this program cannot store (a line break in a\n"
      "field) is listed with its line number, and then nothing is merged.\n"
      "\n"
+     "      --conflicts      merge every conflict copy of the database that a sync\n"
+     "                       tool left beside it (Syncthing's db1.sync-conflict-...,\n"
+     "                       Nextcloud's and ownCloud's \"db1 (conflicted copy ...)\",\n"
+     "                       Dropbox's \"db1 (NAME's conflicted copy ...)\") in one\n"
+     "                       save, and move each one merged into the folder merged\n"
+     "                       beside the database; a copy that cannot be merged stays\n"
+     "                       where it is (exit status 1). One line for each copy.\n"
      "      --skip-invalid   merge the rest, leaving out what cannot be stored and\n"
      "                       lines that are no entries (a file with no entry at all\n"
-     "                       is still refused)\n"},
+     "                       is still refused)\n"
+     "\n"
+     "A merge cannot tell an entry removed on one side from one added on the other:\n"
+     "an entry removed from one copy comes back from the other (remove it again),\n"
+     "and an entry changed in one copy stands twice, as it was and as it is (remove\n"
+     "the stale one).\n"},
     {"seal",
      {},
      0,

@@ -213,8 +213,9 @@ int importEntries(Session& session)
     const ImportResult read = readImport(content, *format, [&](ImportedEntry& entry) {
         Record& record = entry.record;
         // An entry the file gave no time takes the time of the import, which says
-        // nothing of the entry: then it is here already if all else is.
-        const bool timed = !record.recorded.empty();
+        // nothing of the entry: then it is here already if all else is. In our
+        // own export an empty time is the entry's own, and stays.
+        const bool timed = !record.recorded.empty() || entry.ownEmptyTime;
         if (!timed) {
             record.recorded = now;
             if (!presentUntimed)

@@ -280,6 +280,9 @@ ImportResult readCsv(std::string_view content, const ImportSink& sink)
     const bool lastPass = shape->name == "lastpass-csv";
     // One entry for every row: its strings keep their room from row to row.
     ImportedEntry entry;
+    // Our export's header, all six columns: an empty time there is what the entry held.
+    entry.ownEmptyTime = shape->name == "csv" && fields.size() == 6 && columns.notes >= 0 && columns.address >= 0 &&
+                         columns.modified >= 0;
     Record& record = entry.record;
     while (reader.next(fields)) {
         entry.where = reader.line();

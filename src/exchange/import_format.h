@@ -26,6 +26,9 @@ struct ImportedEntry
     // starts on (the header is line 1), for KeePass XML its 1-based number among
     // the file's entries (old versions in History not counted).
     int where = 0;
+    // The file is our own CSV export, whose empty recorded time is the entry's
+    // own: it stays empty rather than taking the import's time.
+    bool ownEmptyTime = false;
 };
 
 struct ImportResult

@@ -98,6 +98,10 @@ TEST_F(CommandLine, VerbsOverOneFolder)
     const std::string twice = (m_folder / "twice.csv").string();
     test::writeFile(m_folder / "twice.csv", "service,username,password,recorded\nd,u,p,12-08-2026 10:00:00\n"
                                             "d,u,p,12-08-2026 10:00:00\nd,u,p,\nd,u,p,01-01-2020 00:00:00\n");
+    // Our own export: an empty time stays empty, a row's twice is there already.
+    const std::string own = (m_folder / "own.csv").string();
+    test::writeFile(m_folder / "own.csv", "service,username,password,comments,address,recorded\r\n"
+                                          "untimed,u,p,,,\r\nuntimed,u,p,,,\r\n");
     const std::string text = (m_folder / "notes.txt").string();
     test::writeFile(m_folder / "notes.txt", "\nmy passwords\n");
     const std::string headless = (m_folder / "headless.csv").string();
@@ -168,6 +172,8 @@ TEST_F(CommandLine, VerbsOverOneFolder)
         {{"-d", "2", "import", bad}, {}, 1, "", "bad.csv:3: Fields cannot contain | or line breaks"},
         {{"-d", "2", "import", bad, "--skip-invalid"}, {}, 0, "~Imported 1 entry (csv)", ""},
         {{"-d", "2", "import", twice}, {}, 0, "~db2.ksd; skipped 2 already there\n", ""},
+        {{"-d", "2", "import", own}, {}, 0, "~db2.ksd; skipped 1 already there\n", ""},
+        {{"-d", "2", "search", "untimed", "--tsv"}, {}, 0, "untimed\tu\t\t\t\n", ""},
         {{"-d", "2", "import", headless}, {}, 1, "", "headless.csv: line 1 is not a CSV header this program knows\n"},
         {{"-d", "2", "import", (m_folder / "none.csv").string()}, {}, 1, "", "none.csv: no such file\n"},
         {{"-d", "2", "import", other.string()}, {}, 1, "", "other: it is a folder\n"},

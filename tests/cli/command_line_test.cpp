@@ -119,6 +119,32 @@ TEST_F(CommandLine, VerbsOverOneFolder)
     ASSERT_TRUE(DatabaseContent(std::vector<Record>{{"stray", "", "", "", "", Now}}, strayContent));
     test::writeFile(m_folder / "stray.ksd", "not ours\r\n" + strayContent);
     const std::string stray = (m_folder / "stray.ksd").string();
+    // Conflict copies of db2 as Syncthing, Nextcloud (and ownCloud) and Dropbox
+    // name them, one that is no data file, and names that are no copies of db2's.
+    const auto entryFile = [](const std::string& service) {
+        std::string content;
+        DatabaseContent(std::vector<Record>{{service, "", "", "", "", Now}}, content);
+        return content;
+    };
+    const std::filesystem::path merged = data("merged");
+    std::filesystem::create_directories(merged);
+    test::writeFile(merged / "db2.sync-conflict-20261209-101500-ABCDEF7.ksd", "kept from before");
+    for (const auto& [name, service] : std::vector<std::pair<std::string, std::string>>{
+             {"db2.sync-conflict-20261209-101500-ABCDEF7.ksd", "from-syncthing"},
+             {"db2 (conflicted copy 2026-12-09 101500).ksd", "from-nextcloud"},
+             {"db2 (Ann's conflicted copy 2026-12-09).ksd", "from-dropbox"},
+             {"db2 (Ann's conflicted copy 2026-12-09) (1).ksd", "from-dropbox-1"},
+             {"db2.sync-conflict-2026129-101500-ABCDEF7.ksd", "missed"},
+             {"db2.sync-conflict-20261209-101500-abcdef7.ksd", "missed"},
+             {"db2 (conflicted copy 2026-12-09).ksd", "missed"},
+             {"db2 ('s conflicted copy 2026-12-09).ksd", "missed"},
+             {"db2 (Ann's conflicted copy 2026-12-09) (1.ksd", "missed"},
+             {"db2 (conflicted copy 2026-12-09 101500).bak", "missed"},
+             {"db2 (conflicted copy 2026-12-09 101500).ksd.tmp", "missed"},
+             {"db20.sync-conflict-20261209-101500-ABCDEF7.ksd", "missed"},
+             {"db1.sync-conflict-20261209-101500-ABCDEF7.ksd", "missed"}})
+        test::writeFile(data(name), entryFile(service));
+    test::writeFile(data("db2.sync-conflict-20261209-101501-BCDEFG2.ksd"), "not ours\r\n");
     // Where an export may not go.
 #ifndef _WIN32
     std::filesystem::create_symlink(m_folder / "notes.txt", m_folder / "link.csv");
@@ -191,6 +217,29 @@ TEST_F(CommandLine, VerbsOverOneFolder)
         {{"-d", "3", "merge", stray}, {}, 1, "", "stray.ksd:1: not an entry of a data file"},
         {{"-d", "3", "merge", text, "--skip-invalid"}, {}, 1, "", "notes.txt:2: not an entry of a data file"},
         {{"-d", "3", "merge", stray, "--skip-invalid"}, {}, 0, "~Merged 1 entry", ""},
+        // Every copy of db2 in one save, each moved to merged/; one that is no data
+        // file stays, and so do the names that are no copies of db2's.
+        {{"-d", "2", "merge", "--conflicts"},
+         {},
+         1,
+         "~Kept " + data("db2.sync-conflict-20261209-101501-BCDEFG2.ksd").string() + " where it is",
+         "BCDEFG2.ksd:1: not an entry of a data file"},
+        {{"-d", "2", "merge", "--conflicts"},
+         {},
+         1,
+         "Kept " + data("db2.sync-conflict-20261209-101501-BCDEFG2.ksd").string() +
+             " where it is: nothing merged from it\n",
+         "BCDEFG2.ksd:1: not an entry of a data file"},
+        {{"-d", "2", "search", "from-", "--tsv"},
+         {},
+         0,
+         "from-dropbox-1\t\t\t\t" + std::string(Now) + "\nfrom-dropbox\t\t\t\t" + Now + "\nfrom-nextcloud\t\t\t\t" +
+             Now + "\nfrom-syncthing\t\t\t\t" + Now + "\n",
+         ""},
+        {{"-d", "2", "search", "missed", "--tsv"}, {}, 0, "", ""},
+        {{"-d", "3", "merge", "--conflicts"}, {}, 0, "No conflict copies of " + data("db3.ksd").string() + "\n", ""},
+        {{"-d", "3", "merge", "--conflicts", stray}, {}, 2, "", "merge takes FILE or --conflicts, not both"},
+        {{"-d", "3", "merge"}, {}, 2, "", "too few arguments"},
     // An export writes only a regular file of its own, and never a database's.
 #ifndef _WIN32
         {{"export", "-o", (m_folder / "link.csv").string(), "--force"}, {}, 1, "", "link.csv is a link"},
@@ -255,6 +304,21 @@ TEST_F(CommandLine, VerbsOverOneFolder)
     std::vector<Record> third;
     ASSERT_TRUE(LoadDatabase(m_folder / "data", "db3", third));
     EXPECT_EQ(third, (std::vector<Record>{mail, {"copied", "", "", "", "", Now}, {"stray", "", "", "", "", Now}}));
+    // A merged copy is moved, never over a file in merged/, which stays the user's alone.
+    for (const char* name :
+         {"db2.sync-conflict-20261209-101500-ABCDEF7.ksd", "db2 (conflicted copy 2026-12-09 101500).ksd",
+          "db2 (Ann's conflicted copy 2026-12-09).ksd", "db2 (Ann's conflicted copy 2026-12-09) (1).ksd"}) {
+        EXPECT_FALSE(std::filesystem::exists(data(name))) << name;
+        EXPECT_TRUE(std::filesystem::exists(merged / name)) << name;
+    }
+    EXPECT_EQ(test::readFile(merged / "db2.sync-conflict-20261209-101500-ABCDEF7.ksd"), "kept from before");
+    EXPECT_EQ(test::readFile(merged / "db2.sync-conflict-20261209-101500-ABCDEF7 (2).ksd"),
+              entryFile("from-syncthing"));
+    EXPECT_TRUE(std::filesystem::exists(data("db20.sync-conflict-20261209-101500-ABCDEF7.ksd")));
+#ifndef _WIN32
+    EXPECT_EQ(std::filesystem::status(merged).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_all);
+#endif
     // A generated password is the generator's, of the length asked for.
     const Run generated = run({"generate", "12"});
     EXPECT_EQ(generated.out.size(), 13u);

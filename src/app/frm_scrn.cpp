@@ -10,6 +10,7 @@
 #include "app/tools_strip.h"
 #include "lock/lock_record.h"
 #include "product/product.h"
+#include "storage/conflict_copies.h"
 #include "storage/database_choice.h"
 #include "tools/frm_gen.h"
 #include "tools/help.h"
@@ -185,6 +186,7 @@ void FrmScrn::loadDatabase()
 {
     RecordTable rows;
     const bool ok = m_database.load(rows);
+    const bool opening = std::exchange(m_opening, false);
     m_model.appendAll(std::move(rows));
     const QString name = QString::fromStdString(m_database.base()) + QStringLiteral(".ksd");
     if (m_database.shut()) {
@@ -198,6 +200,14 @@ void FrmScrn::loadDatabase()
         showMessage(unopened == 1 ? QStringLiteral("1 line of %1 did not open under its password").arg(name)
                                   : QStringLiteral("%1 lines of %2 did not open under its password")
                                         .arg(QString::number(unopened), name));
+    } else if (opening) {
+        // A sync tool found the file changed on two machines and kept the other
+        // one beside it: its entries are not in the list until merged.
+        const std::size_t copies = findConflictCopies(dataFilePath(m_database.folder(), m_database.base())).size();
+        if (copies > 0)
+            showMessage(QStringLiteral("%1 has %2: keystead-vault-cli merge --conflicts")
+                            .arg(name, copies == 1 ? QStringLiteral("1 conflict copy")
+                                                   : QStringLiteral("%1 conflict copies").arg(copies)));
     }
     m_seal->follow(isLocked());
 }
@@ -207,6 +217,7 @@ void FrmScrn::openDatabase(int index)
     m_seal->databaseChosen();
     m_database.choose(DataFileBaseFor(index));
     m_settings.save(DatabaseSetting, std::to_string(index));
+    m_opening = true;
     reloadDatabase();
 }
 

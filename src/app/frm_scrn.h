@@ -78,6 +78,8 @@ private:
     QLabel* m_lockMessage = nullptr;    // Label3
     LockGate* m_lock = nullptr;
     SealGate* m_seal = nullptr;
+    // The next load is the first of a database just opened: it tells of conflict copies beside it.
+    bool m_opening = true;
     std::array<ShapeWidget*, 3> m_shapes{}; // Shape1_5 .. Shape1_7, around the list
     ShapeWidget* m_rightLine = nullptr;     // Line1
     ShapeWidget* m_leftLine = nullptr;      // Line2

@@ -448,10 +448,26 @@ private slots:
         kvtest::WindowFixture fx;
         fx.writeDatabase({record("one")}, 1);
         fx.writeDatabase({record("three")}, 3);
+        // A sync tool's conflict copies: two of db3, one of db1, and one of neither.
+        for (const char* name :
+             {"db3.sync-conflict-20261209-101500-ABCDEF7.ksd", "db3 (conflicted copy 2026-12-09 101500).ksd",
+              "db1 (Ann's conflicted copy 2026-12-09).ksd", "db30 (conflicted copy 2026-12-09 101500).ksd"})
+            kv::realFileOps().writeNew(fx.folder() / name, "");
+        const auto told = [](int number, const QString& copies) {
+            return QStringLiteral("Keystead Vault - db%1.ksd has %2: keystead-vault-cli merge --conflicts")
+                .arg(number)
+                .arg(copies);
+        };
         {
             auto w = fx.start();
+            QCOMPARE(w->windowTitle(), told(1, QStringLiteral("1 conflict copy")));
             // Anywhere on the box, not only on its indicator.
             kvtest::click(kvtest::box(w.get(), 2), Qt::LeftButton, QPoint(kvtest::box(w.get(), 2)->width() - 2, 6));
+            QCOMPARE(w->windowTitle(), told(3, QStringLiteral("2 conflict copies")));
+            // Once for each opening: Clear's caption replaces it, and a reload is no opening.
+            kvtest::press(w.get(), kv::ToolbarCommand::Clear);
+            kvtest::click(kvtest::box(w.get(), 1), Qt::RightButton, onIndicator());
+            QCOMPARE(w->windowTitle(), QStringLiteral("Keystead Vault"));
             QVERIFY(kvtest::box(w.get(), 2)->isChecked());
             QVERIFY(!kvtest::box(w.get(), 0)->isChecked() && !kvtest::box(w.get(), 1)->isChecked());
             QCOMPARE(w->dataFileBase(), QStringLiteral("db3"));
@@ -463,6 +479,7 @@ private slots:
             kvtest::type(w.get(), {"", "new", "", "", ""});
             kvtest::press(w.get(), kv::ToolbarCommand::Add);
             kvtest::click(kvtest::box(w.get(), 0), Qt::LeftButton, onIndicator());
+            QCOMPARE(w->windowTitle(), told(1, QStringLiteral("1 conflict copy")));
             QCOMPARE(w->model().count(), 1);
             QCOMPARE(w->model().at(0).service, std::string("one"));
             QCOMPARE(fx.readDatabase(3).size(), std::size_t(2));

@@ -52,19 +52,25 @@ int resealWith(Session& session, std::shared_ptr<const LineSeal> key, const std:
     return ExitOk;
 }
 
-} // namespace
-
-int sealDatabase(Session& session)
+// Asks for a new password and rewrites the database sealed under it.
+int resealUnderNewPassword(Session& session, const std::string& done)
 {
-    if (!sealedAs(session, false) || !session.load())
-        return ExitFailure;
     const std::optional<SecretBytes> password = newDatabasePassword(session);
     if (!password)
         return ExitFailure;
     std::shared_ptr<const LineSeal> key = session.newKey(*password);
     if (!key)
         return session.fail("could not make the key: not enough memory");
-    return resealWith(session, std::move(key), "Sealed " + session.dataFileName());
+    return resealWith(session, std::move(key), done);
+}
+
+} // namespace
+
+int sealDatabase(Session& session)
+{
+    if (!sealedAs(session, false) || !session.load())
+        return ExitFailure;
+    return resealUnderNewPassword(session, "Sealed " + session.dataFileName());
 }
 
 int unsealDatabase(Session& session)
@@ -78,13 +84,7 @@ int changeDatabasePassword(Session& session)
 {
     if (!sealedAs(session, true) || !session.load())
         return ExitFailure;
-    const std::optional<SecretBytes> password = newDatabasePassword(session);
-    if (!password)
-        return ExitFailure;
-    std::shared_ptr<const LineSeal> key = session.newKey(*password);
-    if (!key)
-        return session.fail("could not make the key: not enough memory");
-    return resealWith(session, std::move(key), "Changed the password of " + session.dataFileName());
+    return resealUnderNewPassword(session, "Changed the password of " + session.dataFileName());
 }
 
 } // namespace kv

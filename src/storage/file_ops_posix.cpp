@@ -144,6 +144,40 @@ int openRegular(const std::filesystem::path& file, struct stat& st)
 
 class PosixFileOps final : public FileOps
 {
+    // The last (`tail`) or first `count` bytes of the file, all of it when shorter.
+    static bool readPart(const std::filesystem::path& file, std::size_t count, bool tail, std::string& out)
+    {
+        try {
+            struct stat st = {};
+            const int fd = openRegular(file, st);
+            if (fd < 0)
+                return false;
+            const auto size = static_cast<std::size_t>(st.st_size);
+            const std::size_t start = tail && size > count ? size - count : 0;
+            std::string data(std::min(count, size - start), '\0');
+            std::size_t got = 0;
+            bool ok = true;
+            while (got < data.size()) {
+                const ssize_t n = ::pread(fd, data.data() + got, data.size() - got, static_cast<off_t>(start + got));
+                if (n < 0 && errno == EINTR)
+                    continue;
+                if (n <= 0) {
+                    ok = n == 0 || failed(); // the file got shorter meanwhile: what is there is what there is
+                    break;
+                }
+                got += static_cast<std::size_t>(n);
+            }
+            ::close(fd);
+            if (!ok)
+                return false;
+            data.resize(got);
+            out.swap(data);
+            return true;
+        } catch (...) {
+            return false;
+        }
+    }
+
 public:
     bool status(const std::filesystem::path& file, FileStatus& out) override
     {
@@ -190,66 +224,12 @@ public:
 
     bool readTail(const std::filesystem::path& file, std::size_t count, std::string& out) override
     {
-        try {
-            struct stat st = {};
-            const int fd = openRegular(file, st);
-            if (fd < 0)
-                return false;
-            const auto size = static_cast<std::size_t>(st.st_size);
-            const std::size_t start = size > count ? size - count : 0;
-            std::string data(size - start, '\0');
-            std::size_t got = 0;
-            bool ok = true;
-            while (got < data.size()) {
-                const ssize_t n = ::pread(fd, data.data() + got, data.size() - got, static_cast<off_t>(start + got));
-                if (n < 0 && errno == EINTR)
-                    continue;
-                if (n <= 0) {
-                    ok = n == 0 || failed(); // the file got shorter meanwhile: what is there is the tail
-                    break;
-                }
-                got += static_cast<std::size_t>(n);
-            }
-            ::close(fd);
-            if (!ok)
-                return false;
-            data.resize(got);
-            out.swap(data);
-            return true;
-        } catch (...) {
-            return false;
-        }
+        return readPart(file, count, true, out);
     }
 
     bool readHead(const std::filesystem::path& file, std::size_t count, std::string& out) override
     {
-        try {
-            struct stat st = {};
-            const int fd = openRegular(file, st);
-            if (fd < 0)
-                return false;
-            std::string data(std::min(count, static_cast<std::size_t>(st.st_size)), '\0');
-            std::size_t got = 0;
-            bool ok = true;
-            while (got < data.size()) {
-                const ssize_t n = ::pread(fd, data.data() + got, data.size() - got, static_cast<off_t>(got));
-                if (n < 0 && errno == EINTR)
-                    continue;
-                if (n <= 0) {
-                    ok = n == 0 || failed();
-                    break;
-                }
-                got += static_cast<std::size_t>(n);
-            }
-            ::close(fd);
-            if (!ok)
-                return false;
-            data.resize(got);
-            out.swap(data);
-            return true;
-        } catch (...) {
-            return false;
-        }
+        return readPart(file, count, false, out);
     }
 
     // Not flushed to disk on its own: the rename that follows flushes the folder.

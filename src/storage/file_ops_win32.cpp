@@ -115,6 +115,32 @@ HANDLE openForReading(const std::filesystem::path& file)
 
 class Win32FileOps final : public FileOps
 {
+    // The last (`tail`) or first `count` bytes of the file, all of it when shorter.
+    static bool readPart(const std::filesystem::path& file, std::size_t count, bool tail, std::string& out)
+    {
+        try {
+            Handle handle(openForReading(file));
+            LARGE_INTEGER size{};
+            if (!handle.valid() || !::GetFileSizeEx(handle.get(), &size))
+                return false;
+            const auto total = static_cast<unsigned long long>(size.QuadPart);
+            const unsigned long long start = tail && total > count ? total - count : 0;
+            LARGE_INTEGER position{};
+            position.QuadPart = static_cast<LONGLONG>(start);
+            if (!::SetFilePointerEx(handle.get(), position, nullptr, FILE_BEGIN))
+                return false;
+            std::string data(static_cast<std::size_t>(std::min<unsigned long long>(count, total - start)), '\0');
+            DWORD got = 0;
+            if (!data.empty() && !::ReadFile(handle.get(), data.data(), static_cast<DWORD>(data.size()), &got, nullptr))
+                return failed();
+            data.resize(got);
+            out.swap(data);
+            return true;
+        } catch (...) {
+            return false;
+        }
+    }
+
 public:
     bool status(const std::filesystem::path& file, FileStatus& out) override
     {
@@ -161,47 +187,12 @@ public:
 
     bool readTail(const std::filesystem::path& file, std::size_t count, std::string& out) override
     {
-        try {
-            Handle handle(openForReading(file));
-            LARGE_INTEGER size{};
-            if (!handle.valid() || !::GetFileSizeEx(handle.get(), &size))
-                return false;
-            const auto total = static_cast<unsigned long long>(size.QuadPart);
-            const unsigned long long start = total > count ? total - count : 0;
-            LARGE_INTEGER position{};
-            position.QuadPart = static_cast<LONGLONG>(start);
-            if (!::SetFilePointerEx(handle.get(), position, nullptr, FILE_BEGIN))
-                return false;
-            std::string data(static_cast<std::size_t>(total - start), '\0');
-            DWORD got = 0;
-            if (!data.empty() && !::ReadFile(handle.get(), data.data(), static_cast<DWORD>(data.size()), &got, nullptr))
-                return failed();
-            data.resize(got);
-            out.swap(data);
-            return true;
-        } catch (...) {
-            return false;
-        }
+        return readPart(file, count, true, out);
     }
 
     bool readHead(const std::filesystem::path& file, std::size_t count, std::string& out) override
     {
-        try {
-            Handle handle(openForReading(file));
-            LARGE_INTEGER size{};
-            if (!handle.valid() || !::GetFileSizeEx(handle.get(), &size))
-                return false;
-            const auto total = static_cast<unsigned long long>(size.QuadPart);
-            std::string data(static_cast<std::size_t>(std::min<unsigned long long>(total, count)), '\0');
-            DWORD got = 0;
-            if (!data.empty() && !::ReadFile(handle.get(), data.data(), static_cast<DWORD>(data.size()), &got, nullptr))
-                return failed();
-            data.resize(got);
-            out.swap(data);
-            return true;
-        } catch (...) {
-            return false;
-        }
+        return readPart(file, count, false, out);
     }
 
     // Always a copy here: on Windows a second name shares the file's sharing rules,

@@ -78,9 +78,55 @@ bool CsvReader::readQuoted(std::string_view& field, std::size_t index)
     const auto afterSize =
         static_cast<std::size_t>(scan::findCare<Delimiter>(after, m_text.data() + m_text.size()) - after);
     m_pos += afterSize;
+    m_textAfterQuote = m_textAfterQuote || afterSize > 0;
     if (keep) {
         m_unquoted.append(after, afterSize);
         m_unquotedFields.push_back({index, begin, m_unquoted.size() - begin});
+    }
+    return true;
+}
+
+// The same in the backslash dialect; always put together in m_unquoted (when kept).
+bool CsvReader::readBackslashQuoted(std::string_view& field, std::size_t index)
+{
+    const int openedOn = m_line;
+    const bool keep = index < MostFields;
+    const std::size_t begin = m_unquoted.size();
+    ++m_pos;
+    for (;;) {
+        const std::size_t special = m_text.find_first_of("\\\"", m_pos);
+        if (special == std::string_view::npos) {
+            m_error = "line " + std::to_string(openedOn) + ": unterminated quoted field";
+            return false;
+        }
+        const std::string_view text = m_text.substr(m_pos, special - m_pos);
+        m_line += lineEndsIn(text);
+        if (keep)
+            m_unquoted += text;
+        m_pos = special + 1;
+        const bool escaped =
+            m_text[special] == '\\' && m_pos < m_text.size() && (m_text[m_pos] == '"' || m_text[m_pos] == '\\');
+        const bool doubled = m_text[special] == '"' && m_pos < m_text.size() && m_text[m_pos] == '"';
+        if (escaped || doubled) {
+            if (keep)
+                m_unquoted += m_text[m_pos];
+            ++m_pos;
+        } else if (m_text[special] == '\\') {
+            if (keep)
+                m_unquoted += '\\';
+        } else {
+            break; // the closing quote
+        }
+    }
+    const char* const after = m_text.data() + m_pos;
+    const auto afterSize =
+        static_cast<std::size_t>(scan::findCare<Delimiter>(after, m_text.data() + m_text.size()) - after);
+    m_pos += afterSize;
+    m_textAfterQuote = m_textAfterQuote || afterSize > 0;
+    if (keep) {
+        m_unquoted.append(after, afterSize);
+        m_unquotedFields.push_back({index, begin, m_unquoted.size() - begin});
+        field = {};
     }
     return true;
 }
@@ -93,15 +139,21 @@ bool CsvReader::next(std::vector<std::string_view>& fields)
     m_recordLine = m_line;
     m_unquoted.clear();
     m_unquotedFields.clear();
+    m_fieldCount = 0;
+    m_filledCount = 0;
     const char* const end = m_text.data() + m_text.size();
     for (;;) {
-        const bool keep = fields.size() < MostFields;
+        const bool keep = m_fieldCount < MostFields;
+        const std::size_t index = m_fieldCount++;
         if (m_pos < m_text.size() && m_text[m_pos] == '"') {
             std::string_view field;
-            if (!readQuoted(field, fields.size())) {
+            const std::size_t start = m_pos;
+            if (!(m_dialect == Dialect::Backslash ? readBackslashQuoted(field, index) : readQuoted(field, index))) {
                 fields.clear();
                 return false;
             }
+            if (m_pos - start > 2)
+                m_filledCount = m_fieldCount;
             if (keep)
                 fields.push_back(field);
         } else {
@@ -109,6 +161,8 @@ bool CsvReader::next(std::vector<std::string_view>& fields)
             const std::size_t size = static_cast<std::size_t>(scan::findCare<Delimiter>(begin, end) - begin);
             if (keep)
                 fields.emplace_back(begin, size);
+            if (size > 0)
+                m_filledCount = m_fieldCount;
             m_pos += size;
         }
         if (m_pos >= m_text.size())

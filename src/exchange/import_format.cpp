@@ -26,7 +26,7 @@ struct CsvShape
 };
 
 // Most specific first: several shapes share name or title, url, username, password.
-constexpr std::array<CsvShape, 10> Shapes = {{
+constexpr std::array<CsvShape, 11> Shapes = {{
     {.name = "csv",
      .required = {"service", "username", "password"},
      .title = "service",
@@ -91,6 +91,13 @@ constexpr std::array<CsvShape, 10> Shapes = {{
      .password = "password",
      .notes = "notes",
      .address = "url"},
+    {.name = "1password-csv",
+     .required = {"title", "website", "username", "password"},
+     .title = "title",
+     .username = "username",
+     .password = "password",
+     .notes = "notes",
+     .address = "website"},
     {.name = "safari-csv",
      .required = {"title", "url", "username", "password"},
      .title = "title",
@@ -254,9 +261,61 @@ void recordedFrom(std::string_view text, TimeForm form, std::string& recorded)
     recorded = time ? recordedText(*time) : std::string();
 }
 
+// Why the row last read does not fit a header of `headerCount` cells, the last
+// named one at `headerFilled`, or nothing. Empty cells at a row's end beyond the
+// header's are no misfit (browsers write them), nor is a blank line.
+std::optional<std::string> misfit(const CsvReader& reader, std::size_t headerCount, std::size_t headerFilled)
+{
+    std::size_t has = 0;
+    std::size_t header = headerFilled;
+    if (reader.filledCount() == 0)
+        return std::nullopt;
+    if (reader.fieldCount() < headerFilled) {
+        has = reader.fieldCount();
+    } else if (reader.filledCount() > headerCount) {
+        has = reader.filledCount();
+        header = headerCount;
+    } else {
+        return std::nullopt;
+    }
+    return "line " + std::to_string(reader.line()) + " has " + std::to_string(has) + " columns, the header " +
+           std::to_string(header);
+}
+
+// Whether the whole file reads in `dialect` with no leniency: each row fits
+// the header, no quoted field has text after its closing quote.
+bool readsClean(std::string_view content, CsvReader::Dialect dialect)
+{
+    CsvReader reader(content, dialect);
+    std::vector<std::string_view> fields;
+    bool haveHeader = false;
+    std::size_t headerCount = 0;
+    std::size_t headerFilled = 0;
+    while (reader.next(fields)) {
+        if (!haveHeader) {
+            haveHeader = reader.filledCount() > 0;
+            headerCount = reader.fieldCount();
+            headerFilled = reader.filledCount();
+        } else if (misfit(reader, headerCount, headerFilled)) {
+            return false;
+        }
+    }
+    return reader.error().empty() && !reader.textAfterQuote();
+}
+
+// The backslash dialect only when the file has a \" and is sound read so but
+// not as RFC 4180: a Windows path ending in a backslash keeps its quote.
+CsvReader::Dialect dialectOf(std::string_view content)
+{
+    if (content.find("\\\"") != std::string_view::npos && !readsClean(content, CsvReader::Dialect::Rfc4180) &&
+        readsClean(content, CsvReader::Dialect::Backslash))
+        return CsvReader::Dialect::Backslash;
+    return CsvReader::Dialect::Rfc4180;
+}
+
 ImportResult readCsv(std::string_view content, const ImportSink& sink)
 {
-    CsvReader reader(content);
+    CsvReader reader(content, dialectOf(content));
     std::vector<std::string_view> fields;
     bool haveHeader = false;
     while (!haveHeader && reader.next(fields))
@@ -284,7 +343,11 @@ ImportResult readCsv(std::string_view content, const ImportSink& sink)
     entry.ownEmptyTime = shape->name == "csv" && fields.size() == 6 && columns.notes >= 0 && columns.address >= 0 &&
                          columns.modified >= 0;
     Record& record = entry.record;
+    const std::size_t headerCount = reader.fieldCount();
+    const std::size_t headerFilled = reader.filledCount();
     while (reader.next(fields)) {
+        if (auto why = misfit(reader, headerCount, headerFilled))
+            return failed(*why);
         entry.where = reader.line();
         record.service = take(fields, columns.title);
         record.username = take(fields, columns.username);

@@ -75,12 +75,12 @@ TEST(ExchangeImport, ReadsEverySampleFormat)
         bool bom;
         const char* lineEnd; // the header line's, as the file has it
     } samples[] = {
-        {"keystead.csv", "csv", 3, false, "\r\n"},          {"bitwarden.csv", "bitwarden-csv", 3, true, "\n"},
-        {"chrome.csv", "chrome-csv", 3, false, "\n"},       {"firefox.csv", "firefox-csv", 2, false, "\r\n"},
-        {"keepassxc.csv", "keepassxc-csv", 2, false, "\n"}, {"keepass.csv", "keepass-csv", 1, false, "\r\n"},
-        {"lastpass.csv", "lastpass-csv", 2, false, "\r\n"}, {"1password.csv", "1password-csv", 2, true, "\n"},
-        {"safari.csv", "safari-csv", 2, false, "\r\n"},     {"dashlane.csv", "dashlane-csv", 1, false, "\n"},
-        {"keepass.xml", "keepass-xml", 2, false, "\r\n"},
+        {"keystead.csv", "csv", 3, false, "\r\n"},           {"bitwarden.csv", "bitwarden-csv", 3, true, "\n"},
+        {"chrome.csv", "chrome-csv", 3, false, "\n"},        {"firefox.csv", "firefox-csv", 2, false, "\r\n"},
+        {"keepassxc.csv", "keepassxc-csv", 2, false, "\n"},  {"keepass.csv", "keepass-csv", 1, false, "\r\n"},
+        {"lastpass.csv", "lastpass-csv", 2, false, "\r\n"},  {"1password.csv", "1password-csv", 2, true, "\n"},
+        {"safari.csv", "safari-csv", 2, false, "\r\n"},      {"dashlane.csv", "dashlane-csv", 1, false, "\n"},
+        {"1password7.csv", "1password-csv", 2, false, "\n"}, {"keepass.xml", "keepass-xml", 2, false, "\r\n"},
     };
     std::map<std::string, std::vector<ImportedEntry>> read;
     for (const auto& s : samples) {
@@ -124,7 +124,7 @@ TEST(ExchangeImport, ReadsEverySampleFormat)
         {{"chrome.csv", 1, 3},
          {"accounts.example.org", "dave", "x\"y\"z", "multi\nline, with comma", "https://accounts.example.org/signin",
           ""}},
-        // A row shorter than the header; the blank line at the end is no entry.
+        // Empty cells past the header's end; the blank line at the end is no entry.
         {{"chrome.csv", 2, 5}, {"short.example", "erin", "", "", "https://short.example/", ""}},
         {{"firefox.csv", 0, 2},
          {"login.example.com", "frank", "fr@nk,pw", "", "https://login.example.com", "01-01-2024 00:00:00"}},
@@ -147,6 +147,10 @@ TEST(ExchangeImport, ReadsEverySampleFormat)
         {{"safari.csv", 0, 2},
          {"news.example.com (kim)", "kim", "k\"i,m", "first\rsecond", "https://news.example.com/", ""}},
         {{"safari.csv", 1, 4}, {"[2001:db8::1]", "root", "toor", "", "https://[2001:db8::1]:8080/admin", ""}},
+        // Quotes escaped with a backslash, as 1Password 7 for Mac writes them.
+        {{"1password7.csv", 0, 2},
+         {"Router", "admin", "say \"hi\"", "Line one\nline two, with \"quotes\"", "http://192.168.1.1", ""}},
+        {{"1password7.csv", 1, 4}, {"Share", "win", "C:\\temp\\", "ends in a backslash", "https://files.example", ""}},
         {{"dashlane.csv", 0, 2},
          {"Video", "leo@example.com", "le,o", "likes \"films\"", "https://video.example.com", ""}},
         // Entities, character references and CDATA. Old versions in History and the
@@ -328,6 +332,14 @@ TEST(ExchangeImport, RefusesMalformedFilesSayingWhy)
          "line 2: unterminated quoted field"},
         {"name,url,username,password\nok,u,n,p\n\nx,y,\"z\n", ImportFormat::Csv, "line 4: unterminated quoted field"},
         {"Title,URL\nx,y\n", ImportFormat::Auto, "not a CSV header this program knows: Title,URL"},
+        // A row that does not fit its header is never read into the wrong fields.
+        {"name,url,username,password,note\nok,u,n,p,\n,https://short.example/,hunter2\n", ImportFormat::Auto,
+         "line 3 has 3 columns, the header 5"},
+        {"name,url,username,password\r\na,b,c,hunter2,,\r\n\"x\ny\",b,c,hunter2,e,,\r\n", ImportFormat::Csv,
+         "line 3 has 5 columns, the header 4"},
+        // A backslash before a quote, but no dialect reads the file soundly.
+        {"title,website,username,password,notes\n\"a\",\"b\",\"c\",\"hunter2\\\"x\"\n", ImportFormat::Auto,
+         "line 2 has 4 columns, the header 5"},
         // A first line that may be an entry is named, never quoted.
         {"mail,ann,hunter2\nx,y,z\n", ImportFormat::Auto, "line 1 is not a CSV header this program knows"},
         {"\n\"line\nbreak\",title\n", ImportFormat::Csv, "line 2 is not a CSV header this program knows"},

@@ -145,6 +145,11 @@ TEST_F(CommandLine, VerbsOverOneFolder)
              {"db1.sync-conflict-20261209-101500-ABCDEF7.ksd", "missed"}})
         test::writeFile(data(name), entryFile(service));
     test::writeFile(data("db2.sync-conflict-20261209-101501-BCDEFG2.ksd"), "not ours\r\n");
+    // A copy whose merged/ is a file: merged, but it stays where it is.
+    const std::filesystem::path apart = m_folder / "apart";
+    std::filesystem::create_directory(apart);
+    test::writeFile(apart / "db1 (conflicted copy 2026-12-09 101500).ksd", entryFile("apart"));
+    test::writeFile(apart / "merged", "");
     // Where an export may not go.
 #ifndef _WIN32
     std::filesystem::create_symlink(m_folder / "notes.txt", m_folder / "link.csv");
@@ -240,6 +245,12 @@ TEST_F(CommandLine, VerbsOverOneFolder)
         {{"-d", "3", "merge", "--conflicts"}, {}, 0, "No conflict copies of " + data("db3.ksd").string() + "\n", ""},
         {{"-d", "3", "merge", "--conflicts", stray}, {}, 2, "", "merge takes FILE or --conflicts, not both"},
         {{"-d", "3", "merge"}, {}, 2, "", "too few arguments"},
+        {{"--data-dir", apart.string(), "merge", "--conflicts"},
+         {},
+         1,
+         "~Merged 1 entry from " + (apart / "db1 (conflicted copy 2026-12-09 101500).ksd").string(),
+         "merged is there and is not a folder"},
+        {{"--data-dir", apart.string(), "merge", "--conflicts"}, {}, 1, "~Merged 0 entries", "not a folder"},
     // An export writes only a regular file of its own, and never a database's.
 #ifndef _WIN32
         {{"export", "-o", (m_folder / "link.csv").string(), "--force"}, {}, 1, "", "link.csv is a link"},

@@ -135,7 +135,7 @@ TEST_F(CommandLine, VerbsOverOneFolder)
              {"db2 (Ann's conflicted copy 2026-12-09).ksd", "from-dropbox"},
              {"db2 (Ann's conflicted copy 2026-12-09) (1).ksd", "from-dropbox-1"},
              {"db2.sync-conflict-2026129-101500-ABCDEF7.ksd", "missed"},
-             {"db2.sync-conflict-20261209-101500-abcdef7.ksd", "missed"},
+             {"db2.sync-conflict-20261209-101502-abcdef7.ksd", "missed"},
              {"db2 (conflicted copy 2026-12-09).ksd", "missed"},
              {"db2 ('s conflicted copy 2026-12-09).ksd", "missed"},
              {"db2 (Ann's conflicted copy 2026-12-09) (1.ksd", "missed"},

@@ -152,9 +152,13 @@ const std::array<Verb, 13> Verbs = {{
      "break in a field, a character outside Western European, too long) is listed\n"
      "with its line or entry number, and then nothing is imported.\n"
      "\n"
+     "Only log-ins are imported; what is left out (folders, cards, notes, the\n"
+     "recycle bin) is counted.\n"
+     "\n"
      "      --format FORMAT  auto (the default: the CSV exports of this program and\n"
      "                       of common managers and browsers, told apart by their\n"
-     "                       header, or KeePass 2 XML), csv or keepass-xml\n"
+     "                       header; KeePass 2 XML; the JSON of Bitwarden, Keeper\n"
+     "                       and Enpass), csv, keepass-xml or json\n"
      "      --skip-invalid   import the rest, leaving out what cannot be stored\n"},
     {"merge", MergeOptions, 0, 1, mergeEntries, true, "add what another data file holds",
      "Usage: keystead-vault-cli merge FILE [--skip-invalid]\n"

@@ -180,7 +180,7 @@ int importEntries(Session& session)
     const std::string* name = session.args().value("format");
     const std::optional<ImportFormat> format = importFormatNamed(name ? *name : "auto");
     if (!format)
-        return usage(session, "no import format '" + *name + "' (auto, csv, keepass-xml)");
+        return usage(session, "no import format '" + *name + "' (auto, csv, keepass-xml, json)");
     const std::string& file = session.args().operands[0];
     std::string content;
     if (!readFile(session, file, content))
@@ -243,7 +243,7 @@ int importEntries(Session& session)
     content.clear();
     if (!read.ok)
         return session.fail(file + ": " + read.error);
-    const bool numbered = read.formatName == "keepass-xml";
+    const bool numbered = read.formatName == "keepass-xml" || read.formatName.ends_with("-json");
     for (const std::string& refusal : refusals)
         session.console().err() << file << (numbered ? ": entry " : ":") << refusal << '\n';
     if (invalid > 0 && !skipInvalid)

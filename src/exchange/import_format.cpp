@@ -12,107 +12,183 @@ namespace kv {
 
 namespace {
 
-enum class TimeForm { None, Text, UnixMillis };
+enum class TimeForm { None, Text, UnixMillis, UnixSecondsOrText };
 
-// A CSV export we know by its header: the columns it must have (lower case) and
+// A CSV export we know by its header: the columns it must have and those it may
+// have (lower case; the field columns below may be there too, and no other), and
 // which of its columns give each field.
 struct CsvShape
 {
     std::string_view name;
-    std::array<std::string_view, 6> required;
+    std::array<std::string_view, 7> required;
+    std::array<std::string_view, 16> optional = {};
     std::string_view title, username, password, notes, address;
     std::string_view modified = {}, created = {}; // tried in this order
     TimeForm timeForm = TimeForm::None;
+    std::string_view otherUsername = {}; // read when the user name is empty
+    // A column naming each row's kind, and the kinds (lower case) that are log-ins.
+    std::string_view kind = {};
+    std::array<std::string_view, 2> loginKinds = {};
+    // Rows without a user name, a password and an address are not log-ins
+    // (folders, cards, notes) and are left out.
+    bool loginsOnly = false;
+    // A column of "Name: value" lines that holds the user name and password.
+    std::string_view secretData = {};
 };
 
-// Most specific first: several shapes share name or title, url, username, password.
-constexpr std::array<CsvShape, 11> Shapes = {{
-    {.name = "csv",
-     .required = {"service", "username", "password"},
-     .title = "service",
-     .username = "username",
-     .password = "password",
-     .notes = "comments",
-     .address = "address",
-     .modified = "recorded",
-     .timeForm = TimeForm::Text},
-    {.name = "bitwarden-csv",
-     .required = {"name", "login_uri", "login_username", "login_password"},
-     .title = "name",
-     .username = "login_username",
-     .password = "login_password",
-     .notes = "notes",
-     .address = "login_uri"},
-    {.name = "keepassxc-csv",
-     .required = {"group", "title", "username", "password", "url", "notes"},
-     .title = "title",
-     .username = "username",
-     .password = "password",
-     .notes = "notes",
-     .address = "url",
-     .modified = "last modified",
-     .created = "created",
-     .timeForm = TimeForm::Text},
-    {.name = "keepass-csv",
-     .required = {"account", "login name", "password", "web site", "comments"},
-     .title = "account",
-     .username = "login name",
-     .password = "password",
-     .notes = "comments",
-     .address = "web site"},
-    {.name = "firefox-csv",
-     .required = {"url", "username", "password", "httprealm", "formactionorigin"},
-     .title = {},
-     .username = "username",
-     .password = "password",
-     .notes = {},
-     .address = "url",
-     .modified = "timepasswordchanged",
-     .created = "timecreated",
-     .timeForm = TimeForm::UnixMillis},
-    {.name = "lastpass-csv",
-     .required = {"url", "username", "password", "extra", "name", "grouping"},
-     .title = "name",
-     .username = "username",
-     .password = "password",
-     .notes = "extra",
-     .address = "url"},
-    {.name = "dashlane-csv",
-     .required = {"username", "username2", "title", "password", "url"},
-     .title = "title",
-     .username = "username",
-     .password = "password",
-     .notes = "note",
-     .address = "url"},
-    {.name = "1password-csv",
-     .required = {"title", "url", "username", "password", "archived"},
-     .title = "title",
-     .username = "username",
-     .password = "password",
-     .notes = "notes",
-     .address = "url"},
-    {.name = "1password-csv",
-     .required = {"title", "website", "username", "password"},
-     .title = "title",
-     .username = "username",
-     .password = "password",
-     .notes = "notes",
-     .address = "website"},
-    {.name = "safari-csv",
-     .required = {"title", "url", "username", "password"},
-     .title = "title",
-     .username = "username",
-     .password = "password",
-     .notes = "notes",
-     .address = "url"},
-    {.name = "chrome-csv",
-     .required = {"name", "url", "username", "password"},
-     .title = "name",
-     .username = "username",
-     .password = "password",
-     .notes = "note",
-     .address = "url"},
-}};
+// Told apart by the whole set of their columns; where a header would fit two
+// shapes, the first counts.
+constexpr std::array CsvShapes = {
+    CsvShape{.name = "csv",
+             .required = {"service", "username", "password"},
+             .title = "service",
+             .username = "username",
+             .password = "password",
+             .notes = "comments",
+             .address = "address",
+             .modified = "recorded",
+             .timeForm = TimeForm::Text},
+    CsvShape{.name = "bitwarden-csv",
+             .required = {"name", "login_uri", "login_username", "login_password"},
+             .optional = {"folder", "favorite", "type", "fields", "reprompt", "login_totp", "collections",
+                          "login_fido2credentials"},
+             .title = "name",
+             .username = "login_username",
+             .password = "login_password",
+             .notes = "notes",
+             .address = "login_uri"},
+    CsvShape{.name = "keepassxc-csv",
+             .required = {"group", "title", "username", "password", "url", "notes"},
+             .optional = {"totp", "icon", "last modified", "created"},
+             .title = "title",
+             .username = "username",
+             .password = "password",
+             .notes = "notes",
+             .address = "url",
+             .modified = "last modified",
+             .created = "created",
+             .timeForm = TimeForm::Text},
+    CsvShape{.name = "keepass-csv",
+             .required = {"account", "login name", "password", "web site", "comments"},
+             .title = "account",
+             .username = "login name",
+             .password = "password",
+             .notes = "comments",
+             .address = "web site"},
+    CsvShape{.name = "firefox-csv",
+             .required = {"url", "username", "password", "httprealm", "formactionorigin"},
+             .optional = {"guid", "timecreated", "timelastused", "timepasswordchanged"},
+             .title = {},
+             .username = "username",
+             .password = "password",
+             .notes = {},
+             .address = "url",
+             .modified = "timepasswordchanged",
+             .created = "timecreated",
+             .timeForm = TimeForm::UnixMillis},
+    CsvShape{.name = "lastpass-csv",
+             .required = {"url", "username", "password", "extra", "name", "grouping"},
+             .optional = {"totp", "fav"},
+             .title = "name",
+             .username = "username",
+             .password = "password",
+             .notes = "extra",
+             .address = "url"},
+    CsvShape{.name = "dashlane-csv",
+             .required = {"username", "username2", "title", "password", "url"},
+             .optional = {"username3", "category", "otpsecret", "otpurl"},
+             .title = "title",
+             .username = "username",
+             .password = "password",
+             .notes = "note",
+             .address = "url"},
+    // 1Password 8.
+    CsvShape{.name = "1password-csv",
+             .required = {"title", "url", "username", "password", "archived"},
+             .optional = {"otpauth", "favorite", "tags"},
+             .title = "title",
+             .username = "username",
+             .password = "password",
+             .notes = "notes",
+             .address = "url"},
+    // 1Password 4 and 7 with column headers: their address is "website", or
+    // "url" (then told from Safari's by the lack of its OTPAuth column).
+    CsvShape{.name = "1password-csv",
+             .required = {"title", "website", "username", "password"},
+             .title = "title",
+             .username = "username",
+             .password = "password",
+             .notes = "notes",
+             .address = "website"},
+    CsvShape{.name = "safari-csv",
+             .required = {"title", "url", "username", "password", "otpauth"},
+             .title = "title",
+             .username = "username",
+             .password = "password",
+             .notes = "notes",
+             .address = "url"},
+    CsvShape{.name = "1password-csv",
+             .required = {"title", "url", "username", "password"},
+             .title = "title",
+             .username = "username",
+             .password = "password",
+             .notes = "notes",
+             .address = "url"},
+    CsvShape{.name = "chrome-csv",
+             .required = {"name", "url", "username", "password"},
+             .title = "name",
+             .username = "username",
+             .password = "password",
+             .notes = "note",
+             .address = "url"},
+    CsvShape{.name = "nordpass-csv",
+             .required = {"name", "url", "username", "password", "note", "cardholdername"},
+             .optional = {"cardnumber", "cvc", "expirydate", "zipcode", "folder", "full_name", "phone_number", "email",
+                          "address1", "address2", "city", "country", "state", "type", "additional_urls",
+                          "custom_fields"},
+             .title = "name",
+             .username = "username",
+             .password = "password",
+             .notes = "note",
+             .address = "url",
+             .kind = "type",
+             .loginKinds = {"password"},
+             .loginsOnly = true},
+    CsvShape{.name = "protonpass-csv",
+             .required = {"type", "name", "url", "password", "note"},
+             .optional = {"totp", "vault"},
+             .title = "name",
+             .username = "username",
+             .password = "password",
+             .notes = "note",
+             .address = "url",
+             .modified = "modifytime",
+             .created = "createtime",
+             .timeForm = TimeForm::UnixSecondsOrText,
+             .otherUsername = "email",
+             .kind = "type",
+             .loginKinds = {"login"}},
+    CsvShape{.name = "roboform-csv",
+             .required = {"name", "url", "login", "pwd"},
+             .optional = {"matchurl", "folder", "rffieldsv2"},
+             .title = "name",
+             .username = "login",
+             .password = "pwd",
+             .notes = "note",
+             .address = "url",
+             .loginsOnly = true},
+    CsvShape{
+        .name = "zohovault-csv",
+        .required = {"password name", "secretdata"},
+        .optional = {"description", "favorite", "customdata", "tags", "classification", "chambername", "secret type"},
+        .title = "password name",
+        .username = {},
+        .password = {},
+        .notes = "notes",
+        .address = "password url",
+        .loginsOnly = true,
+        .secretData = "secretdata"},
+};
 
 constexpr std::string_view Utf8Bom = "\xEF\xBB\xBF";
 
@@ -163,24 +239,23 @@ std::string shownHeader(const std::vector<std::string_view>& fields)
     return out;
 }
 
+// Whether a header may name column `name` in a file of `shape`.
+bool allowedIn(const CsvShape& shape, std::string_view name)
+{
+    const auto among = [name](const auto& names) { return std::find(names.begin(), names.end(), name) != names.end(); };
+    const std::array<std::string_view, 10> fieldColumns = {
+        shape.title,    shape.username, shape.password,      shape.notes, shape.address,
+        shape.modified, shape.created,  shape.otherUsername, shape.kind,  shape.secretData};
+    return !name.empty() && (among(shape.required) || among(shape.optional) || among(fieldColumns));
+}
+
 // Whether every cell is empty or a column name some export we know has.
 bool allColumnNames(const std::vector<std::string_view>& fields)
 {
     for (const std::string_view cell : fields) {
         const std::string name = headerName(cell);
-        const auto known = [&name](const CsvShape& shape) {
-            for (const std::string_view column : shape.required) {
-                if (!column.empty() && column == name)
-                    return true;
-            }
-            for (const std::string_view column : {shape.title, shape.username, shape.password, shape.notes,
-                                                  shape.address, shape.modified, shape.created}) {
-                if (!column.empty() && column == name)
-                    return true;
-            }
-            return false;
-        };
-        if (!name.empty() && std::none_of(Shapes.begin(), Shapes.end(), known))
+        const auto known = [&name](const CsvShape& shape) { return allowedIn(shape, name); };
+        if (!name.empty() && std::none_of(CsvShapes.begin(), CsvShapes.end(), known))
             return false;
     }
     return true;
@@ -199,6 +274,7 @@ bool blank(const std::vector<std::string_view>& fields)
 struct Columns
 {
     int title = -1, username = -1, password = -1, notes = -1, address = -1, modified = -1, created = -1;
+    int otherUsername = -1, kind = -1, secretData = -1;
 };
 
 const CsvShape* recognise(const std::vector<std::string_view>& header, Columns& columns)
@@ -206,17 +282,19 @@ const CsvShape* recognise(const std::vector<std::string_view>& header, Columns& 
     std::unordered_map<std::string, int> index;
     for (std::size_t i = 0; i < header.size(); ++i)
         index.emplace(headerName(header[i]), static_cast<int>(i)); // the first of a repeated name counts
+    index.erase(std::string());
     const auto column = [&](std::string_view name) {
         if (name.empty())
             return -1;
         const auto found = index.find(std::string(name));
         return found == index.end() ? -1 : found->second;
     };
-    for (const CsvShape& shape : Shapes) {
-        bool all = true;
-        for (const std::string_view name : shape.required)
-            all = all && (name.empty() || column(name) >= 0);
-        if (!all)
+    for (const CsvShape& shape : CsvShapes) {
+        const bool all = std::all_of(shape.required.begin(), shape.required.end(),
+                                     [&](std::string_view name) { return name.empty() || column(name) >= 0; });
+        const bool onlyKnown =
+            std::all_of(index.begin(), index.end(), [&](const auto& named) { return allowedIn(shape, named.first); });
+        if (!all || !onlyKnown)
             continue;
         columns.title = column(shape.title);
         columns.username = column(shape.username);
@@ -225,6 +303,9 @@ const CsvShape* recognise(const std::vector<std::string_view>& header, Columns& 
         columns.address = column(shape.address);
         columns.modified = column(shape.modified);
         columns.created = column(shape.created);
+        columns.otherUsername = column(shape.otherUsername);
+        columns.kind = column(shape.kind);
+        columns.secretData = column(shape.secretData);
         return &shape;
     }
     return nullptr;
@@ -236,6 +317,34 @@ std::string_view take(const std::vector<std::string_view>& fields, int column)
     if (column < 0 || static_cast<std::size_t>(column) >= fields.size())
         return {};
     return fields[static_cast<std::size_t>(column)];
+}
+
+std::string_view trimmedText(std::string_view text)
+{
+    const std::size_t begin = text.find_first_not_of(" \t");
+    if (begin == std::string_view::npos)
+        return {};
+    return text.substr(begin, text.find_last_not_of(" \t") - begin + 1);
+}
+
+// The user name and password among "Name: value" lines.
+void fromSecretData(std::string_view data, Record& record)
+{
+    while (!data.empty()) {
+        const std::size_t end = data.find_first_of("\r\n");
+        const std::string_view line = data.substr(0, end);
+        data.remove_prefix(end == std::string_view::npos ? data.size() : end + 1);
+        const std::size_t colon = line.find(':');
+        if (colon == std::string_view::npos)
+            continue;
+        const std::string key = headerName(line.substr(0, colon));
+        const std::string_view value = trimmedText(line.substr(colon + 1));
+        if (record.username.empty() &&
+            (key == "user name" || key == "username" || key == "login name" || key == "login" || key == "email"))
+            record.username = value;
+        else if (record.password.empty() && key == "password")
+            record.password = value;
+    }
 }
 
 // The recorded time `text` gives, or empty when it reads as none.
@@ -251,11 +360,20 @@ void recordedFrom(std::string_view text, TimeForm form, std::string& recorded)
     std::optional<CivilTime> time;
     if (form == TimeForm::Text) {
         time = parseAsLocal(text);
-    } else if (form == TimeForm::UnixMillis) {
-        time = parseUnixMillis(text);
-        if (time) {
-            if (const auto local = localFromUtc(*time))
-                time = local;
+    } else if (form == TimeForm::UnixMillis || form == TimeForm::UnixSecondsOrText) {
+        const std::string_view digits = trimmedText(text);
+        const bool allDigits = !digits.empty() && digits.find_first_not_of("0123456789") == std::string_view::npos;
+        if (form == TimeForm::UnixSecondsOrText && !allDigits) {
+            time = parseAsLocal(digits);
+        } else {
+            // Seconds as milliseconds: the same reader, its bounds and all.
+            time = form == TimeForm::UnixMillis ? parseUnixMillis(digits)
+                   : digits.size() <= 12        ? parseUnixMillis(std::string(digits) + "000")
+                                                : std::nullopt;
+            if (time) {
+                if (const auto local = localFromUtc(*time))
+                    time = local;
+            }
         }
     }
     recorded = time ? recordedText(*time) : std::string();
@@ -337,6 +455,7 @@ ImportResult readCsv(std::string_view content, const ImportSink& sink)
     ImportResult result;
     result.formatName = shape->name;
     const bool lastPass = shape->name == "lastpass-csv";
+    const bool firefox = shape->name == "firefox-csv";
     // One entry for every row: its strings keep their room from row to row.
     ImportedEntry entry;
     // Our export's header, all six columns: an empty time there is what the entry held.
@@ -351,7 +470,11 @@ ImportResult readCsv(std::string_view content, const ImportSink& sink)
         entry.where = reader.line();
         record.service = take(fields, columns.title);
         record.username = take(fields, columns.username);
+        if (record.username.empty())
+            record.username = take(fields, columns.otherUsername);
         record.password = take(fields, columns.password);
+        if (columns.secretData >= 0)
+            fromSecretData(take(fields, columns.secretData), record);
         record.comments = take(fields, columns.notes);
         record.address = take(fields, columns.address);
         recordedFrom(take(fields, columns.modified), shape->timeForm, record.recorded);
@@ -361,6 +484,21 @@ ImportResult readCsv(std::string_view content, const ImportSink& sink)
             record.address.clear(); // the address its secure notes carry
         if (holdsNothing(record))
             continue; // a blank line, a spreadsheet's row of empty cells
+        if (firefox && record.address.starts_with("chrome://FirefoxAccounts")) {
+            ++result.leftOut.browserSync; // the browser's own sync account, no site's log-in
+            continue;
+        }
+        const std::string kind = headerName(take(fields, columns.kind));
+        const bool kindSaysLogin =
+            std::find(shape->loginKinds.begin(), shape->loginKinds.end(), kind) != shape->loginKinds.end();
+        const bool noLogin = !kind.empty() ? !kindSaysLogin
+                             : shape->loginsOnly || columns.kind >= 0
+                                 ? record.username.empty() && record.password.empty() && record.address.empty()
+                                 : false;
+        if (noLogin) {
+            ++result.leftOut.notLogins; // a folder, a card, an identity, a note
+            continue;
+        }
         fillService(record);
         sink(entry);
     }
@@ -380,6 +518,8 @@ std::optional<ImportFormat> importFormatNamed(std::string_view name)
         return ImportFormat::Csv;
     if (name == "keepass-xml")
         return ImportFormat::KeepassXml;
+    if (name == "json")
+        return ImportFormat::Json;
     return std::nullopt;
 }
 
@@ -426,6 +566,9 @@ ImportResult readImport(std::string_view content, ImportFormat format, const Imp
         return failed("the file is empty");
     if (format == ImportFormat::KeepassXml || (format == ImportFormat::Auto && content[first] == '<'))
         return readKeepassXml(content, sink);
+    if (format == ImportFormat::Json ||
+        (format == ImportFormat::Auto && (content[first] == '{' || content[first] == '[')))
+        return readJson(content, sink);
     return readCsv(content, sink);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // Reading entries from the files other password managers and browsers export:
-// CSV of the shapes we know by their header, and KeePass 2 XML.
+// CSV of the shapes we know by their header, KeePass 2 XML, and the JSON of
+// Bitwarden, Keeper and Enpass.
 
 #include "storage/record_line.h"
 
@@ -12,11 +13,11 @@
 
 namespace kv {
 
-// What the user may ask for. Csv takes any CSV whose header we know; Auto tells
-// XML from CSV by the first character.
-enum class ImportFormat { Auto, Csv, KeepassXml };
+// What the user may ask for. Csv takes any CSV whose header we know, Json the
+// JSON exports we know; Auto tells XML, JSON and CSV apart by the first character.
+enum class ImportFormat { Auto, Csv, KeepassXml, Json };
 
-// "auto", "csv", "keepass-xml".
+// "auto", "csv", "keepass-xml", "json".
 std::optional<ImportFormat> importFormatNamed(std::string_view name);
 
 struct ImportedEntry
@@ -24,11 +25,20 @@ struct ImportedEntry
     Record record; // UTF-8, unchecked against what a data file can hold
     // Where the entry stands in the file: for CSV the 1-based line its record
     // starts on (the header is line 1), for KeePass XML its 1-based number among
-    // the file's entries (old versions in History not counted).
+    // the file's entries (old versions in History not counted), for JSON among
+    // the file's items.
     int where = 0;
     // The file is our own CSV export, whose empty recorded time is the entry's
     // own: it stays empty rather than taking the import's time.
     bool ownEmptyTime = false;
+};
+
+// What a file holds that is not imported, by why.
+struct LeftOut
+{
+    std::size_t recycled = 0;    // in a recycle bin or trash
+    std::size_t browserSync = 0; // a browser's record of its own sync account
+    std::size_t notLogins = 0;   // folders, cards, identities, notes: no log-in
 };
 
 struct ImportResult
@@ -37,6 +47,7 @@ struct ImportResult
     std::string error;      // when !ok: one line saying why
     std::string formatName; // "keepass-xml", "bitwarden-csv", "chrome-csv", ...
     std::vector<ImportedEntry> entries;
+    LeftOut leftOut;
 };
 
 // Reads a whole file's content. An entry's service is its title or name; when

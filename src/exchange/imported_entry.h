@@ -1,6 +1,6 @@
 #pragma once
-// What every import does with an entry it has read, and the KeePass XML reader
-// that readImport hands XML to.
+// What every import does with an entry it has read, and the KeePass XML and
+// JSON readers that readImport hands those files to.
 
 #include "exchange/import_format.h"
 
@@ -19,5 +19,6 @@ bool holdsNothing(const Record& record);
 void fillService(Record& record);
 
 ImportResult readKeepassXml(std::string_view content, const ImportSink& sink);
+ImportResult readJson(std::string_view content, const ImportSink& sink);
 
 } // namespace kv

@@ -165,7 +165,11 @@ ImportResult readKeepassXml(std::string_view content, const ImportSink& sink)
                 assignString(record, key, value);
             } else if (depth == entryDepth) {
                 entryDepth = 0;
-                if (entryRecycled || holdsNothing(record))
+                if (entryRecycled) {
+                    ++result.leftOut.recycled;
+                    continue;
+                }
+                if (holdsNothing(record))
                     continue;
                 if (const auto time = parseAsLocal(modified))
                     record.recorded = recordedText(*time);

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
@@ -74,13 +75,28 @@ TEST(ExchangeImport, ReadsEverySampleFormat)
         std::size_t count;
         bool bom;
         const char* lineEnd; // the header line's, as the file has it
+        // Left out: in a recycle bin or trash, a browser's sync record, no log-in.
+        std::array<std::size_t, 3> leftOut = {};
     } samples[] = {
-        {"keystead.csv", "csv", 3, false, "\r\n"},           {"bitwarden.csv", "bitwarden-csv", 3, true, "\n"},
-        {"chrome.csv", "chrome-csv", 3, false, "\n"},        {"firefox.csv", "firefox-csv", 2, false, "\r\n"},
-        {"keepassxc.csv", "keepassxc-csv", 2, false, "\n"},  {"keepass.csv", "keepass-csv", 1, false, "\r\n"},
-        {"lastpass.csv", "lastpass-csv", 2, false, "\r\n"},  {"1password.csv", "1password-csv", 2, true, "\n"},
-        {"safari.csv", "safari-csv", 2, false, "\r\n"},      {"dashlane.csv", "dashlane-csv", 1, false, "\n"},
-        {"1password7.csv", "1password-csv", 2, false, "\n"}, {"keepass.xml", "keepass-xml", 2, false, "\r\n"},
+        {"keystead.csv", "csv", 3, false, "\r\n"},
+        {"bitwarden.csv", "bitwarden-csv", 3, true, "\n"},
+        {"chrome.csv", "chrome-csv", 3, false, "\n"},
+        {"keepassxc.csv", "keepassxc-csv", 2, false, "\n"},
+        {"keepass.csv", "keepass-csv", 1, false, "\r\n"},
+        {"lastpass.csv", "lastpass-csv", 2, false, "\r\n"},
+        {"1password.csv", "1password-csv", 2, true, "\n"},
+        {"safari.csv", "safari-csv", 2, false, "\r\n"},
+        {"dashlane.csv", "dashlane-csv", 1, false, "\n"},
+        {"1password7.csv", "1password-csv", 2, false, "\n"},
+        {"firefox.csv", "firefox-csv", 2, false, "\r\n", {0, 1, 0}},
+        {"keepass.xml", "keepass-xml", 2, false, "\r\n", {1, 0, 0}},
+        {"nordpass.csv", "nordpass-csv", 2, false, "\n", {0, 0, 4}},
+        {"protonpass.csv", "protonpass-csv", 2, false, "\r\n", {0, 0, 3}},
+        {"roboform.csv", "roboform-csv", 1, false, "\r\n", {0, 0, 1}},
+        {"zohovault.csv", "zohovault-csv", 1, false, "\n", {0, 0, 1}},
+        {"bitwarden.json", "bitwarden-json", 2, false, "\n", {1, 0, 2}},
+        {"keeper.json", "keeper-json", 2, false, "\n", {0, 0, 2}},
+        {"enpass.json", "enpass-json", 1, false, "\n", {1, 0, 2}},
     };
     std::map<std::string, std::vector<ImportedEntry>> read;
     for (const auto& s : samples) {
@@ -96,8 +112,14 @@ TEST(ExchangeImport, ReadsEverySampleFormat)
         ASSERT_TRUE(result.ok) << result.error;
         EXPECT_EQ(result.formatName, s.formatName);
         EXPECT_EQ(result.entries.size(), s.count);
-        const bool xml = std::string_view(s.file).ends_with(".xml");
-        EXPECT_EQ(readImport(content, xml ? ImportFormat::KeepassXml : ImportFormat::Csv).entries.size(), s.count);
+        EXPECT_EQ(result.leftOut.recycled, s.leftOut[0]);
+        EXPECT_EQ(result.leftOut.browserSync, s.leftOut[1]);
+        EXPECT_EQ(result.leftOut.notLogins, s.leftOut[2]);
+        const std::string_view name = s.file;
+        const ImportFormat named = name.ends_with(".xml")    ? ImportFormat::KeepassXml
+                                   : name.ends_with(".json") ? ImportFormat::Json
+                                                             : ImportFormat::Csv;
+        EXPECT_EQ(readImport(content, named).entries.size(), s.count);
         read[s.file] = std::move(result.entries);
     }
 
@@ -153,6 +175,28 @@ TEST(ExchangeImport, ReadsEverySampleFormat)
         {{"1password7.csv", 1, 4}, {"Share", "win", "C:\\temp\\", "ends in a backslash", "https://files.example", ""}},
         {{"dashlane.csv", 0, 2},
          {"Video", "leo@example.com", "le,o", "likes \"films\"", "https://video.example.com", ""}},
+        // A folder, a card, an identity and a note are left out.
+        {{"nordpass.csv", 0, 3},
+         {"Webmail", "pat", "pa,t\"1", "first line\nsecond line", "https://webmail.example.com", ""}},
+        {{"nordpass.csv", 1, 8}, {"router.example.net", "admin", "r0uter", "", "https://router.example.net:8080/", ""}},
+        // Epoch seconds; the e-mail when there is no user name.
+        {{"protonpass.csv", 0, 2},
+         {"Forum", "quinn", "q,u\"inn", "likes threads", "https://forum.example.org", "03-05-2024 10:20:30"}},
+        {{"protonpass.csv", 1, 3},
+         {"Shop", "rae@example.org", "rae-pw", "", "https://shop.example.org", "11-14-2023 22:13:20"}},
+        {{"roboform.csv", 0, 2}, {"Bank", "sam", "s\"a,m", "Branch 12", "https://bank.example.com/", ""}},
+        {{"zohovault.csv", 0, 2}, {"Intranet", "tess", "t,e\"ss", "VPN first", "https://intranet.example.com", ""}},
+        // The first address; a time that does not read is none.
+        {{"bitwarden.json", 0, 1},
+         {"Intranet", "alice", "p,w\"1\u20AC", "VPN first, then \"login\"\nsecond line",
+          "https://intranet.example.org/login", "03-05-2024 10:20:30"}},
+        {{"bitwarden.json", 1, 4}, {"www.example.net", "bob", "hunter2", "", "https://www.example.net:8443/path", ""}},
+        {{"keeper.json", 0, 1}, {"Mail", "uma@example.com", "u,m\"a", "two\nlines", "https://mail.example.com", ""}},
+        {{"keeper.json", 1, 3}, {"build.example.com", "vic", "v1c", "", "ssh://build.example.com:2222", ""}},
+        // A deleted field is none; the e-mail when the user name is empty.
+        {{"enpass.json", 0, 1},
+         {"Cloud", "wes@example.com", "w,e\"s", "Recovery: ask IT", "https://cloud.example.com",
+          "03-05-2024 10:20:30"}},
         // Entities, character references and CDATA. Old versions in History and the
         // recycle bin's entries are not imported.
         {{"keepass.xml", 0, 1},
@@ -332,6 +376,20 @@ TEST(ExchangeImport, RefusesMalformedFilesSayingWhy)
          "line 2: unterminated quoted field"},
         {"name,url,username,password\nok,u,n,p\n\nx,y,\"z\n", ImportFormat::Csv, "line 4: unterminated quoted field"},
         {"Title,URL\nx,y\n", ImportFormat::Auto, "not a CSV header this program knows: Title,URL"},
+        // A header is known by all its columns: one more is no browser's.
+        {"name,url,username,password,note,colour\nx,y,z,hunter2,,\n", ImportFormat::Auto,
+         "line 1 is not a CSV header this program knows"},
+        {"Title,URL,Username,Password,Notes,OTPAuth,Shoe size\n", ImportFormat::Auto,
+         "line 1 is not a CSV header this program knows"},
+        {"{\"encrypted\": true, \"encKeyValidation_DO_NOT_EDIT\": \"2.x\", \"items\": []}", ImportFormat::Auto,
+         "an encrypted Bitwarden export"},
+        {"{\"items\": [{\"type\": 1, \"login\": {\"password\": \"hunter2\"\n", ImportFormat::Auto,
+         "line 2: not valid JSON"},
+        {"{\"items\": [{\"type\": 1, \"login\": {\"password\": hunter2}}]}", ImportFormat::Auto,
+         "line 1: not valid JSON"},
+        {std::string(100, '[') + std::string(100, ']'), ImportFormat::Auto, "line 1: JSON nested deeper than 64"},
+        {"{\"entries\": []}", ImportFormat::Json, "not a JSON export this program knows"},
+        {"[1, 2]", ImportFormat::Auto, "not a JSON export this program knows"},
         // A row that does not fit its header is never read into the wrong fields.
         {"name,url,username,password,note\nok,u,n,p,\n,https://short.example/,hunter2\n", ImportFormat::Auto,
          "line 3 has 3 columns, the header 5"},

@@ -257,6 +257,17 @@ int importEntries(Session& session)
                             << session.dataFileName() << "; skipped " << already << " already there";
     if (invalid > 0)
         session.console().out() << " and " << invalid << " that cannot be stored";
+    // What the file holds that is no entry of ours, each kind counted.
+    std::vector<std::string> leftOut;
+    const auto kind = [&leftOut](std::size_t n, const char* one, const char* many) {
+        if (n > 0)
+            leftOut.push_back(std::to_string(n) + (n == 1 ? one : many));
+    };
+    kind(read.leftOut.recycled, " in the recycle bin", " in the recycle bin");
+    kind(read.leftOut.browserSync, " browser sync record", " browser sync records");
+    kind(read.leftOut.notLogins, " that is not a log-in", " that are not log-ins");
+    for (std::size_t i = 0; i < leftOut.size(); ++i)
+        session.console().out() << (i == 0 ? "; left out " : i + 1 == leftOut.size() ? " and " : ", ") << leftOut[i];
     session.console().out() << '\n';
     return ExitOk;
 }

@@ -102,6 +102,13 @@ TEST_F(CommandLine, VerbsOverOneFolder)
     const std::string own = (m_folder / "own.csv").string();
     test::writeFile(m_folder / "own.csv", "service,username,password,comments,address,recorded\r\n"
                                           "untimed,u,p,,,\r\nuntimed,u,p,,,\r\n");
+    // What is no log-in is left out, each kind counted.
+    const std::string vaultJson = (m_folder / "vault.json").string();
+    test::writeFile(
+        m_folder / "vault.json",
+        "{\"encrypted\": false, \"items\": [{\"type\": 1, \"name\": \"j\", \"login\": {\"password\": \"p\"}},"
+        "{\"type\": 3, \"name\": \"card\"}, {\"type\": 2, \"name\": \"note\"},"
+        "{\"type\": 1, \"name\": \"gone\", \"deletedDate\": \"2024-01-01T00:00:00Z\"}]}");
     const std::string text = (m_folder / "notes.txt").string();
     test::writeFile(m_folder / "notes.txt", "\nmy passwords\n");
     const std::string headless = (m_folder / "headless.csv").string();
@@ -205,6 +212,11 @@ TEST_F(CommandLine, VerbsOverOneFolder)
         {{"-d", "2", "import", twice}, {}, 0, "~db2.ksd; skipped 2 already there\n", ""},
         {{"-d", "2", "import", own}, {}, 0, "~db2.ksd; skipped 1 already there\n", ""},
         {{"-d", "2", "search", "untimed", "--tsv"}, {}, 0, "untimed\tu\t\t\t\n", ""},
+        {{"-d", "2", "import", vaultJson},
+         {},
+         0,
+         "~db2.ksd; skipped 0 already there; left out 1 in the recycle bin and 2 that are not log-ins\n",
+         ""},
         {{"-d", "2", "import", headless}, {}, 1, "", "headless.csv: line 1 is not a CSV header this program knows\n"},
         {{"-d", "2", "import", (m_folder / "none.csv").string()}, {}, 1, "", "none.csv: no such file\n"},
         {{"-d", "2", "import", other.string()}, {}, 1, "", "other: it is a folder\n"},

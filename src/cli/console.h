@@ -21,6 +21,9 @@ public:
     virtual std::ostream& err() = 0;
     // Whether standard input is a terminal (a person typing, not a pipe or a file).
     virtual bool inputIsTerminal() = 0;
+    // Whether standard error is a terminal, where a progress line may be drawn
+    // and cleared again; never for a pipe, a file or a log.
+    virtual bool errorIsTerminal() { return false; }
     // The next line of standard input without its line end; nothing at its end.
     virtual std::optional<std::string> readLine() = 0;
     // `prompt` on the terminal, then a line typed there: shown as typed, or not at

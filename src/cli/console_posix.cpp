@@ -94,6 +94,7 @@ public:
     std::ostream& out() override { return std::cout; }
     std::ostream& err() override { return std::cerr; }
     bool inputIsTerminal() override { return isatty(STDIN_FILENO) == 1; }
+    bool errorIsTerminal() override { return isatty(STDERR_FILENO) == 1; }
 
     std::optional<std::string> readLine() override
     {

@@ -68,6 +68,7 @@ public:
     std::ostream& out() override { return std::cout; }
     std::ostream& err() override { return std::cerr; }
     bool inputIsTerminal() override { return isConsole(GetStdHandle(STD_INPUT_HANDLE)); }
+    bool errorIsTerminal() override { return isConsole(GetStdHandle(STD_ERROR_HANDLE)); }
 
     std::optional<std::string> readLine() override
     {

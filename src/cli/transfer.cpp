@@ -3,6 +3,7 @@
 
 #include "cli/verbs.h"
 
+#include "cli/progress.h"
 #include "exchange/export_format.h"
 #include "exchange/import_format.h"
 #include "storage/data_file.h"
@@ -142,12 +143,18 @@ int exportEntries(Session& session)
     const std::string leftOut =
         refused.empty() ? std::string()
                         : "left out " + std::to_string(refused.size()) + " that " + formatName + " cannot carry";
+    // Not over the export itself when that goes to the screen.
+    const bool exportOnScreen = !output && session.console().columns() > 0;
+    Progress progress(session.console(), "Exporting", static_cast<std::size_t>(table.size()), !exportOnScreen);
+    const auto rowsDone = [&progress](int row) { progress.advance(static_cast<std::size_t>(row)); };
     if (!output) {
         // A piece at a time: the export of a large database never sits in memory whole.
         std::ostream& out = session.console().out();
-        writeExport(*format, table, [&out](std::string_view piece) {
-            out.write(piece.data(), static_cast<std::streamsize>(piece.size()));
-        });
+        writeExport(
+            *format, table,
+            [&out](std::string_view piece) { out.write(piece.data(), static_cast<std::streamsize>(piece.size())); },
+            rowsDone);
+        progress.finish();
         out.flush();
         if (!out)
             return session.fail("Could not write the standard output");
@@ -156,7 +163,8 @@ int exportEntries(Session& session)
         return ExitOk;
     }
     std::string content;
-    writeExport(*format, table, content);
+    writeExport(*format, table, content, rowsDone);
+    progress.finish();
     // Written beside it and given the name in one step: owner-only from the start,
     // never half a file under that name, never through a link planted there since,
     // and over a file only with --force.
@@ -210,7 +218,10 @@ int importEntries(Session& session)
     std::size_t invalid = 0;
     std::size_t already = 0;
     std::vector<std::string> refusals;
+    Progress progress(session.console(), "Importing", std::nullopt);
+    std::size_t readCount = 0;
     const ImportResult read = readImport(content, *format, [&](ImportedEntry& entry) {
+        progress.advance(++readCount);
         Record& record = entry.record;
         // An entry the file gave no time takes the time of the import, which says
         // nothing of the entry: then it is here already if all else is. In our
@@ -240,6 +251,7 @@ int importEntries(Session& session)
         if (!timed)
             present.insert(added, last);
     });
+    progress.finish();
     content.clear();
     if (!read.ok)
         return session.fail(file + ": " + read.error);

@@ -250,10 +250,16 @@ constexpr CsvShape ChromeCsv{"name,url,username,password,note\r\n",
                              5,
                              "\r\n"};
 
-void writeCsv(const CsvShape& shape, const RecordTable& entries, std::string& out, const ExportSink* sink)
+// Rows between two reports of progress: few enough to keep them cheap.
+constexpr int RowsPerReport = 1024;
+
+void writeCsv(const CsvShape& shape, const RecordTable& entries, std::string& out, const ExportSink* sink,
+              const ExportProgress& progress)
 {
     CsvOut csv(out, entries, shape.perRow, shape.header, sink);
     for (int row = 0; row < entries.size(); ++row) {
+        if (progress && row % RowsPerReport == 0)
+            progress(row);
         const Fields fields = entries.fields(row);
         char* to = csv.row(fields);
         for (std::size_t c = 0; c < shape.columnCount; ++c) {
@@ -360,7 +366,8 @@ void appendXmlString(std::string& out, std::string_view key, std::string_view an
     out += "</Value></String>\r\n";
 }
 
-void writeKeepassXml(const RecordTable& entries, std::string& out, const ExportSink* sink)
+void writeKeepassXml(const RecordTable& entries, std::string& out, const ExportSink* sink,
+                     const ExportProgress& progress)
 {
     constexpr std::size_t Step = 64 * 1024;
     if (!sink)
@@ -386,6 +393,8 @@ void writeKeepassXml(const RecordTable& entries, std::string& out, const ExportS
     out += "</Name>\r\n";
     std::string stamp;
     for (int row = 0; row < entries.size(); ++row) {
+        if (progress && row % RowsPerReport == 0)
+            progress(row);
         const Fields fields = entries.fields(row);
         out += "\t\t\t<Entry>\r\n"
                "\t\t\t\t<UUID>";
@@ -485,35 +494,37 @@ std::vector<int> rowsNotCarried(ExportFormat format, const RecordTable& entries)
 
 namespace {
 
-void writeAny(ExportFormat format, const RecordTable& entries, std::string& out, const ExportSink* sink)
+void writeAny(ExportFormat format, const RecordTable& entries, std::string& out, const ExportSink* sink,
+              const ExportProgress& progress)
 {
     switch (format) {
     case ExportFormat::Csv:
-        writeCsv(OurCsv, entries, out, sink);
+        writeCsv(OurCsv, entries, out, sink, progress);
         break;
     case ExportFormat::BitwardenCsv:
-        writeCsv(BitwardenCsv, entries, out, sink);
+        writeCsv(BitwardenCsv, entries, out, sink, progress);
         break;
     case ExportFormat::ChromeCsv:
-        writeCsv(ChromeCsv, entries, out, sink);
+        writeCsv(ChromeCsv, entries, out, sink, progress);
         break;
     case ExportFormat::KeepassXml:
-        writeKeepassXml(entries, out, sink);
+        writeKeepassXml(entries, out, sink, progress);
         break;
     }
 }
 
 } // namespace
 
-void writeExport(ExportFormat format, const RecordTable& entries, std::string& out)
+void writeExport(ExportFormat format, const RecordTable& entries, std::string& out, const ExportProgress& progress)
 {
-    writeAny(format, entries, out, nullptr);
+    writeAny(format, entries, out, nullptr, progress);
 }
 
-void writeExport(ExportFormat format, const RecordTable& entries, const ExportSink& sink)
+void writeExport(ExportFormat format, const RecordTable& entries, const ExportSink& sink,
+                 const ExportProgress& progress)
 {
     std::string piece;
-    writeAny(format, entries, piece, &sink);
+    writeAny(format, entries, piece, &sink, progress);
 }
 
 } // namespace kv

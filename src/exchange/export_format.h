@@ -26,10 +26,14 @@ std::vector<int> rowsNotCarried(ExportFormat format, const RecordTable& entries)
 // Appends the export of every entry, in order, to `out` as UTF-8 without a
 // byte-order mark. CSV is RFC 4180 with CR LF line ends; each CSV format has its
 // header line first.
-void writeExport(ExportFormat format, const RecordTable& entries, std::string& out);
+// `progress`, when given, is told of the rows written now and then.
+using ExportProgress = std::function<void(int rowsDone)>;
+void writeExport(ExportFormat format, const RecordTable& entries, std::string& out,
+                 const ExportProgress& progress = {});
 // The same, handed to `sink` a piece (about 64 KiB) at a time, so that an export
 // of a large database never sits in memory whole.
 using ExportSink = std::function<void(std::string_view piece)>;
-void writeExport(ExportFormat format, const RecordTable& entries, const ExportSink& sink);
+void writeExport(ExportFormat format, const RecordTable& entries, const ExportSink& sink,
+                 const ExportProgress& progress = {});
 
 } // namespace kv

@@ -2,6 +2,7 @@
 // them: exit status, what it prints, and the data file afterwards.
 
 #include "cli/command_line.h"
+#include "cli/progress.h"
 #include "seal/seal_key.h"
 #include "settings/reg_file_registry.h"
 #include "storage/data_file.h"
@@ -30,7 +31,9 @@ public:
 
     std::ostream& out() override { return output; }
     std::ostream& err() override { return errors; }
+    bool errorTerminal = false;
     bool inputIsTerminal() override { return false; }
+    bool errorIsTerminal() override { return errorTerminal; }
     std::optional<std::string> readLine() override
     {
         if (input.empty())
@@ -494,6 +497,33 @@ TEST_F(CommandLine, ASealedDatabaseOpensOnlyUnderItsPassword)
     for (std::string scrambled; std::getline(lines, scrambled);)
         EXPECT_EQ(sealed.find(scrambled.substr(0, 40)), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(data("db1.bak")));
+}
+
+// A progress line is drawn only when standard error is a terminal, and is
+// blanked again at the end: a script sees nothing, a person no leftover line.
+TEST(CommandLineProgress, DrawsOnlyOnATerminalAndClearsItsLine)
+{
+    for (const bool terminal : {false, true}) {
+        SCOPED_TRACE(terminal);
+        ScriptedConsole console;
+        console.errorTerminal = terminal;
+        {
+            Progress progress(console, "Importing", 500, true, std::chrono::milliseconds(0));
+            for (std::size_t row = 1; row <= 500; ++row)
+                progress.advance(row);
+        }
+        const std::string drawn = console.errors.str();
+        if (!terminal) {
+            EXPECT_EQ(drawn, "");
+            continue;
+        }
+        EXPECT_TRUE(drawn.starts_with("\rImporting: 1 of 500 entries")) << drawn;
+        ASSERT_TRUE(drawn.ends_with('\r'));
+        const std::size_t blank = drawn.rfind('\r', drawn.size() - 2);
+        const std::string cleared = drawn.substr(blank + 1, drawn.size() - blank - 2);
+        EXPECT_EQ(cleared, std::string(cleared.size(), ' '));
+        EXPECT_GE(cleared.size(), std::string_view("Importing: 1 of 500 entries").size());
+    }
 }
 
 } // namespace

@@ -11,6 +11,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <ctime>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -121,12 +123,21 @@ kv::RecordTable tableFrom(std::string_view input)
 
 } // namespace
 
+// Times are made UTC on the way out and local on the way in: in UTC every local
+// time comes back as it went, where a zone's clock changes skip an hour that could not.
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    setenv("TZ", "UTC0", 1);
+    tzset();
+    return 0;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const std::string_view input(reinterpret_cast<const char*>(data), size);
 
     for (const kv::ImportFormat format :
-         {kv::ImportFormat::Auto, kv::ImportFormat::Csv, kv::ImportFormat::KeepassXml}) {
+         {kv::ImportFormat::Auto, kv::ImportFormat::Csv, kv::ImportFormat::KeepassXml, kv::ImportFormat::Json}) {
         const kv::ImportResult result = kv::readImport(input, format);
         checkResult(result);
         if (format == kv::ImportFormat::Auto || !result.ok)

@@ -177,17 +177,17 @@ constexpr std::array CsvShapes = {
              .notes = "note",
              .address = "url",
              .loginsOnly = true},
-    CsvShape{
-        .name = "zohovault-csv",
-        .required = {"password name", "secretdata"},
-        .optional = {"description", "favorite", "customdata", "tags", "classification", "chambername", "secret type"},
-        .title = "password name",
-        .username = {},
-        .password = {},
-        .notes = "notes",
-        .address = "password url",
-        .loginsOnly = true,
-        .secretData = "secretdata"},
+    CsvShape{.name = "zohovault-csv",
+             .required = {"password name", "secretdata"},
+             .optional = {"description", "favorite", "customdata", "tags", "classification", "chambername",
+                          "folder name", "secret type"},
+             .title = "password name",
+             .username = {},
+             .password = {},
+             .notes = "notes",
+             .address = "password url",
+             .loginsOnly = true,
+             .secretData = "secretdata"},
 };
 
 constexpr std::string_view Utf8Bom = "\xEF\xBB\xBF";

@@ -5,6 +5,7 @@
 
 #include "cli/verbs.h"
 
+#include "cli/progress.h"
 #include "storage/conflict_copies.h"
 #include "storage/data_file.h"
 #include "vault/entry_set.h"
@@ -114,7 +115,9 @@ public:
             return std::nullopt;
         // Every entry checked first: a file that is refused leaves nothing behind.
         EntryBatch checked;
+        Progress progress(m_session.console(), "Merging", static_cast<std::size_t>(other.size()));
         for (int row = 0; row < other.size(); ++row) {
+            progress.advance(static_cast<std::size_t>(row) + 1);
             if (!other.bytes(row, RecordField::KeptLine).empty())
                 continue;
             if (auto why = checked.add(other.record(row))) {

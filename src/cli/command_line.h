@@ -1,6 +1,6 @@
 #pragma once
 // keystead-vault-cli: the entries of the window's databases from a terminal or a
-// script. One verb per run; see the help texts in command_line.cpp.
+// script. One verb per run, each described beside its handler (cli/verbs.h).
 
 #include "cli/session.h"
 

@@ -14,6 +14,8 @@ namespace kv {
 
 namespace {
 
+using Kind = Option::Kind;
+
 std::string reasonNow()
 {
     return std::string(reasonText(firstFileError()));
@@ -274,8 +276,6 @@ int mergeConflictCopies(Session& session)
     return status;
 }
 
-} // namespace
-
 int mergeEntries(Session& session)
 {
     const Arguments& args = session.args();
@@ -287,6 +287,51 @@ int mergeEntries(Session& session)
         return ExitUsage;
     }
     return conflicts ? mergeConflictCopies(session) : mergeFile(session, args.operands[0]);
+}
+
+constexpr Option MergeOptions[] = {{0, "conflicts", Kind::Flag}, {0, "skip-invalid", Kind::Flag}};
+
+constexpr Verb MergeVerb{
+    .name = "merge",
+    .options = MergeOptions,
+    .minOperands = 0,
+    .maxOperands = 1,
+    .needsLogIn = true,
+    .run = mergeEntries,
+    .summary = "add what another data file holds",
+    .help = "Usage: keystead-vault-cli merge FILE [--skip-invalid]\n"
+            "       keystead-vault-cli merge --conflicts [--skip-invalid]\n"
+            "\n"
+            "Adds the entries of FILE, a data file of this program (such as the copy a sync\n"
+            "tool leaves after a conflict), that this database does not hold, in one save.\n"
+            "Any other file is refused, naming its first line that is no entry; an export\n"
+            "goes in with import. An entry this program cannot store (a line break in a\n"
+            "field) is listed with its line number, and then nothing is merged.\n"
+            "\n"
+            "      --conflicts      merge every conflict copy of the database that a sync\n"
+            "                       tool left beside it (Syncthing's db1.sync-conflict-...,\n"
+            "                       Nextcloud's and ownCloud's \"db1 (conflicted copy ...)\",\n"
+            "                       Dropbox's \"db1 (NAME's conflicted copy ...)\") in one\n"
+            "                       save, and move each one merged into the folder merged\n"
+            "                       beside the database; a copy that cannot be merged stays\n"
+            "                       where it is (exit status 1). One line for each copy.\n"
+            "      --skip-invalid   merge the rest, leaving out what cannot be stored and\n"
+            "                       lines that are no entries (a file with no entry at all\n"
+            "                       is still refused)\n"
+            "\n"
+            "A merge cannot tell an entry removed on one side from one added on the other:\n"
+            "an entry removed from one copy comes back from the other (remove it again),\n"
+            "and an entry changed in one copy stands twice, as it was and as it is (remove\n"
+            "the stale one).\n",
+};
+
+constexpr Verb MergeVerbs[] = {MergeVerb};
+
+} // namespace
+
+std::span<const Verb> mergeVerbs()
+{
+    return MergeVerbs;
 }
 
 } // namespace kv

@@ -64,14 +64,33 @@ int resealUnderNewPassword(Session& session, const std::string& done)
     return resealWith(session, std::move(key), done);
 }
 
-} // namespace
-
 int sealDatabase(Session& session)
 {
     if (!sealedAs(session, false) || !session.load())
         return ExitFailure;
     return resealUnderNewPassword(session, "Sealed " + session.dataFileName());
 }
+
+constexpr Verb SealVerb{
+    .name = "seal",
+    .options = {},
+    .minOperands = 0,
+    .maxOperands = 0,
+    .needsLogIn = true,
+    .run = sealDatabase,
+    .summary = "encrypt the database under a password of its own",
+    .help = "Usage: keystead-vault-cli seal\n"
+            "\n"
+            "Rewrites the database sealed: each entry encrypted under a key made from a new\n"
+            "password, asked twice on the terminal without being shown, or read as two lines\n"
+            "of standard input. From then on every command asks for that password first, and\n"
+            "the window shows the entries once it is typed into its Password field. Nobody\n"
+            "can open the entries without it: a forgotten password cannot be recovered.\n"
+            "Copies of the file made before sealing (old backups, a sync tool's versions)\n"
+            "stay readable as they were. The log-in's password is refused, since it is\n"
+            "stored where anyone can read it; so is a database with lines that cannot be\n"
+            "read, which sealing would lose.\n",
+};
 
 int unsealDatabase(Session& session)
 {
@@ -80,11 +99,49 @@ int unsealDatabase(Session& session)
     return resealWith(session, nullptr, "Unsealed " + session.dataFileName());
 }
 
+constexpr Verb UnsealVerb{
+    .name = "unseal",
+    .options = {},
+    .minOperands = 0,
+    .maxOperands = 0,
+    .needsLogIn = true,
+    .run = unsealDatabase,
+    .summary = "take the database's own password off",
+    .help = "Usage: keystead-vault-cli unseal\n"
+            "\n"
+            "Asks for the database's password and rewrites it in the format of an unsealed\n"
+            "database, every entry as it was.\n",
+};
+
 int changeDatabasePassword(Session& session)
 {
     if (!sealedAs(session, true) || !session.load())
         return ExitFailure;
     return resealUnderNewPassword(session, "Changed the password of " + session.dataFileName());
+}
+
+constexpr Verb PasswdVerb{
+    .name = "passwd",
+    .options = {},
+    .minOperands = 0,
+    .maxOperands = 0,
+    .needsLogIn = true,
+    .run = changeDatabasePassword,
+    .summary = "change a sealed database's password",
+    .help = "Usage: keystead-vault-cli passwd\n"
+            "\n"
+            "Asks for the database's password, then the new one twice (or reads three lines\n"
+            "of standard input), and rewrites the database under the new one, every entry\n"
+            "encrypted anew.\n",
+};
+
+constexpr Verb SealVerbs[] = {SealVerb, UnsealVerb, PasswdVerb};
+
+} // namespace
+
+std::span<const Verb> sealVerbs()
+{
+    return SealVerbs;
 }
 
 } // namespace kv

@@ -14,6 +14,8 @@ namespace kv {
 
 namespace {
 
+using Kind = Option::Kind;
+
 std::string reasonNow()
 {
     return std::string(reasonText(firstFileError()));
@@ -99,8 +101,6 @@ std::optional<std::string> outputRefusal(Session& session, const std::string& ou
     return std::nullopt;
 }
 
-} // namespace
-
 int exportEntries(Session& session)
 {
     const Arguments& args = session.args();
@@ -182,6 +182,37 @@ int exportEntries(Session& session)
                             << (leftOut.empty() ? "" : "; ") << leftOut << '\n';
     return ExitOk;
 }
+
+constexpr Option ExportOptions[] = {{0, "format", Kind::Value},
+                                    {'o', "output", Kind::Value},
+                                    {0, "force", Kind::Flag},
+                                    {0, "skip-invalid", Kind::Flag}};
+
+constexpr Verb ExportVerb{
+    .name = "export",
+    .options = ExportOptions,
+    .minOperands = 0,
+    .maxOperands = 0,
+    .needsLogIn = true,
+    .run = exportEntries,
+    .summary = "write every entry out, passwords in clear",
+    .help = "Usage: keystead-vault-cli export [--format FORMAT] [-o FILE [--force]] [--skip-invalid]\n"
+            "\n"
+            "Writes every entry, passwords in clear, to standard output or to FILE (made\n"
+            "readable by you alone). Delete the file once it has served. FILE is only ever\n"
+            "a regular file of its own: a link, a folder, a device or FIFO, and the files\n"
+            "of the databases are refused. An entry the format cannot carry as it is (a\n"
+            "control character in keepass-xml) is named by its place in the list, and then\n"
+            "nothing is written.\n"
+            "\n"
+            "      --format FORMAT  csv (the default: service,username,password,comments,\n"
+            "                       address,recorded), bitwarden-csv, chrome-csv (what\n"
+            "                       browsers import) or keepass-xml (KeePass 2 XML, which\n"
+            "                       desktop managers import into an encrypted database)\n"
+            "  -o, --output FILE    write to FILE, which must not exist yet\n"
+            "      --force          replace FILE if it is a regular file\n"
+            "      --skip-invalid   export the rest, leaving out what cannot be carried\n",
+};
 
 int importEntries(Session& session)
 {
@@ -282,6 +313,42 @@ int importEntries(Session& session)
         session.console().out() << (i == 0 ? "; left out " : i + 1 == leftOut.size() ? " and " : ", ") << leftOut[i];
     session.console().out() << '\n';
     return ExitOk;
+}
+
+constexpr Option ImportOptions[] = {{0, "format", Kind::Value}, {0, "skip-invalid", Kind::Flag}};
+
+constexpr Verb ImportVerb{
+    .name = "import",
+    .options = ImportOptions,
+    .minOperands = 1,
+    .maxOperands = 1,
+    .needsLogIn = true,
+    .run = importEntries,
+    .summary = "add the entries of an export file",
+    .help = "Usage: keystead-vault-cli import FILE [--format FORMAT] [--skip-invalid]\n"
+            "\n"
+            "Adds the entries of FILE, all in one save: all of them or none. Entries already\n"
+            "here are not added twice. An entry this program cannot store (a | or a line\n"
+            "break in a field, a character outside Western European, too long) is listed\n"
+            "with its line or entry number, and then nothing is imported.\n"
+            "\n"
+            "Only log-ins are imported; what is left out (folders, cards, notes, the\n"
+            "recycle bin) is counted.\n"
+            "\n"
+            "      --format FORMAT  auto (the default: the CSV exports of this program and\n"
+            "                       of common managers and browsers, told apart by their\n"
+            "                       header; KeePass 2 XML; the JSON of Bitwarden, Keeper\n"
+            "                       and Enpass), csv, keepass-xml or json\n"
+            "      --skip-invalid   import the rest, leaving out what cannot be stored\n",
+};
+
+constexpr Verb TransferVerbs[] = {ExportVerb, ImportVerb};
+
+} // namespace
+
+std::span<const Verb> transferVerbs()
+{
+    return TransferVerbs;
 }
 
 } // namespace kv

@@ -11,6 +11,8 @@ namespace kv {
 
 namespace {
 
+using Kind = Option::Kind;
+
 ListStyle listStyle(const Arguments& args)
 {
     if (args.has("json"))
@@ -118,8 +120,6 @@ int finish(Session& session, const Outcome& outcome, const std::string& done)
     return ExitOk;
 }
 
-} // namespace
-
 int listEntries(Session& session)
 {
     if (!session.load())
@@ -130,6 +130,28 @@ int listEntries(Session& session)
     return ExitOk;
 }
 
+constexpr Option ListOptions[] = {{0, "tsv", Kind::Flag}, {0, "json", Kind::Flag}};
+
+constexpr Verb ListVerb{
+    .name = "ls",
+    .options = ListOptions,
+    .minOperands = 0,
+    .maxOperands = 0,
+    .needsLogIn = true,
+    .run = listEntries,
+    .summary = "list the entries (never a password)",
+    .help = "Usage: keystead-vault-cli ls [--tsv | --json]\n"
+            "\n"
+            "Lists every entry of the database: service, user name, address, comments and\n"
+            "the time it was recorded. No password is ever listed. A control character in\n"
+            "a field is shown spelt out (\\t, \\n, \\x1b), never sent to the terminal.\n"
+            "\n"
+            "  --tsv    one entry per line, fields separated by tabs in the order above\n"
+            "           (in a field a tab is written \\t, a line feed \\n, a carriage\n"
+            "           return \\r, a backslash \\\\), UTF-8\n"
+            "  --json   one JSON array of objects with those five keys, UTF-8\n",
+};
+
 int searchEntries(Session& session)
 {
     if (!session.load())
@@ -139,6 +161,20 @@ int searchEntries(Session& session)
                  listStyle(session.args()), session.console().columns());
     return ExitOk;
 }
+
+constexpr Verb SearchVerb{
+    .name = "search",
+    .options = ListOptions,
+    .minOperands = 1,
+    .maxOperands = 1,
+    .needsLogIn = true,
+    .run = searchEntries,
+    .summary = "find entries by text",
+    .help = "Usage: keystead-vault-cli search TEXT [--tsv | --json]\n"
+            "\n"
+            "Lists the entries whose service, user name, comments or address contain TEXT,\n"
+            "whatever its letter case, as ls lists them.\n",
+};
 
 int showEntry(Session& session)
 {
@@ -165,6 +201,27 @@ int showEntry(Session& session)
     return ExitOk;
 }
 
+constexpr Option ShowOptions[] = {{'s', "show-password", Kind::Flag}, {'a', "attribute", Kind::Value}};
+
+constexpr Verb ShowVerb{
+    .name = "show",
+    .options = ShowOptions,
+    .minOperands = 1,
+    .maxOperands = 1,
+    .needsLogIn = true,
+    .run = showEntry,
+    .summary = "show one entry",
+    .help = "Usage: keystead-vault-cli show SERVICE [-s] [-a FIELD]\n"
+            "\n"
+            "Shows the first entry whose service is exactly SERVICE, its password as stars.\n"
+            "\n"
+            "  -s, --show-password   the password in clear\n"
+            "  -a, --attribute FIELD only that field and a line break: service, username,\n"
+            "                        password (in clear), comments, address or recorded;\n"
+            "                        as stored for a script, control characters spelt out\n"
+            "                        on a terminal\n",
+};
+
 int addEntry(Session& session)
 {
     const Arguments& args = session.args();
@@ -188,6 +245,34 @@ int addEntry(Session& session)
     // An Add appends; it never needs the rest of the file, so nothing is read.
     return finish(session, session.vault().add(record, false), "Added " + record.service);
 }
+
+constexpr Option AddOptions[] = {{'u', "username", Kind::Value},
+                                 {0, "address", Kind::Value},
+                                 {0, "comments", Kind::Value},
+                                 {'g', "generate", Kind::OptionalNumber}};
+
+constexpr Verb AddVerb{
+    .name = "add",
+    .options = AddOptions,
+    .minOperands = 1,
+    .maxOperands = 1,
+    .needsLogIn = true,
+    .run = addEntry,
+    .summary = "add an entry",
+    .help = "Usage: keystead-vault-cli add SERVICE [-u USER] [--address URL] [--comments TEXT]\n"
+            "                              [-g [LENGTH]]\n"
+            "\n"
+            "Adds an entry for SERVICE, recorded now. The password is asked twice on the\n"
+            "terminal without being shown, or read as one line of standard input when that\n"
+            "is not a terminal. An entry for the service \"Keystead Vault\" sets the log-in\n"
+            "to the program, as in the window.\n"
+            "\n"
+            "  -u, --username USER     the user name\n"
+            "      --address URL       the service's address\n"
+            "      --comments TEXT     a comment\n"
+            "  -g, --generate [LENGTH] a new random password instead (16 characters unless\n"
+            "                          LENGTH says otherwise), not shown\n",
+};
 
 int editEntry(Session& session)
 {
@@ -224,6 +309,34 @@ int editEntry(Session& session)
     return finish(session, session.vault().replace(*row, details, false), "Changed " + details.service);
 }
 
+constexpr Option EditOptions[] = {{'u', "username", Kind::Value},
+                                  {0, "address", Kind::Value},
+                                  {0, "comments", Kind::Value},
+                                  {'p', "password", Kind::Flag},
+                                  {'g', "generate", Kind::OptionalNumber}};
+
+constexpr Verb EditVerb{
+    .name = "edit",
+    .options = EditOptions,
+    .minOperands = 1,
+    .maxOperands = 1,
+    .needsLogIn = true,
+    .run = editEntry,
+    .summary = "change an entry",
+    .help = "Usage: keystead-vault-cli edit SERVICE [-u USER] [--address URL] [--comments TEXT]\n"
+            "                               [-p | -g [LENGTH]]\n"
+            "\n"
+            "Changes the first entry whose service is exactly SERVICE (the service itself\n"
+            "stays); the fields not named keep their text, and the entry is recorded now.\n"
+            "\n"
+            "  -u, --username USER     a new user name\n"
+            "      --address URL       a new address\n"
+            "      --comments TEXT     a new comment\n"
+            "  -p, --password          a new password, asked as add asks it\n"
+            "  -g, --generate [LENGTH] a new random password (16 characters unless LENGTH\n"
+            "                          says otherwise), not shown\n",
+};
+
 int removeEntry(Session& session)
 {
     if (!session.load())
@@ -238,6 +351,21 @@ int removeEntry(Session& session)
     return finish(session, session.vault().remove(*row, service, loaded, false), "Removed " + service);
 }
 
+constexpr Verb RemoveVerb{
+    .name = "rm",
+    .options = {},
+    .minOperands = 1,
+    .maxOperands = 1,
+    .needsLogIn = true,
+    .run = removeEntry,
+    .summary = "remove an entry",
+    .help = "Usage: keystead-vault-cli rm SERVICE\n"
+            "\n"
+            "Removes the first entry whose service is exactly SERVICE. Removing the entry\n"
+            "of the log-in to the program with the stored credentials switches the log-in\n"
+            "off, as in the window.\n",
+};
+
 int generatePassword(Session& session)
 {
     const std::vector<std::string>& operands = session.args().operands;
@@ -246,6 +374,29 @@ int generatePassword(Session& session)
         return lengthError(session);
     session.console().out() << GeneratePassword(*length) << '\n';
     return ExitOk;
+}
+
+constexpr Verb GenerateVerb{
+    .name = "generate",
+    .options = {},
+    .minOperands = 0,
+    .maxOperands = 1,
+    .needsLogIn = false,
+    .run = generatePassword,
+    .summary = "print a random password",
+    .help = "Usage: keystead-vault-cli generate [LENGTH]\n"
+            "\n"
+            "Prints a password of LENGTH characters (16 unless given) made of the digits 1\n"
+            "to 8 and the capitals A to Z, each drawn from the system's secure random source.\n",
+};
+
+constexpr Verb EntryVerbs[] = {ListVerb, ShowVerb, SearchVerb, AddVerb, EditVerb, RemoveVerb, GenerateVerb};
+
+} // namespace
+
+std::span<const Verb> entryVerbs()
+{
+    return EntryVerbs;
 }
 
 } // namespace kv

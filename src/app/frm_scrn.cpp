@@ -66,7 +66,7 @@ FrmScrn::FrmScrn(Environment env, QWidget* parent)
     buildShapes();
     m_toolsStrip = new ToolsStrip(this);
     connect(m_toolsStrip, &ToolsStrip::databaseChosen, this, &FrmScrn::openDatabase);
-    connect(m_toolsStrip, &ToolsStrip::reloadAsked, this, &FrmScrn::reloadDatabase);
+    connect(m_toolsStrip, &ToolsStrip::reloadAsked, this, &FrmScrn::loadDatabase);
 
     m_editArea = new EditArea(m_vault, m_env, this);
     connect(m_editArea, &EditArea::messageShown, this, &FrmScrn::showMessage);
@@ -91,7 +91,7 @@ FrmScrn::FrmScrn(Environment env, QWidget* parent)
     connect(m_seal, &SealGate::coveredChanged, this, &FrmScrn::onSealCoveredChanged);
     connect(m_seal, &SealGate::messageShown, this, &FrmScrn::showMessage);
     connect(m_seal, &SealGate::captionChanged, this, &FrmScrn::setWindowTitle);
-    connect(m_seal, &SealGate::keyOpened, this, &FrmScrn::reloadDatabase);
+    connect(m_seal, &SealGate::keyOpened, this, &FrmScrn::loadDatabase);
 
     connect(new HelpKey(this), &HelpKey::helpAsked, this, &FrmScrn::openHelp);
 
@@ -184,10 +184,10 @@ void FrmScrn::loadStep()
 
 void FrmScrn::loadDatabase()
 {
-    RecordTable rows;
-    const bool ok = m_database.load(rows);
+    // Through the vault, like every change of the entries: the list's model
+    // follows, and puts them in its order when it sorts.
+    const bool ok = m_vault.load();
     const bool opening = std::exchange(m_opening, false);
-    m_model.appendAll(std::move(rows));
     const QString name = QString::fromStdString(m_database.base()) + QStringLiteral(".ksd");
     if (m_database.shut()) {
         // A key that no longer fits: the file was sealed anew since it was opened.
@@ -218,12 +218,6 @@ void FrmScrn::openDatabase(int index)
     m_database.choose(DataFileBaseFor(index));
     m_settings.save(DatabaseSetting, std::to_string(index));
     m_opening = true;
-    reloadDatabase();
-}
-
-void FrmScrn::reloadDatabase()
-{
-    m_model.clear();
     loadDatabase();
 }
 
@@ -239,7 +233,7 @@ void FrmScrn::openHelp()
 
 void FrmScrn::QuitApplication()
 {
-    m_model.clear();
+    m_vault.unload();
     QApplication::closeAllWindows();
 }
 

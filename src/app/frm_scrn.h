@@ -33,7 +33,8 @@ public:
     explicit FrmScrn(Environment env, QWidget* parent = nullptr);
     ~FrmScrn() override;
 
-    // Fills the list from the open database's file (after the window is shown).
+    // Fills the list from the open database's file, in place of what it showed
+    // (after the window is shown, and again on every reload).
     void loadDatabase();
     void QuitApplication();
     void layoutPass();
@@ -60,7 +61,6 @@ private:
     void onLockedChanged(bool locked);
     void onSealCoveredChanged(bool covered);
     void openDatabase(int index);
-    void reloadDatabase();
     void suggestPassword();
     void openHelp();
 

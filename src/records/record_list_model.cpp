@@ -122,8 +122,6 @@ Qt::ItemFlags RecordListModel::flags(const QModelIndex& index) const
     return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
 }
 
-RecordListModel::RecordListModel(QObject* parent) : RecordListModel(m_ownEntries, parent) {}
-
 RecordListModel::RecordListModel(EntryList& entries, QObject* parent) : QAbstractTableModel(parent), m_entries(&entries)
 {
     m_entries->setListener(this);
@@ -166,35 +164,11 @@ void RecordListModel::entriesAboutToBeReset()
 
 void RecordListModel::entriesReset()
 {
+    // A list that sorts keeps a reloaded database in its order too. The reset
+    // lets go of every row, so nothing is to be carried across the reorder.
+    if (m_sorted && count() > 1)
+        m_entries->reorder(sortedOrder());
     endResetModel();
-}
-
-void RecordListModel::append(const Record& record)
-{
-    m_entries->append(record);
-}
-
-void RecordListModel::appendAll(RecordTable records)
-{
-    m_entries->appendAll(std::move(records));
-    // A list that sorts keeps a reloaded database in its order too.
-    if (m_sorted)
-        sortRows();
-}
-
-void RecordListModel::removeAt(int row)
-{
-    m_entries->removeAt(row);
-}
-
-void RecordListModel::replaceDetails(int row, const Record& details)
-{
-    m_entries->replaceDetails(row, details);
-}
-
-void RecordListModel::clear()
-{
-    m_entries->clear();
 }
 
 void RecordListModel::sortOnHeaderClick(int column)
@@ -207,13 +181,9 @@ void RecordListModel::sortOnHeaderClick(int column)
     sortRows();
 }
 
-void RecordListModel::sortRows()
+std::vector<int> RecordListModel::sortedOrder() const
 {
     const int n = count();
-    if (n < 2)
-        return;
-    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-
     // Rows are compared where they lie; only the order of their numbers moves. The
     // mask column compares the masks, so in effect the passwords' lengths.
     const RecordField field = fieldOf(m_sortColumn);
@@ -230,6 +200,17 @@ void RecordListModel::sortRows()
         std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return less(b, a); });
     else
         std::stable_sort(order.begin(), order.end(), less);
+    return order;
+}
+
+void RecordListModel::sortRows()
+{
+    const int n = count();
+    if (n < 2)
+        return;
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+
+    const std::vector<int> order = sortedOrder();
     m_entries->reorder(order);
 
     // Keep the selection and the current row on the same records.

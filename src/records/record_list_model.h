@@ -2,13 +2,17 @@
 // The record list: the entries of the open database, as a view shows them. The
 // entries themselves live in an EntryList (the only copy in memory, which the
 // full save writes back in this order); they stay in their compact form, and a
-// cell becomes text only when a view asks for it.
+// cell becomes text only when a view asks for it. The model changes no entry:
+// whoever changes the list (the vault) does so there, and the model follows what
+// the list tells it. Its one say is the order, which a sorted list keeps through
+// a reload.
 
 #include "vault/entry_list.h"
 
 #include <QAbstractTableModel>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 namespace kv {
 
@@ -27,8 +31,7 @@ class RecordListModel : public QAbstractTableModel, private EntryListener
 {
     Q_OBJECT
 public:
-    // Over a list of its own, or over `entries`, which must outlive the model.
-    explicit RecordListModel(QObject* parent = nullptr);
+    // Over `entries`, which must outlive the model.
     explicit RecordListModel(EntryList& entries, QObject* parent = nullptr);
     ~RecordListModel() override;
 
@@ -44,16 +47,9 @@ public:
     // The first row, in display order, whose service is exactly `service` (UTF-8).
     std::optional<int> findService(std::string_view service) const { return m_entries->findService(service); }
 
-    void append(const Record& record);
-    // A whole database at once (the load), taken over without copying.
-    void appendAll(RecordTable records);
-    void removeAt(int row);
-    // Overwrites everything but the service name.
-    void replaceDetails(int row, const Record& details);
-    void clear();
-
     // A header click: the clicked column becomes the key and the order flips,
     // whichever column was clicked before. Rows keep their relative order on ties.
+    // A list loaded anew (a reset of the entries) is put in the same order.
     void sortOnHeaderClick(int column);
     int sortColumn() const { return m_sortColumn; }
     Qt::SortOrder sortOrder() const { return m_sortOrder; }
@@ -69,9 +65,10 @@ private:
     void entriesReset() override;
 
     QString cellText(int row, int column) const;
+    // Row i of the sorted list is row order[i] of the list as it stands.
+    std::vector<int> sortedOrder() const;
     void sortRows();
 
-    EntryList m_ownEntries;
     EntryList* m_entries;
     int m_sortColumn = 0;
     Qt::SortOrder m_sortOrder = Qt::AscendingOrder;

@@ -26,7 +26,8 @@ public:
 
 private:
     RecordListModel* m_records = nullptr;
-    RecordListModel m_noRecords; // same columns, no rows
+    EntryList m_noEntries;                    // never holds one
+    RecordListModel m_noRecords{m_noEntries}; // same columns, no rows
 };
 
 } // namespace kv

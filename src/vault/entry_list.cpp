@@ -41,6 +41,15 @@ void EntryList::appendAll(RecordTable records)
         m_listener->entriesInserted();
 }
 
+void EntryList::assign(RecordTable records)
+{
+    if (m_listener)
+        m_listener->entriesAboutToBeReset();
+    m_table = std::move(records);
+    if (m_listener)
+        m_listener->entriesReset();
+}
+
 void EntryList::removeAt(int row)
 {
     if (row < 0 || row >= size())

@@ -39,8 +39,11 @@ public:
     std::optional<int> findService(std::string_view service) const;
 
     void append(const Record& record);
-    // A whole database at once (the load), taken over without copying.
+    // Entries brought in at once, after those held, taken over without copying.
     void appendAll(RecordTable records);
+    // A whole database (the load) in place of what the list held, taken over
+    // without copying. The listener is told of a reset.
+    void assign(RecordTable records);
     void removeAt(int row);
     // Overwrites everything but the service name.
     void replaceDetails(int row, const Record& details);

@@ -12,8 +12,13 @@ bool Vault::load()
 {
     RecordTable rows;
     const bool ok = m_database.load(rows);
-    m_entries.appendAll(std::move(rows));
+    m_entries.assign(std::move(rows));
     return ok;
+}
+
+void Vault::unload()
+{
+    m_entries.clear();
 }
 
 std::string Vault::writeFailure() const

@@ -33,13 +33,18 @@ class Vault
 public:
     Vault(OpenDatabase& database, const SettingsStore& settings);
 
+    // The list, for whoever shows it: a view listens to it, and may put it in its
+    // own order. Every change of its entries goes through the functions below.
     EntryList& entries() { return m_entries; }
     const EntryList& entries() const { return m_entries; }
     OpenDatabase& database() { return m_database; }
 
-    // Reads the open database into the (empty) list. False when it could not be
-    // read whole; the list then holds what could be read, and no full save runs.
+    // Reads the open database into the list, in place of what it held (a reload
+    // too). False when it could not be read whole; the list then holds what could
+    // be read, and no full save runs.
     bool load();
+    // Empties the list, leaving the file as it is.
+    void unload();
 
     // `locked`: the program's log-in is armed and has not been passed; nothing of
     // the list may change then, and the log-in's own entry may not be added.

@@ -30,6 +30,15 @@ inline std::vector<kv::Record> makeRecords(int count)
     return rows;
 }
 
+// The table the program keeps `rows` in, in their order.
+inline kv::RecordTable tableOf(const std::vector<kv::Record>& rows)
+{
+    kv::RecordTable table;
+    for (const kv::Record& row : rows)
+        table.append(row);
+    return table;
+}
+
 // A folder holding db1.ksd written by the program's own full save.
 inline std::filesystem::path makeDatabaseFolder(const std::vector<kv::Record>& rows, const std::string& name = "db")
 {
@@ -37,7 +46,7 @@ inline std::filesystem::path makeDatabaseFolder(const std::vector<kv::Record>& r
         std::filesystem::temp_directory_path() / ("kv-bench-" + std::to_string(::getpid()) + "-" + name);
     std::filesystem::create_directories(folder);
     kv::realFileOps().writeNew(folder / "db1.ksd", "");
-    kv::SaveDatabase(folder, "db1", rows);
+    kv::SaveDatabase(folder, "db1", tableOf(rows));
     return folder;
 }
 

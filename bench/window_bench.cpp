@@ -81,7 +81,7 @@ void AddAtLargestDatabase(benchmark::State& state)
 void BaselineReadWriteSyncRename(benchmark::State& state)
 {
     std::string content;
-    kv::DatabaseContent(kvbench::makeRecords(kvbench::LargestDatabase), content);
+    kv::DatabaseContent(kvbench::tableOf(kvbench::makeRecords(kvbench::LargestDatabase)), content);
     kv::replaceFileAtomically(kv::realFileOps(), g_large / "plain.txt", content);
     for (auto _ : state) {
         std::string old;

@@ -167,11 +167,27 @@ void checkSealedParse(std::string_view content)
     KV_REQUIRE(row == lineOf.size() && aside == unopenedLines.size());
 }
 
+kv::RecordTable tableOf(const std::vector<kv::Record>& records)
+{
+    kv::RecordTable table;
+    for (const kv::Record& record : records)
+        table.append(record);
+    return table;
+}
+
+std::vector<kv::Record> recordsOf(const kv::RecordTable& table)
+{
+    std::vector<kv::Record> records;
+    for (int row = 0; row < table.size(); ++row)
+        records.push_back(table.record(row));
+    return records;
+}
+
 std::vector<kv::Record> parsed(std::string_view content)
 {
-    std::vector<kv::Record> rows;
+    kv::RecordTable rows;
     kv::ParseDatabase(content, rows);
-    return rows;
+    return recordsOf(rows);
 }
 
 // Saving must succeed exactly when every row fits; what it writes must load back
@@ -184,7 +200,7 @@ void checkSaveLoad(const std::vector<kv::Record>& rows)
 
     const std::string before = "earlier content\r\n";
     std::string content = before;
-    const bool written = kv::DatabaseContent(rows, content);
+    const bool written = kv::DatabaseContent(tableOf(rows), content);
     KV_REQUIRE(written == fits);
     if (!written) {
         KV_REQUIRE(content == before);
@@ -196,7 +212,7 @@ void checkSaveLoad(const std::vector<kv::Record>& rows)
     const std::vector<kv::Record> loaded = parsed(content);
     KV_REQUIRE(loaded == rows);
     std::string again;
-    KV_REQUIRE(kv::DatabaseContent(loaded, again));
+    KV_REQUIRE(kv::DatabaseContent(tableOf(loaded), again));
     KV_REQUIRE(again == content);
 }
 
@@ -235,9 +251,7 @@ std::vector<kv::Record> recordsFrom(std::string_view input)
 void checkSealedRoundTrip(const std::vector<kv::Record>& records, std::size_t damage)
 {
     const FixedSeal& s = fixedSeal();
-    kv::RecordTable table;
-    for (const kv::Record& record : records)
-        table.append(record);
+    const kv::RecordTable table = tableOf(records);
     const std::size_t damaged = records.empty() ? 0 : damage % records.size();
     std::string content = s.key->header() + "\r\n";
     std::vector<std::string> lines;
@@ -294,9 +308,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view input(reinterpret_cast<const char*>(data), size);
 
     // Loading appends: rows already there stay as they were.
-    std::vector<kv::Record> rows(1);
-    rows.front().service = "already there";
-    kv::ParseDatabase(input, rows);
+    kv::Record first;
+    first.service = "already there";
+    kv::RecordTable table = tableOf({first});
+    kv::ParseDatabase(input, table);
+    std::vector<kv::Record> rows = recordsOf(table);
     KV_REQUIRE(rows.front().service == "already there");
     rows.erase(rows.begin());
 

@@ -262,23 +262,6 @@ void appendRowLine(const RecordTable& rows, int row, std::string& plain, std::st
     out += LineEnd;
 }
 
-RecordTable tableOf(std::span<const Record> rows)
-{
-    RecordTable table;
-    for (const Record& row : rows)
-        table.append(row);
-    return table;
-}
-
-std::vector<Record> recordsOf(const RecordTable& table)
-{
-    std::vector<Record> rows;
-    rows.reserve(static_cast<std::size_t>(table.size()));
-    for (int i = 0; i < table.size(); ++i)
-        rows.push_back(table.record(i));
-    return rows;
-}
-
 // The file's status, a missing file's all zeros. False when it is there but is
 // not a regular file, or cannot be looked at.
 bool statusOf(FileOps& ops, const std::filesystem::path& file, FileStatus& status)
@@ -549,14 +532,6 @@ bool ParseDatabase(std::string_view content, RecordTable& out, std::vector<int>&
     return true;
 }
 
-void ParseDatabase(std::string_view content, std::vector<Record>& out)
-{
-    RecordTable table;
-    ParseDatabase(content, table);
-    std::vector<Record> rows = recordsOf(table);
-    out.insert(out.end(), std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
-}
-
 bool DatabaseContent(const RecordTable& rows, std::string& out)
 {
     std::size_t size = 0;
@@ -569,11 +544,6 @@ bool DatabaseContent(const RecordTable& rows, std::string& out)
         appendRowLine(rows, row, plain, content);
     out += content;
     return true;
-}
-
-bool DatabaseContent(std::span<const Record> rows, std::string& out)
-{
-    return DatabaseContent(tableOf(rows), out);
 }
 
 bool LoadDatabase(const std::filesystem::path& folder, std::string_view base, RecordTable& out, FileOps& ops,
@@ -642,17 +612,6 @@ bool LoadDatabase(const std::filesystem::path& folder, std::string_view base, Re
     } catch (...) {
         return false;
     }
-}
-
-bool LoadDatabase(const std::filesystem::path& folder, std::string_view base, std::vector<Record>& out, FileOps& ops,
-                  FileSeen* seen)
-{
-    RecordTable table;
-    if (!LoadDatabase(folder, base, table, ops, seen))
-        return false;
-    std::vector<Record> rows = recordsOf(table);
-    out.insert(out.end(), std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
-    return true;
 }
 
 bool ReadSealHeader(const std::filesystem::path& folder, std::string_view base, std::string& header, FileOps& ops)
@@ -797,12 +756,6 @@ bool PrepareDatabaseFolder(const std::filesystem::path& folder, std::string_view
     } catch (...) {
         return false;
     }
-}
-
-bool SaveDatabase(const std::filesystem::path& folder, std::string_view base, std::span<const Record> rows,
-                  FileOps& ops, FileSeen* seen)
-{
-    return SaveDatabase(folder, base, tableOf(rows), ops, seen);
 }
 
 bool RemoveDatabaseBackup(const std::filesystem::path& folder, std::string_view base, FileOps& ops)

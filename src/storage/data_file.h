@@ -42,7 +42,6 @@ struct SealedFile
 // line that a full save could not write back from its fields keeps its text (see
 // Record::keptLine).
 void ParseDatabase(std::string_view content, RecordTable& out);
-void ParseDatabase(std::string_view content, std::vector<Record>& out);
 // The same, with the number (from 1) of the file's line each row came from
 // appended to `lineOf`, for messages that name a line without quoting it.
 void ParseDatabase(std::string_view content, RecordTable& out, std::vector<int>& lineOf);
@@ -59,7 +58,6 @@ bool ParseDatabase(std::string_view content, RecordTable& out, std::vector<int>&
 // line gets that line back unchanged. False (and `out` as it was) when a row's
 // line with its CR LF is longer than MaxStoredLineLength.
 bool DatabaseContent(const RecordTable& rows, std::string& out);
-bool DatabaseContent(std::span<const Record> rows, std::string& out);
 
 // Appends one record per non-blank line to `out`, reading the file a piece at a
 // time. A missing file means no records and succeeds, but not a link whose
@@ -69,8 +67,6 @@ bool DatabaseContent(std::span<const Record> rows, std::string& out);
 // on failure). Every function here clears the thread's FileError first, so after
 // a failure firstFileError() says why, where the system said.
 bool LoadDatabase(const std::filesystem::path& folder, std::string_view base, RecordTable& out,
-                  FileOps& ops = realFileOps(), FileSeen* seen = nullptr);
-bool LoadDatabase(const std::filesystem::path& folder, std::string_view base, std::vector<Record>& out,
                   FileOps& ops = realFileOps(), FileSeen* seen = nullptr);
 // LoadDatabase of a file that may be sealed, opened under `key` (see the sealed
 // ParseDatabase). A file sealed under another header than the key's, or with no
@@ -118,8 +114,6 @@ bool AppendRecord(const std::filesystem::path& folder, std::string_view base, st
 // the bytes it describes, and on success it describes the new content.
 bool SaveDatabase(const std::filesystem::path& folder, std::string_view base, const RecordTable& rows,
                   FileOps& ops = realFileOps(), FileSeen* seen = nullptr, const LineSeal* key = nullptr);
-bool SaveDatabase(const std::filesystem::path& folder, std::string_view base, std::span<const Record> rows,
-                  FileOps& ops = realFileOps(), FileSeen* seen = nullptr);
 
 // The write lock of the database (lockForWriting of its data file), for a caller
 // that checks the file and saves it with no other writer in between.

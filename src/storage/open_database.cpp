@@ -111,18 +111,6 @@ bool OpenDatabase::load(RecordTable& out)
     return m_readWhole;
 }
 
-bool OpenDatabase::load(std::vector<Record>& out)
-{
-    if (m_ahead.valid())
-        m_ahead.wait(); // the file is read again below, into records
-    m_ahead = {};
-    RecordTable rows;
-    const bool ok = load(rows);
-    for (int row = 0; row < rows.size(); ++row)
-        out.push_back(rows.record(row));
-    return ok;
-}
-
 void OpenDatabase::beforeWriting()
 {
     if (m_privateFolder && !m_folderMadePrivate) {
@@ -224,14 +212,6 @@ bool OpenDatabase::save(const RecordTable& rows)
 {
     Rewriting rewriting = startRewrite();
     return save(rewriting, rows);
-}
-
-bool OpenDatabase::save(std::span<const Record> rows)
-{
-    RecordTable table;
-    for (const Record& row : rows)
-        table.append(row);
-    return save(table);
 }
 
 } // namespace kv

@@ -9,10 +9,8 @@
 #include <filesystem>
 #include <future>
 #include <memory>
-#include <span>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace kv {
 
@@ -57,7 +55,6 @@ public:
     // Removes what an interrupted save left behind (of all three databases at the
     // first load), then appends the file's records to `out` (LoadDatabase).
     bool load(RecordTable& out);
-    bool load(std::vector<Record>& out);
     bool append(std::string_view recordLine);
 
     enum class Rewrite {
@@ -103,7 +100,6 @@ public:
     // The check alone, and a save that checks for itself.
     Rewrite checkRewrite();
     bool save(const RecordTable& rows);
-    bool save(std::span<const Record> rows);
 
     // Why the last load, append, check or save failed, where the system said.
     FileError lastError() const { return m_lastError; }

@@ -7,6 +7,7 @@
 #include "app/object_names.h"
 #include "app/twips.h"
 #include "gui_test_support.h"
+#include "record_rows.h"
 #include "settings/reg_file_registry.h"
 #include "storage/data_file.h"
 
@@ -68,7 +69,7 @@ struct WindowFixture
     {
         // A full save needs an existing file to back up first.
         kv::realFileOps().writeNew(dataFile(number), "");
-        if (!kv::SaveDatabase(folder(), "db" + std::to_string(number), rows))
+        if (!kv::SaveDatabase(folder(), "db" + std::to_string(number), kv::test::tableOf(rows)))
             qWarning("could not write the test database");
     }
 
@@ -81,9 +82,9 @@ struct WindowFixture
 
     std::vector<kv::Record> readDatabase(int number = 1)
     {
-        std::vector<kv::Record> rows;
+        kv::RecordTable rows;
         kv::LoadDatabase(folder(), "db" + std::to_string(number), rows);
-        return rows;
+        return kv::test::recordsOf(rows);
     }
 };
 

@@ -3,6 +3,7 @@
 
 #include "cli/command_line.h"
 #include "cli/progress.h"
+#include "record_rows.h"
 #include "seal/seal_key.h"
 #include "settings/reg_file_registry.h"
 #include "storage/data_file.h"
@@ -119,21 +120,21 @@ TEST_F(CommandLine, VerbsOverOneFolder)
     // A copy whose second entry holds a line break, which no data file of ours may.
     const std::filesystem::path other = m_folder / "other";
     std::string copy;
-    ASSERT_TRUE(DatabaseContent(
-        std::vector<Record>{{"copied", "", "", "", "", Now}, {"two", "", "", "a\r\nb", "", Now}}, copy));
+    ASSERT_TRUE(
+        DatabaseContent(test::tableOf({{"copied", "", "", "", "", Now}, {"two", "", "", "a\r\nb", "", Now}}), copy));
     std::filesystem::create_directory(other);
     test::writeFile(other / "db1.ksd", copy);
     const std::string copied = (other / "db1.ksd").string();
     // A copy with a line that is no entry among its entries.
     std::string strayContent;
-    ASSERT_TRUE(DatabaseContent(std::vector<Record>{{"stray", "", "", "", "", Now}}, strayContent));
+    ASSERT_TRUE(DatabaseContent(test::tableOf({{"stray", "", "", "", "", Now}}), strayContent));
     test::writeFile(m_folder / "stray.ksd", "not ours\r\n" + strayContent);
     const std::string stray = (m_folder / "stray.ksd").string();
     // Conflict copies of db2 as Syncthing, Nextcloud (and ownCloud) and Dropbox
     // name them, one that is no data file, and names that are no copies of db2's.
     const auto entryFile = [](const std::string& service) {
         std::string content;
-        DatabaseContent(std::vector<Record>{{service, "", "", "", "", Now}}, content);
+        DatabaseContent(test::tableOf({{service, "", "", "", "", Now}}), content);
         return content;
     };
     const std::filesystem::path merged = data("merged");
@@ -325,11 +326,12 @@ TEST_F(CommandLine, VerbsOverOneFolder)
     // The last change was a full save: the file is exactly what one writes.
     const Record mail{"mail", "ann", "pw1", "changed", "https://m.example", Now};
     std::string expected;
-    ASSERT_TRUE(DatabaseContent(std::vector<Record>{mail}, expected));
+    ASSERT_TRUE(DatabaseContent(test::tableOf({mail}), expected));
     EXPECT_EQ(test::readFile(data("db1.ksd")), expected);
-    std::vector<Record> third;
+    RecordTable third;
     ASSERT_TRUE(LoadDatabase(m_folder / "data", "db3", third));
-    EXPECT_EQ(third, (std::vector<Record>{mail, {"copied", "", "", "", "", Now}, {"stray", "", "", "", "", Now}}));
+    EXPECT_EQ(test::recordsOf(third),
+              (std::vector<Record>{mail, {"copied", "", "", "", "", Now}, {"stray", "", "", "", "", Now}}));
     // A merged copy is moved, never over a file in merged/, which stays the user's alone.
     for (const char* name :
          {"db2.sync-conflict-20261209-101500-ABCDEF7.ksd", "db2 (conflicted copy 2026-12-09 101500).ksd",
@@ -401,7 +403,7 @@ TEST_F(CommandLine, ASealedDatabaseOpensOnlyUnderItsPassword)
     const std::vector<Record> entries = {{"mail", "ann", "pw-mail", "a note", "https://m.example", Now},
                                          {"bank", "bob", "pw-bank", "", "", Now}};
     std::string unsealed;
-    ASSERT_TRUE(DatabaseContent(entries, unsealed));
+    ASSERT_TRUE(DatabaseContent(test::tableOf(entries), unsealed));
     std::filesystem::create_directory(m_folder / "data");
     test::writeFile(data("db1.ksd"), unsealed);
     // A copy of the database sealed elsewhere: the same password, a salt of its own.
@@ -481,10 +483,10 @@ TEST_F(CommandLine, ASealedDatabaseOpensOnlyUnderItsPassword)
         if (line == "unseal " && step.status == 0) {
             // Every entry back exactly, in the fixed-key format.
             std::string expected;
-            ASSERT_TRUE(DatabaseContent(std::vector<Record>{entries[0],
-                                                            {"bank", "bo", "pw-bank", "", "", Now},
-                                                            {"copied", "cat", "pw-copy", "", "", Now}},
-                                        expected));
+            ASSERT_TRUE(DatabaseContent(
+                test::tableOf(
+                    {entries[0], {"bank", "bo", "pw-bank", "", "", Now}, {"copied", "cat", "pw-copy", "", "", Now}}),
+                expected));
             EXPECT_EQ(test::readFile(data("db1.ksd")), expected);
         }
     }

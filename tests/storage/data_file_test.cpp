@@ -1,6 +1,7 @@
 #include "storage/data_file.h"
 
 #include "product/product.h"
+#include "record_rows.h"
 #include "seal/seal_key.h"
 #include "storage/line_cipher.h"
 #include "storage/open_database.h"
@@ -26,6 +27,8 @@ namespace kv {
 namespace {
 
 using test::FaultyFileOps;
+using test::recordsOf;
+using test::tableOf;
 using test::TestFolder;
 
 // Two records and their lines, enciphered by hand with the line cipher under
@@ -41,9 +44,9 @@ const std::string AppendedB = "38131A0F011604165C261609021B3F0005121001131810614
 
 std::vector<Record> load(const TestFolder& folder)
 {
-    std::vector<Record> rows;
+    RecordTable rows;
     EXPECT_TRUE(LoadDatabase(folder.path(), "db1", rows));
-    return rows;
+    return recordsOf(rows);
 }
 
 // The row a line a full save cannot write back from fields gives: `fields`, and the line itself.
@@ -70,7 +73,7 @@ TEST(DataFile, SaveWritesTheFileFormatByteForByte)
     TestFolder folder;
     test::writeFile(folder / "db1.ksd", AppendedA + "\r\n");
     const std::vector<Record> rows{RowA, RowB};
-    ASSERT_TRUE(SaveDatabase(folder.path(), "db1", rows));
+    ASSERT_TRUE(SaveDatabase(folder.path(), "db1", tableOf(rows)));
     EXPECT_EQ(test::readFile(folder / "db1.ksd"), SavedA + "\r\n" + SavedB + "\r\n");
     EXPECT_EQ(folder.names(), std::vector<std::string>{"db1.ksd"}); // no .bak, no temporary file
     EXPECT_EQ(load(folder), rows);
@@ -80,7 +83,7 @@ TEST(DataFile, SavingNoRowsLeavesAnEmptyFile)
 {
     TestFolder folder;
     test::writeFile(folder / "db1.ksd", SavedA + "\r\n");
-    ASSERT_TRUE(SaveDatabase(folder.path(), "db1", std::vector<Record>{}));
+    ASSERT_TRUE(SaveDatabase(folder.path(), "db1", RecordTable{}));
     EXPECT_EQ(test::readFile(folder / "db1.ksd"), "");
     EXPECT_EQ(folder.names(), std::vector<std::string>{"db1.ksd"});
 }
@@ -147,12 +150,12 @@ TEST(DataFile, LoadReadsEveryWayALineMayBeStored)
 TEST(DataFile, LoadOfMissingFileSucceedsWithNoRecordsAndKeepsRows)
 {
     TestFolder folder;
-    std::vector<Record> rows{RowB};
+    RecordTable rows = tableOf({RowB});
     EXPECT_TRUE(LoadDatabase(folder.path(), "db1", rows));
-    EXPECT_EQ(rows, std::vector<Record>{RowB});
+    EXPECT_EQ(recordsOf(rows), std::vector<Record>{RowB});
     test::writeFile(folder / "db1.ksd", SavedA + "\r\n");
     EXPECT_TRUE(LoadDatabase(folder.path(), "db1", rows)); // adds at the end
-    EXPECT_EQ(rows, (std::vector<Record>{RowB, RowA}));
+    EXPECT_EQ(recordsOf(rows), (std::vector<Record>{RowB, RowA}));
 }
 
 // The window starts reading its database while it builds its controls; what it
@@ -208,7 +211,7 @@ TEST(DataFile, TextOutsideAsciiRoundTripsThroughSaveAndAppend)
     outsideAsStored.service = "?";
     EXPECT_EQ(load(folder), (std::vector<Record>{accented, outsideAsStored}));
     const std::vector<Record> rows{accented};
-    ASSERT_TRUE(SaveDatabase(folder.path(), "db1", rows));
+    ASSERT_TRUE(SaveDatabase(folder.path(), "db1", tableOf(rows)));
     EXPECT_EQ(load(folder), rows);
 }
 
@@ -225,7 +228,7 @@ TEST(DataFile, FailedSaveKeepsOldDataFileWhole)
         test::writeFile(folder / "db1.ksd", old);
         FaultyFileOps ops(op, "db1.ksd"); // the data file and its temporary file, not the backup
         const std::vector<Record> rows{RowB, RowB, RowB};
-        EXPECT_FALSE(SaveDatabase(folder.path(), "db1", rows, ops));
+        EXPECT_FALSE(SaveDatabase(folder.path(), "db1", tableOf(rows), ops));
         EXPECT_EQ(ops.failures(), 1);
         EXPECT_EQ(test::readFile(folder / "db1.ksd"), old);
 #ifdef _WIN32
@@ -259,7 +262,7 @@ TEST(DataFile, SaveThatCannotMakeTheBackupWritesNothing)
         test::writeFile(folder / "db1.ksd", old);
         FaultyFileOps ops(c.failing, "db1.");
         const std::vector<Record> rows{RowB};
-        EXPECT_FALSE(SaveDatabase(folder.path(), "db1", rows, ops));
+        EXPECT_FALSE(SaveDatabase(folder.path(), "db1", tableOf(rows), ops));
         EXPECT_EQ(test::readFile(folder / "db1.ksd"), old);
         EXPECT_EQ(folder.names(), std::vector<std::string>{"db1.ksd"});
     }
@@ -269,7 +272,7 @@ TEST(DataFile, SaveWithoutDataFileWritesNothing)
 {
     TestFolder folder;
     const std::vector<Record> rows{RowA};
-    EXPECT_FALSE(SaveDatabase(folder.path(), "db1", rows));
+    EXPECT_FALSE(SaveDatabase(folder.path(), "db1", tableOf(rows)));
     EXPECT_TRUE(folder.names().empty());
 }
 
@@ -281,9 +284,9 @@ TEST(DataFile, EveryFailureIsReported)
     const std::vector<Record> rows{RowB};
 
     FaultyFileOps unreadable(FaultyFileOps::Op::ReadAll, "db1.ksd");
-    std::vector<Record> loaded{RowB};
+    RecordTable loaded = tableOf({RowB});
     EXPECT_FALSE(LoadDatabase(folder.path(), "db1", loaded, unreadable));
-    EXPECT_EQ(loaded, std::vector<Record>{RowB});
+    EXPECT_EQ(recordsOf(loaded), std::vector<Record>{RowB});
     EXPECT_FALSE(AppendRecord(folder.path(), "db1", BuildRecordLine(RowB), unreadable));
 
     FaultyFileOps appendFails(FaultyFileOps::Op::Append, "db1.ksd");
@@ -293,7 +296,7 @@ TEST(DataFile, EveryFailureIsReported)
     // Mended fault: the new content is in place, so a backup that cannot be deleted
     // is no failure of the save (the next one replaces it).
     FaultyFileOps backupStays(FaultyFileOps::Op::Remove, "db1.bak");
-    EXPECT_TRUE(SaveDatabase(folder.path(), "db1", rows, backupStays));
+    EXPECT_TRUE(SaveDatabase(folder.path(), "db1", tableOf(rows), backupStays));
     EXPECT_EQ(test::readFile(folder / "db1.ksd"), SavedB + "\r\n");
     EXPECT_EQ(folder.names(), (std::vector<std::string>{"db1.bak", "db1.ksd"}));
 }
@@ -320,11 +323,11 @@ TEST(DataFile, WritersRefuseOverlongLines)
     Record savable = longest;
     savable.comments.resize(savable.comments.size() - 2);
     const std::vector<Record> tooLongToSave{savable, longest};
-    EXPECT_FALSE(SaveDatabase(folder.path(), "db1", tooLongToSave));
+    EXPECT_FALSE(SaveDatabase(folder.path(), "db1", tableOf(tooLongToSave)));
     EXPECT_EQ(test::readFile(folder / "db1.ksd"), before);
     EXPECT_EQ(folder.names(), std::vector<std::string>{"db1.ksd"});
     const std::vector<Record> fits{savable};
-    ASSERT_TRUE(SaveDatabase(folder.path(), "db1", fits));
+    ASSERT_TRUE(SaveDatabase(folder.path(), "db1", tableOf(fits)));
     EXPECT_EQ(load(folder), fits);
 }
 
@@ -359,18 +362,18 @@ TEST(DataFile, DamagedLinesSurviveAFullSave)
         test::writeFile(folder / "db1.ksd", original);
         std::vector<Record> rows = load(folder);
         ASSERT_EQ(rows.size(), 3u);
-        ASSERT_TRUE(SaveDatabase(folder.path(), "db1", rows));
+        ASSERT_TRUE(SaveDatabase(folder.path(), "db1", tableOf(rows)));
         EXPECT_EQ(test::readFile(folder / "db1.ksd"), original);
 
         rows.erase(rows.begin());
-        ASSERT_TRUE(SaveDatabase(folder.path(), "db1", rows));
+        ASSERT_TRUE(SaveDatabase(folder.path(), "db1", tableOf(rows)));
         // First in the file now: a line that starts like a byte-order mark gets one of the file's own.
         const std::string mark = c.line.starts_with("\xEF\xBB\xBF") ? "\xEF\xBB\xBF" : "";
         EXPECT_EQ(test::readFile(folder / "db1.ksd"), mark + c.line + "\r\n" + SavedB + "\r\n");
         EXPECT_EQ(load(folder), rows);
 
         rows[0] = RowA; // replaced by the user
-        ASSERT_TRUE(SaveDatabase(folder.path(), "db1", rows));
+        ASSERT_TRUE(SaveDatabase(folder.path(), "db1", tableOf(rows)));
         EXPECT_EQ(test::readFile(folder / "db1.ksd"), SavedA + "\r\n" + SavedB + "\r\n");
     }
 }
@@ -496,7 +499,7 @@ TEST(DataFile, NextSaveRemovesStaleTemporaries)
 #endif
 
     const std::vector<Record> rows{RowB};
-    ASSERT_TRUE(SaveDatabase(folder.path(), "db1", rows));
+    ASSERT_TRUE(SaveDatabase(folder.path(), "db1", tableOf(rows)));
     std::vector<std::string> expected = others;
     expected.push_back("db1.ksd");
 #ifndef _WIN32
@@ -525,11 +528,11 @@ TEST(DataFile, SomethingOtherThanAFileIsNeitherReadNorWritten)
 {
     TestFolder folder;
     ASSERT_EQ(::mkfifo((folder / "db1.ksd").c_str(), 0600), 0);
-    std::vector<Record> rows;
+    RecordTable rows;
     EXPECT_FALSE(LoadDatabase(folder.path(), "db1", rows));
     EXPECT_FALSE(AppendRecord(folder.path(), "db1", BuildRecordLine(RowA)));
     const std::vector<Record> one{RowA};
-    EXPECT_FALSE(SaveDatabase(folder.path(), "db1", one));
+    EXPECT_FALSE(SaveDatabase(folder.path(), "db1", tableOf(one)));
     EXPECT_EQ(folder.names(), std::vector<std::string>{"db1.ksd"});
 }
 
@@ -685,19 +688,19 @@ TEST(DataFile, SaveThroughALinkKeepsTheLink)
         const std::vector<std::string> before = tree(folder.path());
         FaultyFileOps ops(c.failing, c.prefix);
         const std::filesystem::path program = folder / "program";
-        std::vector<Record> rows;
+        RecordTable rows;
         const std::vector<Record> one{RowB};
         switch (c.operation) {
         case Load:
             EXPECT_EQ(LoadDatabase(program, "db1", rows, ops), c.succeeds);
-            EXPECT_EQ(rows.size(),
+            EXPECT_EQ(recordsOf(rows).size(),
                       static_cast<std::size_t>(std::count(c.before.begin(), c.before.end(), "program/db1.ksd=" + a)));
             break;
         case Append:
             EXPECT_EQ(AppendRecord(program, "db1", BuildRecordLine(RowB), ops), c.succeeds);
             break;
         case Save:
-            EXPECT_EQ(SaveDatabase(program, "db1", one, ops), c.succeeds);
+            EXPECT_EQ(SaveDatabase(program, "db1", tableOf(one), ops), c.succeeds);
             break;
         }
         std::vector<std::string> after = c.after.empty() ? before : c.after;
@@ -720,7 +723,7 @@ TEST(DataFile, FilesAreOwnerReadWriteOnly)
 
     FaultyFileOps backupStays(FaultyFileOps::Op::Remove, "db1.bak");
     const std::vector<Record> rows{RowB};
-    ASSERT_TRUE(SaveDatabase(folder.path(), "db1", rows, backupStays));
+    ASSERT_TRUE(SaveDatabase(folder.path(), "db1", tableOf(rows), backupStays));
     EXPECT_EQ(test::modeOf(folder / "db1.bak"), 0600u);
 
     // Made by someone else, 0644: a full save and an Add both make it the user's alone.
@@ -729,7 +732,7 @@ TEST(DataFile, FilesAreOwnerReadWriteOnly)
         test::writeFile(folder / "db2.ksd", SavedA + "\r\n");
         ASSERT_EQ(test::modeOf(folder / "db2.ksd"), 0644u);
         ASSERT_TRUE(add ? AppendRecord(folder.path(), "db2", BuildRecordLine(RowA))
-                        : SaveDatabase(folder.path(), "db2", rows));
+                        : SaveDatabase(folder.path(), "db2", tableOf(rows)));
         EXPECT_EQ(test::modeOf(folder / "db2.ksd"), 0600u);
     }
 
@@ -810,7 +813,7 @@ TEST(DataFile, LargestDatabaseRoundTrips)
             {"service " + n, "user" + n, "pw\u00E9" + n, "", "https://s" + n + ".example", "07-04-2026 18:30:05"});
     }
     test::writeFile(folder / "db1.ksd", "");
-    ASSERT_TRUE(SaveDatabase(folder.path(), "db1", rows));
+    ASSERT_TRUE(SaveDatabase(folder.path(), "db1", tableOf(rows)));
     EXPECT_EQ(load(folder), rows);
 }
 

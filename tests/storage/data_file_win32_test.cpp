@@ -3,6 +3,7 @@
 
 #include "storage/data_file.h"
 
+#include "record_rows.h"
 #include "storage_test_support.h"
 
 #include <gtest/gtest.h>
@@ -17,6 +18,8 @@ namespace kv {
 namespace {
 
 using test::FaultyFileOps;
+using test::recordsOf;
+using test::tableOf;
 using test::TestFolder;
 
 const Record Old{"old", "u", "p", "", "", "01-02-2026 03:04:05"};
@@ -49,9 +52,9 @@ private:
 
 std::vector<Record> load(const std::filesystem::path& folder)
 {
-    std::vector<Record> rows;
+    RecordTable rows;
     EXPECT_TRUE(LoadDatabase(folder, "db1", rows));
-    return rows;
+    return recordsOf(rows);
 }
 
 // File names in a folder as wide text, so names outside the code page list too.
@@ -69,7 +72,7 @@ std::string savedContentOf(const Record& row)
     TestFolder scratch;
     test::writeFile(scratch / "db1.ksd", "");
     const std::vector<Record> rows{row};
-    EXPECT_TRUE(SaveDatabase(scratch.path(), "db1", rows));
+    EXPECT_TRUE(SaveDatabase(scratch.path(), "db1", tableOf(rows)));
     return test::readFile(scratch / "db1.ksd");
 }
 
@@ -89,7 +92,7 @@ TEST(DataFileWin32, SaveReplacesTheDataFileAndAStaleBackup)
         if (c.staleBackup)
             test::writeFile(folder / "db1.bak", "stale backup content, longer than the new file\r\n");
         const std::vector<Record> rows{New, Old};
-        ASSERT_TRUE(SaveDatabase(folder.path(), "db1", rows));
+        ASSERT_TRUE(SaveDatabase(folder.path(), "db1", tableOf(rows)));
         EXPECT_EQ(load(folder.path()), rows);
         EXPECT_EQ(folder.names(), std::vector<std::string>{"db1.ksd"});
     }
@@ -109,13 +112,13 @@ TEST(DataFileWin32, SaveBlockedByAReaderKeepsOldFileAndBackup)
     OpenElsewhere reader(file, FILE_SHARE_READ | FILE_SHARE_WRITE);
     ASSERT_TRUE(reader.valid());
     const std::vector<Record> rows{New};
-    EXPECT_FALSE(SaveDatabase(folder.path(), "db1", rows));
+    EXPECT_FALSE(SaveDatabase(folder.path(), "db1", tableOf(rows)));
     EXPECT_EQ(test::readFile(file), before);
     EXPECT_EQ(test::readFile(folder / "db1.bak"), before);
     EXPECT_EQ(folder.names(), (std::vector<std::string>{"db1.bak", "db1.ksd"}));
 
     reader.close();
-    ASSERT_TRUE(SaveDatabase(folder.path(), "db1", rows));
+    ASSERT_TRUE(SaveDatabase(folder.path(), "db1", tableOf(rows)));
     EXPECT_EQ(load(folder.path()), rows);
     EXPECT_EQ(folder.names(), std::vector<std::string>{"db1.ksd"});
 }
@@ -129,7 +132,7 @@ TEST(DataFileWin32, InjectedFailureKeepsBackupOnWindows)
     const std::string before = test::readFile(folder / "db1.ksd");
     FaultyFileOps ops(FaultyFileOps::Op::RenameOver, "db1.ksd");
     const std::vector<Record> rows{New};
-    EXPECT_FALSE(SaveDatabase(folder.path(), "db1", rows, ops));
+    EXPECT_FALSE(SaveDatabase(folder.path(), "db1", tableOf(rows), ops));
     EXPECT_EQ(ops.failures(), 1);
     EXPECT_EQ(test::readFile(folder / "db1.ksd"), before);
     EXPECT_EQ(test::readFile(folder / "db1.bak"), before);
@@ -149,13 +152,13 @@ TEST(DataFileWin32, WorksInFoldersNamedOutsideTheCodePage)
         const std::filesystem::path here = folder.path() / sub;
         std::filesystem::create_directory(here);
 
-        std::vector<Record> rows;
+        RecordTable rows;
         EXPECT_TRUE(LoadDatabase(here, "db1", rows)); // no file yet
         EXPECT_TRUE(rows.empty());
         ASSERT_TRUE(AppendRecord(here, "db1", BuildRecordLine(Old)));
         EXPECT_EQ(load(here), std::vector<Record>{Old});
         const std::vector<Record> saved{New, Old};
-        ASSERT_TRUE(SaveDatabase(here, "db1", saved));
+        ASSERT_TRUE(SaveDatabase(here, "db1", tableOf(saved)));
         EXPECT_EQ(load(here), saved);
         EXPECT_EQ(namesIn(here), std::vector<std::wstring>{L"db1.ksd"});
         EXPECT_EQ(test::readFile(here / "db1.ksd"), savedContentOf(New) + savedContentOf(Old));

@@ -7,6 +7,7 @@
 // adder's acknowledged entries, and a start-up removed the temporary file of a
 // save in progress.
 
+#include "record_rows.h"
 #include "storage/open_database.h"
 #include "storage_test_support.h"
 
@@ -34,9 +35,9 @@ Record numbered(const std::string& service, int n)
 TEST(TwoInstances, NoAcknowledgedAddIsLost)
 {
     test::TestFolder folder;
-    std::vector<Record> start;
+    RecordTable start;
     for (int i = 0; i < StartRecords; ++i)
-        start.push_back(numbered("start ", i));
+        start.append(numbered("start ", i));
     test::writeFile(folder / "db1.ksd", "");
     ASSERT_TRUE(SaveDatabase(folder.path(), "db1", start));
 
@@ -101,8 +102,9 @@ TEST(TwoInstances, NoAcknowledgedAddIsLost)
     rewriterRunning = false;
     adder.join();
 
-    std::vector<Record> loaded;
-    ASSERT_TRUE(LoadDatabase(folder.path(), "db1", loaded));
+    RecordTable table;
+    ASSERT_TRUE(LoadDatabase(folder.path(), "db1", table));
+    const std::vector<Record> loaded = test::recordsOf(table);
     std::multiset<std::string> services;
     for (const Record& row : loaded)
         services.insert(row.service);

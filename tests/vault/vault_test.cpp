@@ -1,6 +1,7 @@
 // The vault's rules where no window is needed: entries brought in at once, and a
 // second program changing the file under an open database.
 
+#include "record_rows.h"
 #include "settings/reg_file_registry.h"
 #include "storage/storage_test_support.h"
 #include "vault/vault.h"
@@ -61,9 +62,9 @@ TEST(Vault, EntriesBroughtInAtOnceComeAllOrNone)
     Vault vault(fresh, settings);
     ASSERT_TRUE(vault.load());
     EXPECT_TRUE(vault.addAll(two).message.empty());
-    std::vector<Record> stored;
+    RecordTable stored;
     ASSERT_TRUE(LoadDatabase(folder / "new", "db2", stored));
-    EXPECT_EQ(stored, two);
+    EXPECT_EQ(test::recordsOf(stored), two);
 
     // One entry the file cannot hold, or a save that fails: nothing changes.
     const std::string before = test::readFile(folder / "new" / "db2.ksd");

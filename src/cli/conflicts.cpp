@@ -16,44 +16,6 @@ namespace {
 
 using Kind = Option::Kind;
 
-std::string reasonNow()
-{
-    return std::string(reasonText(firstFileError()));
-}
-
-// Why `file` could not be read, in the words a person knows it by.
-std::string whyUnreadable(const std::filesystem::path& file)
-{
-    std::error_code error;
-    const std::filesystem::file_status status = std::filesystem::status(file, error);
-    if (error == std::errc::too_many_symbolic_link_levels)
-        return ": too many levels of links";
-    if (error == std::errc::permission_denied)
-        return ": permission denied";
-    if (status.type() == std::filesystem::file_type::not_found)
-        return ": no such file";
-    if (status.type() == std::filesystem::file_type::directory)
-        return ": it is a folder";
-    if (!error && status.type() != std::filesystem::file_type::regular)
-        return ": it is not a regular file";
-    return reasonNow();
-}
-
-bool readFile(Session& session, const std::string& name, std::string& content)
-{
-    clearFileError();
-    const std::filesystem::path file = pathFromUtf8(name);
-    if (session.fileOps().readAll(file, content))
-        return true;
-    session.fail("Could not read " + name + whyUnreadable(file));
-    return false;
-}
-
-std::string entries(std::size_t count)
-{
-    return std::to_string(count) + (count == 1 ? " entry" : " entries");
-}
-
 // What one data file brought.
 struct Taken
 {
@@ -130,7 +92,7 @@ public:
             }
         }
         if (taken.invalid > 0 && !m_skipInvalid) {
-            m_session.fail("nothing merged: " + entries(taken.invalid) +
+            m_session.fail("nothing merged: " + entryCount(taken.invalid) +
                            " cannot be stored (--skip-invalid merges the rest)");
             return std::nullopt;
         }
@@ -170,7 +132,7 @@ private:
               bool& sealed)
     {
         std::string content;
-        if (!readFile(m_session, name, content))
+        if (!m_session.readFile(name, content))
             return false;
         SealedFile found;
         if (ParseDatabase(content, other, lineOf, nullptr, found))
@@ -230,7 +192,7 @@ int mergeFile(Session& session, const std::string& file)
     const std::optional<Taken> taken = merge.take(file);
     if (!taken || !merge.save())
         return ExitFailure;
-    session.console().out() << "Merged " << entries(taken->added) << " from " << file << " into "
+    session.console().out() << "Merged " << entryCount(taken->added) << " from " << file << " into "
                             << session.dataFileName() << takenText(*taken) << '\n';
     return ExitOk;
 }
@@ -261,7 +223,7 @@ int mergeConflictCopies(Session& session)
             status = ExitFailure;
             continue;
         }
-        out << "Merged " << entries(taken[i]->added) << " from " << name << " into " << session.dataFileName()
+        out << "Merged " << entryCount(taken[i]->added) << " from " << name << " into " << session.dataFileName()
             << takenText(*taken[i]);
         std::filesystem::path movedTo;
         std::string why;

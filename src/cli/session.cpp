@@ -17,6 +17,28 @@ std::string utf8Of(const std::filesystem::path& path)
     return std::string(text.begin(), text.end());
 }
 
+std::string whyUnreadable(const std::filesystem::path& file)
+{
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(file, error);
+    if (error == std::errc::too_many_symbolic_link_levels)
+        return ": too many levels of links";
+    if (error == std::errc::permission_denied)
+        return ": permission denied";
+    if (status.type() == std::filesystem::file_type::not_found)
+        return ": no such file";
+    if (status.type() == std::filesystem::file_type::directory)
+        return ": it is a folder";
+    if (!error && status.type() != std::filesystem::file_type::regular)
+        return ": it is not a regular file";
+    return std::string(reasonText(firstFileError()));
+}
+
+std::string entryCount(std::size_t count)
+{
+    return std::to_string(count) + (count == 1 ? " entry" : " entries");
+}
+
 Session::Session(CliEnvironment& env, Arguments args) : m_env(env), m_args(std::move(args)), m_settings(*env.registry)
 {
     const std::string* folder = m_args.value("data-dir");
@@ -106,6 +128,16 @@ std::shared_ptr<const LineSeal> Session::openKey(std::string_view header, const 
 std::shared_ptr<const LineSeal> Session::newKey(const SecretBytes& password) const
 {
     return newSealKey(password.view(), m_env.sealMemoryKiB, m_env.sealPasses);
+}
+
+bool Session::readFile(const std::string& name, std::string& content)
+{
+    clearFileError();
+    const std::filesystem::path file = pathFromUtf8(name);
+    if (fileOps().readAll(file, content))
+        return true;
+    fail("Could not read " + name + whyUnreadable(file));
+    return false;
 }
 
 std::string Session::dataFileName() const

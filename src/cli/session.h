@@ -32,6 +32,12 @@ inline constexpr int ExitUsage = 2;
 std::filesystem::path pathFromUtf8(const std::string& name);
 std::string utf8Of(const std::filesystem::path& path);
 
+// Why `file` could not be read, in the words a person knows it by (": no such
+// file", ": it is a folder", ...), or the system's reason.
+std::string whyUnreadable(const std::filesystem::path& file);
+// "1 entry", "2 entries".
+std::string entryCount(std::size_t count);
+
 // What the program finds around it; tests give their own.
 struct CliEnvironment
 {
@@ -78,6 +84,9 @@ public:
                                             const std::string& name);
     // A new seal's key for `password`, at the cost this environment asks.
     std::shared_ptr<const LineSeal> newKey(const SecretBytes& password) const;
+    // The whole file `name` (UTF-8) names into `content`; false after saying
+    // "Could not read NAME: why".
+    bool readFile(const std::string& name, std::string& content);
     // The data file's full name, for messages.
     std::string dataFileName() const;
 

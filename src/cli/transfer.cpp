@@ -16,48 +16,10 @@ namespace {
 
 using Kind = Option::Kind;
 
-std::string reasonNow()
-{
-    return std::string(reasonText(firstFileError()));
-}
-
-// Why `file` could not be read, in the words a person knows it by.
-std::string whyUnreadable(const std::filesystem::path& file)
-{
-    std::error_code error;
-    const std::filesystem::file_status status = std::filesystem::status(file, error);
-    if (error == std::errc::too_many_symbolic_link_levels)
-        return ": too many levels of links";
-    if (error == std::errc::permission_denied)
-        return ": permission denied";
-    if (status.type() == std::filesystem::file_type::not_found)
-        return ": no such file";
-    if (status.type() == std::filesystem::file_type::directory)
-        return ": it is a folder";
-    if (!error && status.type() != std::filesystem::file_type::regular)
-        return ": it is not a regular file";
-    return reasonNow();
-}
-
-bool readFile(Session& session, const std::string& name, std::string& content)
-{
-    clearFileError();
-    const std::filesystem::path file = pathFromUtf8(name);
-    if (session.fileOps().readAll(file, content))
-        return true;
-    session.fail("Could not read " + name + whyUnreadable(file));
-    return false;
-}
-
 int usage(Session& session, const std::string& message)
 {
     session.console().err() << CliName << ": " << message << '\n';
     return ExitUsage;
-}
-
-std::string entries(std::size_t count)
-{
-    return std::to_string(count) + (count == 1 ? " entry" : " entries");
 }
 
 // Why -o may not write `output`, or nothing when it may. Only a regular file at
@@ -126,7 +88,7 @@ int exportEntries(Session& session)
         for (const int row : refused)
             session.console().err() << CliName << ": entry " << row + 1 << " holds a control character, which "
                                     << formatName << " cannot carry\n";
-        return session.fail("nothing exported: " + entries(refused.size()) +
+        return session.fail("nothing exported: " + entryCount(refused.size()) +
                             " cannot be carried (--skip-invalid exports the rest)");
     }
     RecordTable carried;
@@ -176,9 +138,9 @@ int exportEntries(Session& session)
         std::error_code error;
         if (!force && std::filesystem::exists(std::filesystem::symlink_status(file, error)))
             return session.fail(*output + " is there already (--force replaces it)");
-        return session.fail("Could not write " + *output + reasonNow());
+        return session.fail("Could not write " + *output + std::string(reasonText(firstFileError())));
     }
-    session.console().out() << "Exported " << entries(static_cast<std::size_t>(table.size())) << " to " << *output
+    session.console().out() << "Exported " << entryCount(static_cast<std::size_t>(table.size())) << " to " << *output
                             << (leftOut.empty() ? "" : "; ") << leftOut << '\n';
     return ExitOk;
 }
@@ -222,7 +184,7 @@ int importEntries(Session& session)
         return usage(session, "no import format '" + *name + "' (auto, csv, keepass-xml, json)");
     const std::string& file = session.args().operands[0];
     std::string content;
-    if (!readFile(session, file, content))
+    if (!session.readFile(file, content))
         return ExitFailure;
     if (!session.load())
         return ExitFailure;
@@ -290,13 +252,13 @@ int importEntries(Session& session)
     for (const std::string& refusal : refusals)
         session.console().err() << file << (numbered ? ": entry " : ":") << refusal << '\n';
     if (invalid > 0 && !skipInvalid)
-        return session.fail("nothing imported: " + entries(invalid) +
+        return session.fail("nothing imported: " + entryCount(invalid) +
                             " cannot be stored (--skip-invalid imports the rest)");
     const std::size_t count = static_cast<std::size_t>(batch.size());
     const Outcome outcome = session.vault().addAll(std::move(batch));
     if (!outcome.message.empty())
         return session.failWith(outcome.message);
-    session.console().out() << "Imported " << entries(count) << " (" << read.formatName << ") into "
+    session.console().out() << "Imported " << entryCount(count) << " (" << read.formatName << ") into "
                             << session.dataFileName() << "; skipped " << already << " already there";
     if (invalid > 0)
         session.console().out() << " and " << invalid << " that cannot be stored";

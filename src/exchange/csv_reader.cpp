@@ -73,6 +73,12 @@ bool CsvReader::readQuoted(std::string_view& field, std::size_t index)
             m_unquoted += text;
         }
     }
+    takeTextAfterQuote(index, begin, keep);
+    return true;
+}
+
+void CsvReader::takeTextAfterQuote(std::size_t index, std::size_t begin, bool keep)
+{
     // Whatever follows the closing quote before the delimiter is kept too.
     const char* const after = m_text.data() + m_pos;
     const auto afterSize =
@@ -83,7 +89,6 @@ bool CsvReader::readQuoted(std::string_view& field, std::size_t index)
         m_unquoted.append(after, afterSize);
         m_unquotedFields.push_back({index, begin, m_unquoted.size() - begin});
     }
-    return true;
 }
 
 // The same in the backslash dialect; always put together in m_unquoted (when kept).
@@ -118,16 +123,9 @@ bool CsvReader::readBackslashQuoted(std::string_view& field, std::size_t index)
             break; // the closing quote
         }
     }
-    const char* const after = m_text.data() + m_pos;
-    const auto afterSize =
-        static_cast<std::size_t>(scan::findCare<Delimiter>(after, m_text.data() + m_text.size()) - after);
-    m_pos += afterSize;
-    m_textAfterQuote = m_textAfterQuote || afterSize > 0;
-    if (keep) {
-        m_unquoted.append(after, afterSize);
-        m_unquotedFields.push_back({index, begin, m_unquoted.size() - begin});
+    takeTextAfterQuote(index, begin, keep);
+    if (keep)
         field = {};
-    }
     return true;
 }
 

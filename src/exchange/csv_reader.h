@@ -39,6 +39,9 @@ public:
 private:
     bool readQuoted(std::string_view& field, std::size_t index);
     bool readBackslashQuoted(std::string_view& field, std::size_t index);
+    // After a closing quote: what stands before the next delimiter, kept with the
+    // field's text (from `begin` in m_unquoted) when `keep`.
+    void takeTextAfterQuote(std::size_t index, std::size_t begin, bool keep);
 
     std::string_view m_text;
     Dialect m_dialect;

@@ -89,11 +89,6 @@ template <typename Number> bool readNumber(std::string_view text, std::string_vi
 
 } // namespace
 
-bool isSealHeaderLine(std::string_view line)
-{
-    return line.starts_with(Marker);
-}
-
 HeaderRead readSealHeader(std::string_view line, SealHeader& out)
 {
     std::vector<std::string_view> fields;

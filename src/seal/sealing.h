@@ -43,10 +43,6 @@ struct SealHeader
     bool operator==(const SealHeader&) const = default;
 };
 
-// Whether a file's first line is meant as a seal header (its marker), whatever
-// else it holds.
-bool isSealHeaderLine(std::string_view line);
-
 enum class HeaderRead {
     Read,        // a header this program reads
     Damaged,     // the marker, but a sum that does not fit or a field that does not read

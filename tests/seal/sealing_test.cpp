@@ -2,6 +2,7 @@
 // and how a header that will not do is told apart.
 
 #include "seal/sealing.h"
+#include "storage/line_seal.h"
 
 #include <gtest/gtest.h>
 #include <sodium.h>
@@ -119,11 +120,11 @@ TEST(Sealing, AHeaderThatWillNotDoSaysWhy)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line);
-        EXPECT_TRUE(isSealHeaderLine(c.line));
+        EXPECT_TRUE(isSealMarked(c.line));
         SealHeader read;
         EXPECT_EQ(readSealHeader(c.line, read), c.read);
     }
-    EXPECT_FALSE(isSealHeaderLine("2A4B5C"));
+    EXPECT_FALSE(isSealMarked("2A4B5C"));
     // Outside the bounds nothing is even tried.
     EXPECT_FALSE(makeSeal("pw", MinSealMemoryKiB - 1, MinSealPasses));
     EXPECT_FALSE(makeSeal("pw", MinSealMemoryKiB, MaxSealPasses + 1));

@@ -112,8 +112,8 @@ bool givesTheSealAway(Session& session, const Record& record)
 
 int finish(Session& session, const Outcome& outcome, const std::string& done)
 {
-    if (!outcome.message.empty())
-        return session.failWith(outcome.message);
+    if (outcome.problem != Outcome::Problem::None)
+        return session.failWith(outcome);
     if (!outcome.done)
         return session.fail("nothing changed");
     session.console().out() << done << '\n';

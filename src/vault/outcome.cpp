@@ -33,6 +33,9 @@ std::string describe(const Outcome& outcome, std::string_view name)
         return outcome.detail;
     case Outcome::Problem::Shut:
         return std::string(name) + " is sealed: enter its password first";
+    case Outcome::Problem::SealGivenAway:
+        return "That is the database's password, and the log-in's is stored where anyone can read it: choose "
+               "another";
     case Outcome::Problem::File:
         return describe(outcome.file, name);
     case Outcome::Problem::LogInNotStored:

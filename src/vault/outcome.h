@@ -18,6 +18,7 @@ struct Outcome
         LogInLocked,     // the same, for the log-in's own entry
         EntryRefused,    // `detail`: why the entry cannot be stored
         Shut,            // sealed, and its password not given yet
+        SealGivenAway,   // the log-in's entry with the sealed database's own password
         File,            // the file refused: `file` says how
         LogInNotStored,  // the entry is kept, the log-in could not follow it
         ItemNotFound,    // `detail`: the service no entry has

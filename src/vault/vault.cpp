@@ -39,6 +39,14 @@ Outcome Vault::fileOutcome(bool done, DatabaseResult file) const
     return result;
 }
 
+// The log-in is stored under the fixed key: with a sealed database's own
+// password it would give the database away.
+bool Vault::givesTheSealAway(const Record& record) const
+{
+    const LineSeal* key = m_database.key();
+    return record.service == AppTitle && key && key->madeFrom(record.password);
+}
+
 Outcome Vault::refused(std::string why) const
 {
     Outcome result = outcome(false, Problem::EntryRefused);
@@ -72,6 +80,8 @@ Outcome Vault::add(const Record& record, bool locked)
         return refused(std::move(*why));
     if (m_database.shut())
         return outcome(false, Problem::Shut);
+    if (givesTheSealAway(record))
+        return outcome(false, Problem::SealGivenAway);
     const bool logIn = record.service == AppTitle;
     const Credentials logInBefore = logIn ? ReadLockRecord(m_settings).value_or(Credentials{}) : Credentials{};
     const bool lockStored = !logIn || WriteLockRecord(m_settings, {record.username, record.password});
@@ -138,6 +148,8 @@ Outcome Vault::replace(std::optional<int> selected, const Record& details, bool 
     stored.service = before.service;
     if (auto why = entryRefusal(stored))
         return refused(std::move(*why));
+    if (givesTheSealAway(stored))
+        return outcome(false, Problem::SealGivenAway);
     // The log-in rides on its entry: changing the entry that holds its credentials
     // changes the log-in as Add would set it, or the user would be left with a
     // log-in they can no longer see, and a Remove that no longer disarms it.

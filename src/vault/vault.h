@@ -40,7 +40,9 @@ public:
 
     // `locked`: the program's log-in is armed and has not been passed; nothing of
     // the list may change then, and the log-in's own entry may not be added.
-    // Appends `record` (with its recorded time) to the list and the file.
+    // Appends `record` (with its recorded time) to the list and the file. The
+    // log-in's own entry may not carry a sealed database's password: the log-in
+    // is stored where anyone can read it.
     Outcome add(const Record& record, bool locked);
     // Removes the `selected` row. When `service` is the program's and `loaded`
     // are the stored log-in's credentials, the log-in is disarmed first and the
@@ -72,6 +74,7 @@ private:
     Outcome outcome(bool done, Outcome::Problem problem = Outcome::Problem::None) const;
     Outcome fileOutcome(bool done, DatabaseResult file) const;
     Outcome refused(std::string why) const;
+    bool givesTheSealAway(const Record& record) const;
 
     OpenDatabase& m_database;
     const SettingsStore& m_settings;

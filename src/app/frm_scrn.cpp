@@ -1,13 +1,17 @@
 #include "app/frm_scrn.h"
 
-#include "app/controls.h"
+#include "app/accessible_interfaces.h"
+#include "app/check_box.h"
 #include "app/edit_area.h"
 #include "app/lock_gate.h"
+#include "app/menu_label.h"
 #include "app/object_names.h"
 #include "app/record_list.h"
 #include "app/seal_gate.h"
 #include "app/shape_widget.h"
+#include "app/shortcut_pass_through.h"
 #include "app/tools_strip.h"
+#include "app/widget_helpers.h"
 #include "lock/lock_record.h"
 #include "product/product.h"
 #include "records/view_text.h"
@@ -20,6 +24,7 @@
 #include <QApplication>
 #include <QFrame>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QResizeEvent>
 #include <QScreen>

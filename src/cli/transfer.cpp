@@ -8,7 +8,7 @@
 #include "exchange/import_format.h"
 #include "storage/data_file.h"
 #include "storage/database_choice.h"
-#include "vault/entry_set.h"
+#include "vault/incoming_entries.h"
 
 namespace kv {
 
@@ -176,6 +176,29 @@ constexpr Verb ExportVerb{
             "      --skip-invalid   export the rest, leaving out what cannot be carried\n",
 };
 
+// The import's summary line: what came in, what was skipped, and what the file
+// holds that is no entry of ours, each kind counted.
+void writeImportSummary(Session& session, const ImportResult& read, std::size_t count, std::size_t already,
+                        std::size_t invalid)
+{
+    std::ostream& out = session.console().out();
+    out << "Imported " << entryCount(count) << " (" << read.formatName << ") into " << session.dataFileName()
+        << "; skipped " << already << " already there";
+    if (invalid > 0)
+        out << " and " << invalid << " that cannot be stored";
+    std::vector<std::string> leftOut;
+    const auto kind = [&leftOut](std::size_t n, const char* one, const char* many) {
+        if (n > 0)
+            leftOut.push_back(std::to_string(n) + (n == 1 ? one : many));
+    };
+    kind(read.leftOut.recycled, " in the recycle bin", " in the recycle bin");
+    kind(read.leftOut.browserSync, " browser sync record", " browser sync records");
+    kind(read.leftOut.notLogins, " that is not a log-in", " that are not log-ins");
+    for (std::size_t i = 0; i < leftOut.size(); ++i)
+        out << (i == 0 ? "; left out " : i + 1 == leftOut.size() ? " and " : ", ") << leftOut[i];
+    out << '\n';
+}
+
 int importEntries(Session& session)
 {
     const std::string* name = session.args().value("format");
@@ -192,57 +215,18 @@ int importEntries(Session& session)
     const bool skipInvalid = session.args().has("skip-invalid");
     const RecordTable& held = session.vault().entries().table();
     // About one entry to a hundred bytes of the file.
-    const std::size_t expected = static_cast<std::size_t>(held.size()) + content.size() / 100;
-    EntrySet present(true, expected);
-    for (int row = 0; row < held.size(); ++row)
-        present.insert(held, row);
-    EntryBatch batch;
-    // Made at the first entry without a time (few files have any), of the entries
-    // held and those taken in before it.
-    std::optional<EntrySet> presentUntimed;
-    const auto makeUntimedSet = [&] {
-        presentUntimed.emplace(false, expected);
-        for (int row = 0; row < held.size(); ++row)
-            presentUntimed->insert(held, row);
-        for (int row = 0; row < batch.size(); ++row)
-            presentUntimed->insert(batch.table(), row);
-    };
-    const std::string now = session.now();
+    IncomingEntries incoming(held, static_cast<std::size_t>(held.size()) + content.size() / 100, session.now());
     std::size_t invalid = 0;
-    std::size_t already = 0;
     std::vector<std::string> refusals;
     Progress progress(session.console(), "Importing", std::nullopt);
     std::size_t readCount = 0;
     const ImportResult read = readImport(content, *format, [&](ImportedEntry& entry) {
         progress.advance(++readCount);
-        Record& record = entry.record;
-        // An entry the file gave no time takes the time of the import, which says
-        // nothing of the entry: then it is here already if all else is. In our
-        // own export an empty time is the entry's own, and stays.
-        const bool timed = !record.recorded.empty() || entry.ownEmptyTime;
-        if (!timed) {
-            record.recorded = now;
-            if (!presentUntimed)
-                makeUntimedSet();
-        }
-        if (auto why = batch.add(record)) {
+        if (auto why = incoming.take(entry.record, entry.ownEmptyTime)) {
             ++invalid;
             if (!skipInvalid)
                 refusals.push_back(std::to_string(entry.where) + ": " + *why);
-            return;
         }
-        const RecordTable& added = batch.table();
-        const int last = added.size() - 1;
-        const bool fresh = timed ? present.insert(added, last) : !presentUntimed->contains(added, last);
-        if (!fresh) {
-            batch.dropLast();
-            ++already;
-            return;
-        }
-        if (presentUntimed)
-            presentUntimed->insert(added, last);
-        if (!timed)
-            present.insert(added, last);
     });
     progress.finish();
     content.clear();
@@ -254,26 +238,11 @@ int importEntries(Session& session)
     if (invalid > 0 && !skipInvalid)
         return session.fail("nothing imported: " + entryCount(invalid) +
                             " cannot be stored (--skip-invalid imports the rest)");
-    const std::size_t count = static_cast<std::size_t>(batch.size());
-    const Outcome outcome = session.vault().addAll(std::move(batch));
+    const std::size_t count = static_cast<std::size_t>(incoming.batch().size());
+    const Outcome outcome = session.vault().addAll(std::move(incoming.batch()));
     if (outcome.problem != Outcome::Problem::None)
         return session.failWith(outcome);
-    session.console().out() << "Imported " << entryCount(count) << " (" << read.formatName << ") into "
-                            << session.dataFileName() << "; skipped " << already << " already there";
-    if (invalid > 0)
-        session.console().out() << " and " << invalid << " that cannot be stored";
-    // What the file holds that is no entry of ours, each kind counted.
-    std::vector<std::string> leftOut;
-    const auto kind = [&leftOut](std::size_t n, const char* one, const char* many) {
-        if (n > 0)
-            leftOut.push_back(std::to_string(n) + (n == 1 ? one : many));
-    };
-    kind(read.leftOut.recycled, " in the recycle bin", " in the recycle bin");
-    kind(read.leftOut.browserSync, " browser sync record", " browser sync records");
-    kind(read.leftOut.notLogins, " that is not a log-in", " that are not log-ins");
-    for (std::size_t i = 0; i < leftOut.size(); ++i)
-        session.console().out() << (i == 0 ? "; left out " : i + 1 == leftOut.size() ? " and " : ", ") << leftOut[i];
-    session.console().out() << '\n';
+    writeImportSummary(session, read, count, incoming.already(), invalid);
     return ExitOk;
 }
 

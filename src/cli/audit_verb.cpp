@@ -21,6 +21,32 @@ using Kind = Option::Kind;
 // Ten thousand years: the oldest time a record can hold.
 constexpr std::int64_t MostDays = 3650000;
 
+// Text written a piece at a time: the report on a large database never sits in
+// memory whole.
+class Pieces
+{
+public:
+    explicit Pieces(std::ostream& out) : m_out(out) { text.reserve(PieceSize + 1024); }
+    ~Pieces() { m_out.write(text.data(), static_cast<std::streamsize>(text.size())); }
+    Pieces(const Pieces&) = delete;
+    Pieces& operator=(const Pieces&) = delete;
+
+    // Called after each entry.
+    void flushIfFull()
+    {
+        if (text.size() < PieceSize)
+            return;
+        m_out.write(text.data(), static_cast<std::streamsize>(text.size()));
+        text.clear();
+    }
+
+    std::string text;
+
+private:
+    static constexpr std::size_t PieceSize = 64 * 1024;
+    std::ostream& m_out;
+};
+
 int usage(Session& session, std::string_view message)
 {
     session.console().err() << CliName << ": " << message << " (see \"" << CliName << " audit --help\")\n";
@@ -167,8 +193,9 @@ std::string summaryLine(const AuditReport& report, const AuditPolicy& policy, bo
     return line;
 }
 
-void writeTable(std::string& out, const RecordTable& table, const AuditReport& report, int columns)
+void writeTable(Pieces& pieces, const RecordTable& table, const AuditReport& report, int columns)
 {
+    std::string& out = pieces.text;
     constexpr std::string_view Headers[] = {"Service", "Username", "Reasons"};
     constexpr RecordField Fields[] = {RecordField::Service, RecordField::Username};
     std::vector<std::string> reasons;
@@ -204,6 +231,7 @@ void writeTable(std::string& out, const RecordTable& table, const AuditReport& r
         }
         out += reasons[i];
         out += '\n';
+        pieces.flushIfFull();
     }
     if (report.reusedGroups == 0)
         return;
@@ -220,13 +248,15 @@ void writeTable(std::string& out, const RecordTable& table, const AuditReport& r
             if (i > 0)
                 out += ", ";
             appendShownCell(out, table.bytes(groups[g][i], RecordField::Service), std::string::npos, true);
+            pieces.flushIfFull();
         }
         out += '\n';
     }
 }
 
-void writeTsv(std::string& out, const RecordTable& table, const AuditReport& report)
+void writeTsv(Pieces& pieces, const RecordTable& table, const AuditReport& report)
 {
+    std::string& out = pieces.text;
     for (const AuditFinding& finding : report.findings) {
         for (const AuditReason reason : AuditReasonsWorstFirst) {
             if (!finding.reasons.has(reason))
@@ -240,11 +270,13 @@ void writeTsv(std::string& out, const RecordTable& table, const AuditReport& rep
             appendTsvField(out, detailOf(table, finding, reason));
             out += '\n';
         }
+        pieces.flushIfFull();
     }
 }
 
-void writeJson(std::string& out, const RecordTable& table, const AuditReport& report, const AuditPolicy& policy)
+void writeJson(Pieces& pieces, const RecordTable& table, const AuditReport& report, const AuditPolicy& policy)
 {
+    std::string& out = pieces.text;
     const auto number = [](std::uint64_t value) { return std::to_string(value); };
     out += "{\"entries\": [";
     for (std::size_t i = 0; i < report.findings.size(); ++i) {
@@ -267,6 +299,7 @@ void writeJson(std::string& out, const RecordTable& table, const AuditReport& re
         out += ", \"breaches\": ";
         out += finding.reasons.has(AuditReason::Breached) ? number(finding.breaches) : "null";
         out += '}';
+        pieces.flushIfFull();
     }
     out += report.findings.empty() ? "],\n" : "\n],\n";
     out += " \"summary\": {\"entries\": " + number(report.audited) +
@@ -323,19 +356,18 @@ int auditPasswords(Session& session)
     policy.now = now;
     const AuditReport report = auditEntries(table, policy);
 
-    std::string out;
+    Pieces pieces(session.console().out());
     if (args.has("json")) {
-        writeJson(out, table, report, policy);
+        writeJson(pieces, table, report, policy);
     } else if (args.has("tsv")) {
-        writeTsv(out, table, report);
+        writeTsv(pieces, table, report);
     } else {
         if (!report.findings.empty()) {
-            writeTable(out, table, report, session.console().columns());
-            out += '\n';
+            writeTable(pieces, table, report, session.console().columns());
+            pieces.text += '\n';
         }
-        out += summaryLine(report, policy, policy.checked.has(AuditReason::Weak)) + '\n';
+        pieces.text += summaryLine(report, policy, policy.checked.has(AuditReason::Weak)) + '\n';
     }
-    session.console().out() << out;
     return ExitOk;
 }
 

@@ -196,10 +196,12 @@ TEST_F(CommandLine, VerbsOverOneFolder)
         }
         return hex;
     };
-    // The leaked entry's hash, and the strong one's with its last digit changed, among others.
+    // The leaked entry's hash, the weak one's as published (the SHA-1 of "password1"),
+    // and the strong one's with its last digit changed, among others.
     std::string strongOff = hexOf(audited[1].password);
     strongOff.back() = strongOff.back() == '0' ? '1' : '0';
-    std::vector<std::string> breachLines = {hexOf(audited[8].password) + ":42", strongOff + ":7",
+    std::vector<std::string> breachLines = {hexOf(audited[8].password) + ":42",
+                                            "E38AD214943DAAD1D64C102FAEC29DE4AFE9DA3D:99", strongOff + ":7",
                                             std::string(40, '0') + ":3", std::string(40, 'F') + ":1"};
     std::sort(breachLines.begin(), breachLines.end());
     std::string breachText;
@@ -213,7 +215,8 @@ TEST_F(CommandLine, VerbsOverOneFolder)
         args.insert(args.end(), more.begin(), more.end());
         return args;
     };
-    const std::string weakLine = StrengthEstimated ? "weak     ann       weak\n" : "";
+    const std::string weakLine = StrengthEstimated ? "weak     ann       breached (seen 99 times), weak\n"
+                                                   : "weak     ann       breached (seen 99 times)\n";
     const std::string weakCount = StrengthEstimated ? "1 weak, " : "";
     const std::string strengthNote =
         StrengthEstimated ? "" : "; strength not judged: this build has no estimator (zxcvbn)";
@@ -357,18 +360,16 @@ TEST_F(CommandLine, VerbsOverOneFolder)
         {audit({"--breached", pwned}),
          {},
          0,
-         "Service  Username  Reasons\n"
-         "leaked   hal       breached (seen 42 times)\n"
-         "blank    gus       empty\n" +
-             weakLine +
+         "Service  Username  Reasons\n" + weakLine +
+             "leaked   hal       breached (seen 42 times)\n"
+             "blank    gus       empty\n"
              "mail     cy        reused (group 1)\n"
              "shop     cy        reused (group 1)\n"
              "plain    fay       insecure address\n"
              "old      dee       old\n"
              "undated  eve       no date\n"
              "\nThe same password:\n  group 1: mail, shop\n\n" +
-             std::to_string(StrengthEstimated ? 8 : 7) + " of 9 entries need attention: 1 breached, 1 empty, " +
-             weakCount +
+             "8 of 9 entries need attention: 2 breached, 1 empty, " + weakCount +
              "2 reused in 1 group, 1 with an insecure address, 1 old (recorded over 365 days ago), 1 with no "
              "date" +
              strengthNote + "\n",
@@ -384,11 +385,13 @@ TEST_F(CommandLine, VerbsOverOneFolder)
          {},
          0,
          "{\"entries\": [\n"
+         "  {\"service\": \"weak\", \"username\": \"ann\", \"reasons\": [\"breached\"], \"reused_group\": null, "
+         "\"breaches\": 99},\n"
          "  {\"service\": \"leaked\", \"username\": \"hal\", \"reasons\": [\"breached\"], \"reused_group\": null, "
          "\"breaches\": 42},\n"
          "  {\"service\": \"blank\", \"username\": \"gus\", \"reasons\": [\"empty\"], \"reused_group\": null, "
          "\"breaches\": null}\n],\n"
-         " \"summary\": {\"entries\": 9, \"need_attention\": 2, \"breached\": 1, \"empty\": 1, \"weak\": null, "
+         " \"summary\": {\"entries\": 9, \"need_attention\": 3, \"breached\": 2, \"empty\": 1, \"weak\": null, "
          "\"reused\": null, \"insecure_address\": null, \"old\": null, \"no_date\": null, \"reused_groups\": 0, "
          "\"older_than_days\": 365, \"unreadable\": 0, \"strength_estimated\": " +
              std::string(StrengthEstimated ? "true" : "false") + "}}\n",

@@ -277,6 +277,7 @@ TEST_F(CommandLine, VerbsOverOneFolder)
         {{"-d", "2", "import", other.string()}, {}, 1, "", "other: it is a folder\n"},
 #ifndef _WIN32
         {{"-d", "2", "import", fifo}, {}, 1, "", "fifo: it is not a regular file\n"},
+        {audit({"--breached", fifo}), {}, 1, "", "fifo: it is not a regular file\n"},
         {{"-d", "2", "import", (m_folder / "loop.csv").string()}, {}, 1, "", "loop.csv: too many levels of links\n"},
 #endif
         {{"--database=3", "merge", data("db1.ksd").string()}, {}, 0, "~Merged 1 entry", ""},

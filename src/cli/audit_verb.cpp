@@ -18,9 +18,6 @@ namespace {
 
 using Kind = Option::Kind;
 
-// Ten thousand years: the oldest time a record can hold.
-constexpr std::int64_t MostDays = 3650000;
-
 // Text written a piece at a time: the report on a large database never sits in
 // memory whole.
 class Pieces
@@ -92,10 +89,9 @@ std::optional<std::vector<std::uint64_t>> breachCounts(Session& session, const R
         digests.push_back(passwordDigest(password));
         rowOf.push_back(row);
     }
-    std::fill(password.begin(), password.end(), '\0');
     const std::filesystem::path file = pathFromUtf8(name);
-    BreachLookup lookup = lookUpBreaches(file, digests);
-    std::fill(digests.begin(), digests.end(), PasswordDigest{});
+    clearFileError(); // whyUnreadable gives no reason of an earlier read
+    const BreachLookup lookup = lookUpBreaches(file, digests);
     switch (lookup.result) {
     case BreachLookup::Result::Done:
         break;
@@ -241,7 +237,7 @@ void writeTable(Pieces& pieces, const RecordTable& table, const AuditReport& rep
         if (finding.reusedGroup > 0)
             groups[static_cast<std::size_t>(finding.reusedGroup - 1)].push_back(finding.row);
     }
-    out += "\nThe same password:\n";
+    out += "\nSharing a password:\n";
     for (std::size_t g = 0; g < groups.size(); ++g) {
         out += "  group " + std::to_string(g + 1) + ": ";
         for (std::size_t i = 0; i < groups[g].size(); ++i) {
@@ -325,8 +321,8 @@ int auditPasswords(Session& session)
     if (const std::string* days = args.value("older-than")) {
         const auto [end, error] = std::from_chars(days->data(), days->data() + days->size(), policy.olderThanDays);
         if (error != std::errc() || end != days->data() + days->size() || policy.olderThanDays < 0 ||
-            policy.olderThanDays > MostDays)
-            return usage(session, "--older-than takes a number of days from 0 to " + std::to_string(MostDays));
+            policy.olderThanDays > MostAuditDays)
+            return usage(session, "--older-than takes a number of days from 0 to " + std::to_string(MostAuditDays));
     }
     if (const std::string* only = args.value("only")) {
         std::string unknown;

@@ -135,12 +135,12 @@ public:
             if (!atLineStart) {
                 first = block.find('\n');
                 if (first == std::string_view::npos)
-                    return fail(Result::NotAList, from), std::nullopt;
+                    return failed(Result::NotAList, from);
                 ++first;
             }
             const std::size_t last = block.rfind('\n');
             if (last == std::string_view::npos || last < first)
-                return fail(Result::NotAList, from + first), std::nullopt;
+                return failed(Result::NotAList, from + first);
             std::size_t lastBegin = first;
             if (last > first) {
                 const std::size_t before = block.rfind('\n', last - 1);
@@ -153,7 +153,7 @@ public:
                 return std::nullopt;
             if (tail->key < head->key || (bracket.loKey && head->key < *bracket.loKey) ||
                 (bracket.hiKey && *bracket.hiKey < tail->key))
-                return fail(Result::Unsorted, from), std::nullopt;
+                return failed(Result::Unsorted, from);
             if (key < head->key) {
                 bracket.hi = from + first;
                 bracket.hiKey = head->key;
@@ -177,6 +177,11 @@ private:
         m_failure = result;
         m_where = where;
         return false;
+    }
+    std::nullopt_t failed(Result result, std::uint64_t where)
+    {
+        fail(result, where);
+        return std::nullopt;
     }
 
     bool read(std::uint64_t offset, std::size_t count, std::string_view& out)
@@ -210,7 +215,7 @@ private:
             if (!line)
                 return std::nullopt;
             if ((previous && line->key < *previous) || (bracket.hiKey && *bracket.hiKey < line->key))
-                return fail(Result::Unsorted, offset + begin), std::nullopt;
+                return failed(Result::Unsorted, offset + begin);
             if (line->key == key && count == 0)
                 count = line->count;
             previous = line->key;

@@ -7,7 +7,6 @@
 #include <chrono>
 #include <cmath>
 #include <functional>
-#include <numeric>
 #include <string>
 
 #ifdef KV_HAVE_STRENGTH
@@ -21,8 +20,8 @@ namespace {
 constexpr std::array<std::string_view, AuditReasonCount> ReasonNames = {"breached",         "empty", "weak",   "reused",
                                                                         "insecure address", "old",   "no date"};
 
-// 10^8 guesses, about 26.6 bits: what an attacker with the stored hash of a slow
-// password scheme tries in a day.
+// 10^8 guesses, about 26.6 bits: below it zxcvbn's own scale calls a password at
+// best "somewhat guessable", safe only from an attacker slowed down online.
 const double WeakBelowBits = std::log2(1e8);
 
 std::optional<std::int64_t> secondsOf(std::string_view recorded)
@@ -158,7 +157,8 @@ AuditReport auditEntries(const RecordTable& table, const AuditPolicy& policy)
     if (checked.has(AuditReason::Reused))
         report.reusedGroups = groupReused(table, rows, groupOf);
     const std::optional<std::int64_t> now = secondsOf(policy.now);
-    const std::int64_t oldest = now ? *now - policy.olderThanDays * 86400 : 0;
+    const std::int64_t oldest =
+        now ? *now - std::clamp<std::int64_t>(policy.olderThanDays, 0, MostAuditDays) * 86400 : 0;
 
     for (const int row : rows) {
         const auto fields = table.fields(row);

@@ -75,10 +75,13 @@ private:
     unsigned m_bits = 0;
 };
 
+// Ten thousand years, the most a recorded time can lie in the past.
+inline constexpr std::int64_t MostAuditDays = 3650000;
+
 struct AuditPolicy
 {
     AuditReasons checked = AuditReasons::all(); // Breached only with breach counts
-    std::int64_t olderThanDays = 365;
+    std::int64_t olderThanDays = 365;           // 0 ... MostAuditDays
     // The time now as records keep it ("MM-DD-YYYY hh:mm:ss", local); when it does
     // not read, no entry is old.
     std::string_view now;

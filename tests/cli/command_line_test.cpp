@@ -369,7 +369,7 @@ TEST_F(CommandLine, VerbsOverOneFolder)
              "plain    fay       insecure address\n"
              "old      dee       old\n"
              "undated  eve       no date\n"
-             "\nThe same password:\n  group 1: mail, shop\n\n" +
+             "\nSharing a password:\n  group 1: mail, shop\n\n" +
              "8 of 9 entries need attention: 2 breached, 1 empty, " + weakCount +
              "2 reused in 1 group, 1 with an insecure address, 1 old (recorded over 365 days ago), 1 with no "
              "date" +

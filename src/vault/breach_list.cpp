@@ -52,12 +52,18 @@ std::optional<Line> parseLine(std::string_view text)
             return std::nullopt;
         line.key[i] = static_cast<std::uint8_t>(high << 4 | low);
     }
+    // A count as 64 bits hold it: at most 20 digits.
+    const std::string_view count = text.substr(HexDigits + 1);
+    if (count.size() > 20)
+        return std::nullopt;
     constexpr std::uint64_t Most = std::numeric_limits<std::uint64_t>::max();
-    for (const char c : text.substr(HexDigits + 1)) {
+    for (const char c : count) {
         if (c < '0' || c > '9')
             return std::nullopt;
         const auto digit = static_cast<std::uint64_t>(c - '0');
-        line.count = line.count > (Most - digit) / 10 ? Most : line.count * 10 + digit;
+        if (line.count > (Most - digit) / 10)
+            return std::nullopt;
+        line.count = line.count * 10 + digit;
     }
     return line;
 }

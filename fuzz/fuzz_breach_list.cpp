@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <optional>
@@ -57,7 +58,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     // The search reads a file: each input is written to one of this process's own.
     static const std::string file = [] {
-        static std::string name = "/tmp/kv-fuzz-breach-list-" + std::to_string(::getpid()) + ".txt";
+        static std::string name =
+            (std::filesystem::temp_directory_path() / ("kv-fuzz-breach-list-" + std::to_string(::getpid()) + ".txt"))
+                .string();
         std::atexit([] { std::remove(name.c_str()); });
         return name;
     }();

@@ -58,7 +58,7 @@ const Seal& seal()
         kv::SecretBytes copy(fresh->key.size());
         std::memcpy(copy.data(), fresh->key.data(), copy.size());
         s.raw = std::move(fresh->key);
-        s.key = std::make_shared<const kv::SealKey>(fresh->header, std::move(copy));
+        s.key = std::make_shared<const kv::SealKey>(fresh->header, std::move(copy), Password);
         return s;
     }();
     return made;
@@ -269,8 +269,8 @@ void add(benchmark::State& state, const std::filesystem::path& folder, std::shar
                           "https://example.org",          "12-08-2026 10:00:00"};
         state.ResumeTiming();
         const kv::Outcome outcome = vault.add(record, false);
-        if (!outcome.done || !outcome.message.empty()) {
-            state.SkipWithError(("the add failed: " + outcome.message).c_str());
+        if (!outcome.done || outcome.problem != kv::Outcome::Problem::None) {
+            state.SkipWithError(("the add failed: " + kv::describe(outcome, "db1.ksd")).c_str());
             return;
         }
     }

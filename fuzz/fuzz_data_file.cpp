@@ -45,7 +45,7 @@ const FixedSeal& fixedSeal()
         KV_REQUIRE(kv::openSeal(s.header, "fuzz", s.raw) == kv::KeyResult::Opened);
         kv::SecretBytes copy(s.raw.size());
         std::memcpy(copy.data(), s.raw.data(), copy.size());
-        s.key = std::make_shared<const kv::SealKey>(s.header, std::move(copy));
+        s.key = std::make_shared<const kv::SealKey>(s.header, std::move(copy), "fuzz");
         return s;
     }();
     return made;

@@ -61,10 +61,10 @@ public:
     int calls() const { return m_calls; }
     void setReason(FileError reason) { m_reason = reason; }
 
-    bool readAll(const std::filesystem::path& file, std::string& out) override
+    FileResult readAll(const std::filesystem::path& file, std::string& out) override
     {
         if (fails(Op::ReadAll, file))
-            return false;
+            return FileResult::failed(m_reason);
         return m_real.readAll(file, out);
     }
     bool exists(const std::filesystem::path& file) override { return m_real.exists(file); }
@@ -74,17 +74,17 @@ public:
             return false;
         return m_real.status(file, out);
     }
-    bool readChunks(const std::filesystem::path& file, FileStatus& status,
-                    const std::function<bool(std::string_view chunk)>& sink) override
+    FileResult readChunks(const std::filesystem::path& file, FileStatus& status,
+                          const std::function<bool(std::string_view chunk)>& sink) override
     {
         if (fails(Op::ReadChunks, file))
-            return false;
+            return FileResult::failed(m_reason);
         return m_real.readChunks(file, status, sink);
     }
-    bool readTail(const std::filesystem::path& file, std::size_t count, std::string& out) override
+    FileResult readTail(const std::filesystem::path& file, std::size_t count, std::string& out) override
     {
         if (fails(Op::ReadTail, file))
-            return false;
+            return FileResult::failed(m_reason);
         return m_real.readTail(file, count, out);
     }
     bool hardLink(const std::filesystem::path& existing, const std::filesystem::path& name) override
@@ -93,15 +93,16 @@ public:
             return false;
         return m_real.hardLink(existing, name);
     }
-    bool writeNew(const std::filesystem::path& file, std::string_view data) override
+    FileResult writeNew(const std::filesystem::path& file, std::string_view data) override
     {
         if (fails(Op::WriteNew, file)) {
             m_real.writeNew(file, data.substr(0, data.size() / 2));
-            return false;
+            return FileResult::failed(m_reason);
         }
         return m_real.writeNew(file, data);
     }
-    bool writeNewPieces(const std::filesystem::path& file, const std::function<bool(std::string& piece)>& fill) override
+    FileResult writeNewPieces(const std::filesystem::path& file,
+                              const std::function<bool(std::string& piece)>& fill) override
     {
         if (fails(Op::WriteNew, file)) {
             // The first piece only, as a disk that filled up would leave it.
@@ -109,31 +110,31 @@ public:
                 fill(piece);
                 return false;
             });
-            return false;
+            return FileResult::failed(m_reason);
         }
         return m_real.writeNewPieces(file, fill);
     }
-    bool append(const std::filesystem::path& file, std::string_view data) override
+    FileResult append(const std::filesystem::path& file, std::string_view data) override
     {
         if (fails(Op::Append, file)) {
             std::error_code error;
             const auto size = std::filesystem::file_size(file, error);
-            if (!error && m_real.append(file, data.substr(0, data.size() / 2)))
+            if (!error && static_cast<bool>(m_real.append(file, data.substr(0, data.size() / 2))))
                 std::filesystem::resize_file(file, size, error);
-            return false;
+            return FileResult::failed(m_reason);
         }
         return m_real.append(file, data);
     }
-    bool renameOver(const std::filesystem::path& from, const std::filesystem::path& to) override
+    FileResult renameOver(const std::filesystem::path& from, const std::filesystem::path& to) override
     {
         if (fails(Op::RenameOver, to))
-            return false;
+            return FileResult::failed(m_reason);
         return m_real.renameOver(from, to);
     }
-    bool remove(const std::filesystem::path& file) override
+    FileResult remove(const std::filesystem::path& file) override
     {
         if (fails(Op::Remove, file))
-            return false;
+            return FileResult::failed(m_reason);
         return m_real.remove(file);
     }
     bool removeIfUnused(const std::filesystem::path& file) override
@@ -168,7 +169,6 @@ private:
                 return false;
         }
         ++m_failures;
-        noteFileError(m_reason);
         return true;
     }
 

@@ -1,9 +1,11 @@
 #include "app/edit_area.h"
 
-#include "app/controls.h"
+#include "app/accessible_interfaces.h"
+#include "app/edit_field.h"
 #include "app/field_table.h"
 #include "app/object_names.h"
 #include "app/shape_widget.h"
+#include "app/widget_helpers.h"
 #include "tools/address_link.h"
 #include "tools/clipboard_copy.h"
 

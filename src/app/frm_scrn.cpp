@@ -1,25 +1,30 @@
 #include "app/frm_scrn.h"
 
-#include "app/controls.h"
+#include "app/accessible_interfaces.h"
+#include "app/check_box.h"
 #include "app/edit_area.h"
 #include "app/lock_gate.h"
+#include "app/menu_label.h"
 #include "app/object_names.h"
 #include "app/record_list.h"
 #include "app/seal_gate.h"
 #include "app/shape_widget.h"
+#include "app/shortcut_pass_through.h"
 #include "app/tools_strip.h"
+#include "app/widget_helpers.h"
 #include "lock/lock_record.h"
 #include "product/product.h"
+#include "records/view_text.h"
 #include "storage/conflict_copies.h"
 #include "storage/database_choice.h"
 #include "tools/frm_gen.h"
 #include "tools/help.h"
-#include "vault/entry_rules.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QFrame>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QResizeEvent>
 #include <QScreen>
@@ -31,15 +36,6 @@ static void registerResources()
 }
 
 namespace kv {
-
-namespace {
-
-QString fromView(std::string_view text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-} // namespace
 
 FrmScrn::FrmScrn(Environment env, QWidget* parent)
     : QWidget(parent), m_env(std::move(env)), m_settings(*m_env.registry),
@@ -186,15 +182,15 @@ void FrmScrn::loadDatabase()
 {
     // Through the vault, like every change of the entries: the list's model
     // follows, and puts them in its order when it sorts.
-    const bool ok = m_vault.load();
+    const DatabaseResult loaded = m_vault.load();
     const bool opening = std::exchange(m_opening, false);
     const QString name = QString::fromStdString(m_database.base()) + QStringLiteral(".ksd");
     if (m_database.shut()) {
         // A key that no longer fits: the file was sealed anew since it was opened.
         if (m_database.key())
             showMessage(name + QStringLiteral(" was changed outside the program"));
-    } else if (!ok) {
-        showMessage(fromView(fileFailure("read", m_database)));
+    } else if (!loaded) {
+        showMessage(fromView(describe(loaded, name.toStdString())));
     } else if (const std::size_t unopened = m_database.unopenedLines(); unopened > 0) {
         // Not listed, and carried over unchanged by every full save.
         showMessage(unopened == 1 ? QStringLiteral("1 line of %1 did not open under its password").arg(name)

@@ -1,7 +1,7 @@
 #include "app/record_list.h"
 
-#include "app/controls.h"
 #include "app/object_names.h"
+#include "app/widget_helpers.h"
 #include "storage/database_choice.h"
 
 #include <QAction>

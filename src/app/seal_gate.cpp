@@ -1,6 +1,7 @@
 #include "app/seal_gate.h"
 
 #include "product/product.h"
+#include "records/view_text.h"
 #include "seal/seal_key.h"
 
 #include <QByteArray>
@@ -13,11 +14,6 @@
 namespace kv {
 
 namespace {
-
-QString fromView(std::string_view text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // Takes what `field` holds into guarded memory (UTF-8, as the command line reads
 // a password) and empties the field, wiping the copies on the way; nothing when

@@ -1,7 +1,10 @@
 #include "app/tools_strip.h"
 
-#include "app/controls.h"
+#include "app/accessible_interfaces.h"
+#include "app/check_box.h"
+#include "app/menu_label.h"
 #include "app/object_names.h"
+#include "app/widget_helpers.h"
 #include "storage/database_choice.h"
 
 #include <QCursor>

@@ -118,9 +118,9 @@ public:
     bool save()
     {
         const Outcome outcome = m_session.vault().addAll(std::move(m_batch));
-        if (outcome.message.empty())
+        if (outcome.problem == Outcome::Problem::None)
             return true;
-        m_session.failWith(outcome.message);
+        m_session.failWith(outcome);
         return false;
     }
 
@@ -175,6 +175,28 @@ private:
     EntryBatch m_batch;
 };
 
+std::string whyNotMoved(const MergedMove& moved)
+{
+    using Refusal = MergedMove::Refusal;
+    const std::string reason(reasonText(moved.error));
+    switch (moved.refusal) {
+    case Refusal::FolderIsLink:
+        return "merged is a link, and the copy goes only into a folder of its own";
+    case Refusal::FolderIsNoFolder:
+        return "merged is there and is not a folder";
+    case Refusal::FolderNotMade:
+        return "could not make the folder merged" + reason;
+    case Refusal::NotTaken:
+        return "could not take it from its place" + reason;
+    case Refusal::NamesUsedUp:
+        return "merged holds too many copies of that name";
+    case Refusal::None:
+    case Refusal::NotMoved:
+        break;
+    }
+    return "could not move it" + reason;
+}
+
 std::string takenText(const Taken& taken)
 {
     std::string text = "; skipped " + std::to_string(taken.already) + " already there";
@@ -225,13 +247,12 @@ int mergeConflictCopies(Session& session)
         }
         out << "Merged " << entryCount(taken[i]->added) << " from " << name << " into " << session.dataFileName()
             << takenText(*taken[i]);
-        std::filesystem::path movedTo;
-        std::string why;
-        if (moveToMergedFolder(session.fileOps(), copies[i], movedTo, why)) {
-            out << "; moved it to " << utf8Of(movedTo) << '\n';
+        const MergedMove moved = moveToMergedFolder(session.fileOps(), copies[i]);
+        if (moved) {
+            out << "; moved it to " << utf8Of(moved.movedTo) << '\n';
         } else {
             out << "; kept it where it is\n";
-            session.fail("could not move " + name + " to " + std::string(MergedFolderName) + ": " + why);
+            session.fail("could not move " + name + " to " + std::string(MergedFolderName) + ": " + whyNotMoved(moved));
             status = ExitFailure;
         }
     }

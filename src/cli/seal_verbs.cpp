@@ -2,7 +2,6 @@
 // whole file in one full save, and only from a list that holds every line of it.
 
 #include "cli/verbs.h"
-#include "vault/entry_rules.h"
 
 namespace kv {
 
@@ -33,8 +32,8 @@ std::optional<SecretBytes> newDatabasePassword(Session& session)
 // Whether the database is sealed as `wanted` says, after saying why not.
 bool sealedAs(Session& session, bool wanted)
 {
-    if (!session.database().readSealHeader()) {
-        session.failWith(fileFailure("read", session.database()));
+    if (const DatabaseResult read = session.database().readSealHeader(); !read) {
+        session.failWith(read);
         return false;
     }
     if (session.database().sealed() == wanted)
@@ -46,8 +45,8 @@ bool sealedAs(Session& session, bool wanted)
 int resealWith(Session& session, std::shared_ptr<const LineSeal> key, const std::string& done)
 {
     const Outcome outcome = session.vault().reseal(std::move(key));
-    if (!outcome.message.empty())
-        return session.failWith(outcome.message);
+    if (outcome.problem != Outcome::Problem::None)
+        return session.failWith(outcome);
     session.console().out() << done << '\n';
     return ExitOk;
 }

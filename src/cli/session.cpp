@@ -2,7 +2,6 @@
 
 #include "seal/seal_key.h"
 #include "storage/database_choice.h"
-#include "vault/entry_rules.h"
 
 namespace kv {
 
@@ -17,7 +16,7 @@ std::string utf8Of(const std::filesystem::path& path)
     return std::string(text.begin(), text.end());
 }
 
-std::string whyUnreadable(const std::filesystem::path& file)
+std::string whyUnreadable(const std::filesystem::path& file, FileError reason)
 {
     std::error_code error;
     const std::filesystem::file_status status = std::filesystem::status(file, error);
@@ -31,7 +30,7 @@ std::string whyUnreadable(const std::filesystem::path& file)
         return ": it is a folder";
     if (!error && status.type() != std::filesystem::file_type::regular)
         return ": it is not a regular file";
-    return std::string(reasonText(firstFileError()));
+    return std::string(reasonText(reason));
 }
 
 std::string entryCount(std::size_t count)
@@ -56,19 +55,18 @@ bool Session::load()
 {
     if (!openSealed())
         return false;
-    if (m_vault->load())
+    // A file sealed anew since its key was opened was changed outside the program.
+    const DatabaseResult loaded = m_vault->load();
+    if (loaded)
         return true;
-    if (m_database->shut())
-        fail(dataFileName() + " was changed outside the program"); // sealed anew since its key was opened
-    else
-        failWith(fileFailure("read", *m_database));
+    failWith(loaded);
     return false;
 }
 
 bool Session::openSealed()
 {
-    if (!m_database->readSealHeader()) {
-        failWith(fileFailure("read", *m_database));
+    if (const DatabaseResult read = m_database->readSealHeader(); !read) {
+        failWith(read);
         return false;
     }
     if (!m_database->shut())
@@ -132,11 +130,11 @@ std::shared_ptr<const LineSeal> Session::newKey(const SecretBytes& password) con
 
 bool Session::readFile(const std::string& name, std::string& content)
 {
-    clearFileError();
     const std::filesystem::path file = pathFromUtf8(name);
-    if (fileOps().readAll(file, content))
+    const FileResult read = fileOps().readAll(file, content);
+    if (read)
         return true;
-    fail("Could not read " + name + whyUnreadable(file));
+    fail("Could not read " + name + whyUnreadable(file, read.error()));
     return false;
 }
 
@@ -151,15 +149,15 @@ int Session::fail(std::string_view message)
     return ExitFailure;
 }
 
-int Session::failWith(const std::string& message)
+// The window names the file alone; here the folder may be any, so the whole name.
+int Session::failWith(const Outcome& outcome)
 {
-    // The window names the file alone; here the folder may be any, so the whole name.
-    const std::string shortName = m_database->base() + ".ksd";
-    std::string text = message;
-    const std::size_t at = text.find(shortName);
-    if (at != std::string::npos)
-        text.replace(at, shortName.size(), dataFileName());
-    return fail(text);
+    return fail(describe(outcome, dataFileName()));
+}
+
+int Session::failWith(const DatabaseResult& result)
+{
+    return fail(describe(result, dataFileName()));
 }
 
 } // namespace kv

@@ -34,7 +34,7 @@ std::string utf8Of(const std::filesystem::path& path);
 
 // Why `file` could not be read, in the words a person knows it by (": no such
 // file", ": it is a folder", ...), or the system's reason.
-std::string whyUnreadable(const std::filesystem::path& file);
+std::string whyUnreadable(const std::filesystem::path& file, FileError reason);
 // "1 entry", "2 entries".
 std::string entryCount(std::size_t count);
 
@@ -92,8 +92,10 @@ public:
 
     // "keystead-vault-cli: <message>" on standard error; returns ExitFailure.
     int fail(std::string_view message);
-    // A message of the vault's ("Could not write db1.ksd: ..."), with the file's full name.
-    int failWith(const std::string& message);
+    // What the vault or the database refused ("Could not write db1.ksd: ..."),
+    // naming the data file by its full name.
+    int failWith(const Outcome& outcome);
+    int failWith(const DatabaseResult& result);
 
 private:
     CliEnvironment& m_env;

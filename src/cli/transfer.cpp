@@ -32,7 +32,7 @@ std::optional<std::string> outputRefusal(Session& session, const std::string& ou
     std::error_code error;
     const std::filesystem::file_status status = std::filesystem::symlink_status(file, error);
     if (error && status.type() != std::filesystem::file_type::not_found)
-        return "Could not write " + output + whyUnreadable(file);
+        return "Could not write " + output + whyUnreadable(file, FileError::Other);
     const auto type = status.type();
     if (isLinkName(file))
         return output + " is a link: export writes only a file of its own";
@@ -130,15 +130,15 @@ int exportEntries(Session& session)
     // Written beside it and given the name in one step: owner-only from the start,
     // never half a file under that name, never through a link planted there since,
     // and over a file only with --force.
-    clearFileError();
     const std::filesystem::path file = pathFromUtf8(*output);
     const bool force = args.has("force");
-    if (!(force ? replaceFileAtName(session.fileOps(), file, content)
-                : writeFileAtFreeName(session.fileOps(), file, content))) {
+    const FileResult written = force ? replaceFileAtName(session.fileOps(), file, content)
+                                     : writeFileAtFreeName(session.fileOps(), file, content);
+    if (!written) {
         std::error_code error;
         if (!force && std::filesystem::exists(std::filesystem::symlink_status(file, error)))
             return session.fail(*output + " is there already (--force replaces it)");
-        return session.fail("Could not write " + *output + std::string(reasonText(firstFileError())));
+        return session.fail("Could not write " + *output + std::string(reasonText(written.error())));
     }
     session.console().out() << "Exported " << entryCount(static_cast<std::size_t>(table.size())) << " to " << *output
                             << (leftOut.empty() ? "" : "; ") << leftOut << '\n';
@@ -256,8 +256,8 @@ int importEntries(Session& session)
                             " cannot be stored (--skip-invalid imports the rest)");
     const std::size_t count = static_cast<std::size_t>(batch.size());
     const Outcome outcome = session.vault().addAll(std::move(batch));
-    if (!outcome.message.empty())
-        return session.failWith(outcome.message);
+    if (outcome.problem != Outcome::Problem::None)
+        return session.failWith(outcome);
     session.console().out() << "Imported " << entryCount(count) << " (" << read.formatName << ") into "
                             << session.dataFileName() << "; skipped " << already << " already there";
     if (invalid > 0)

@@ -98,22 +98,10 @@ void applyFieldOptions(const Arguments& args, Record& record)
         record.comments = *comments;
 }
 
-// The log-in's password is stored under the fixed key: as a sealed database's
-// password, it would give the database away.
-bool givesTheSealAway(Session& session, const Record& record)
-{
-    const SecretBytes* sealed = session.databasePassword();
-    if (record.service != AppTitle || !sealed || sealed->view() != record.password)
-        return false;
-    session.fail("That is the database's password, and the log-in's is stored where anyone can read it: choose "
-                 "another");
-    return true;
-}
-
 int finish(Session& session, const Outcome& outcome, const std::string& done)
 {
-    if (!outcome.message.empty())
-        return session.failWith(outcome.message);
+    if (outcome.problem != Outcome::Problem::None)
+        return session.failWith(outcome);
     if (!outcome.done)
         return session.fail("nothing changed");
     session.console().out() << done << '\n';
@@ -240,8 +228,6 @@ int addEntry(Session& session)
     if (!password)
         return status;
     record.password = std::move(*password);
-    if (givesTheSealAway(session, record))
-        return ExitFailure;
     // An Add appends; it never needs the rest of the file, so nothing is read.
     return finish(session, session.vault().add(record, false), "Added " + record.service);
 }
@@ -304,8 +290,6 @@ int editEntry(Session& session)
             return status;
         details.password = std::move(*password);
     }
-    if (givesTheSealAway(session, details))
-        return ExitFailure;
     return finish(session, session.vault().replace(*row, details, false), "Changed " + details.service);
 }
 

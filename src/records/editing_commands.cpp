@@ -1,6 +1,7 @@
 #include "records/editing_commands.h"
 
 #include "product/product.h"
+#include "records/view_text.h"
 
 #include <QAction>
 #include <QItemSelectionModel>
@@ -10,11 +11,6 @@
 namespace kv {
 
 namespace {
-
-QString fromView(std::string_view text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 std::string textOf(const QLineEdit* field)
 {
@@ -55,8 +51,8 @@ QString EditingCommands::recordedNow() const
 
 void EditingCommands::finish(const Outcome& outcome)
 {
-    if (!outcome.message.empty())
-        emit messageShown(fromView(outcome.message));
+    if (outcome.problem != Outcome::Problem::None)
+        emit messageShown(fromView(describe(outcome, m_vault.database().base() + ".ksd")));
     if (outcome.done)
         ClearEditFields();
 }

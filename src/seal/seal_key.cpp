@@ -24,7 +24,28 @@ std::size_t decodedSize(std::size_t size)
 
 } // namespace
 
-SealKey::SealKey(SealHeader header, SecretBytes key) : m_header(std::move(header)), m_key(std::move(key)) {}
+SealKey::SealKey(SealHeader header, SecretBytes key, std::string_view password)
+    : m_header(std::move(header)), m_key(std::move(key)), m_passwordMark(crypto_generichash_BYTES)
+{
+    markOf(password, m_passwordMark.data());
+}
+
+// The password's digest under the key: it tells the password again without
+// keeping it, and says nothing of it to whoever lacks the key.
+void SealKey::markOf(std::string_view password, unsigned char* mark) const
+{
+    crypto_generichash(mark, crypto_generichash_BYTES, reinterpret_cast<const unsigned char*>(password.data()),
+                       password.size(), m_key.data(), m_key.size());
+}
+
+bool SealKey::madeFrom(std::string_view password) const
+{
+    unsigned char mark[crypto_generichash_BYTES];
+    markOf(password, mark);
+    const bool same = sodium_memcmp(mark, m_passwordMark.data(), sizeof mark) == 0;
+    sodium_memzero(mark, sizeof mark);
+    return same;
+}
 
 void SealKey::seal(std::string_view plain, std::string& out) const
 {
@@ -87,7 +108,7 @@ KeyOpening openSealKey(std::string_view header, std::string_view password, std::
         return KeyOpening::Failed;
     }
     try {
-        key = std::make_shared<const SealKey>(std::move(read), std::move(bytes));
+        key = std::make_shared<const SealKey>(std::move(read), std::move(bytes), password);
         return KeyOpening::Opened;
     } catch (...) {
         return KeyOpening::Failed;
@@ -100,7 +121,7 @@ std::shared_ptr<const LineSeal> newSealKey(std::string_view password, std::uint6
     if (!made)
         return nullptr;
     try {
-        return std::make_shared<const SealKey>(std::move(made->header), std::move(made->key));
+        return std::make_shared<const SealKey>(std::move(made->header), std::move(made->key), password);
     } catch (...) {
         return nullptr;
     }

@@ -14,16 +14,21 @@ namespace kv {
 class SealKey final : public LineSeal
 {
 public:
-    SealKey(SealHeader header, SecretBytes key);
+    // `password`: the one the key was made from, of which it keeps a keyed digest alone.
+    SealKey(SealHeader header, SecretBytes key, std::string_view password);
 
     const std::string& header() const override { return m_header.line; }
     void seal(std::string_view plain, std::string& out) const override;
     std::size_t openedSize(std::string_view line) const override;
     std::optional<std::size_t> open(std::string_view line, char* plain) const override;
+    bool madeFrom(std::string_view password) const override;
 
 private:
+    void markOf(std::string_view password, unsigned char* mark) const;
+
     SealHeader m_header;
     SecretBytes m_key;
+    SecretBytes m_passwordMark;
 };
 
 enum class KeyOpening {

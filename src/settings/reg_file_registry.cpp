@@ -40,14 +40,14 @@ bool lockForChange(FileOps& ops, const std::filesystem::path& file, WriteLock& h
 {
     if (file.has_parent_path() && !makePrivateFolders(file.parent_path()))
         return false;
-    return lockForWriting(ops, file, held);
+    return static_cast<bool>(lockForWriting(ops, file, held));
 }
 
 bool store(FileOps& ops, const std::filesystem::path& file, const RegFileDocument& doc)
 {
     // A write killed half-way leaves a copy of the settings, the log-in among them.
     removeStaleTemporaries(ops, followLinks(file));
-    return replaceFileAtomically(ops, file, doc.text());
+    return static_cast<bool>(replaceFileAtomically(ops, file, doc.text()));
 }
 
 // The file stands for one hive only, and holds only well-formed key paths.

@@ -127,27 +127,21 @@ std::vector<std::filesystem::path> findConflictCopies(const std::filesystem::pat
     return copies;
 }
 
-bool moveToMergedFolder(FileOps& ops, const std::filesystem::path& copy, std::filesystem::path& movedTo,
-                        std::string& why)
+MergedMove moveToMergedFolder(FileOps& ops, const std::filesystem::path& copy)
 {
+    using Refusal = MergedMove::Refusal;
     try {
         const std::filesystem::path folder = copy.parent_path() / MergedFolderName;
         // The copies hold every password: never through a link to somewhere else.
         std::error_code error;
         const std::filesystem::file_type type = std::filesystem::symlink_status(folder, error).type();
-        if (type == std::filesystem::file_type::symlink || isLinkName(folder)) {
-            why = "merged is a link, and the copy goes only into a folder of its own";
-            return false;
-        }
-        if (type != std::filesystem::file_type::not_found && type != std::filesystem::file_type::directory) {
-            why = "merged is there and is not a folder";
-            return false;
-        }
-        clearFileError();
-        if (!makePrivateFolders(folder)) {
-            why = "could not make the folder merged" + std::string(reasonText(firstFileError()));
-            return false;
-        }
+        if (type == std::filesystem::file_type::symlink || isLinkName(folder))
+            return {Refusal::FolderIsLink};
+        if (type != std::filesystem::file_type::not_found && type != std::filesystem::file_type::directory)
+            return {Refusal::FolderIsNoFolder};
+        const FileResult made = makePrivateFolders(folder);
+        if (!made)
+            return {Refusal::FolderNotMade, made.error()};
         makeFolderPrivate(folder);
         const std::string stem = utf8Name(copy.stem());
         const std::string extension = utf8Name(copy.extension());
@@ -162,39 +156,31 @@ bool moveToMergedFolder(FileOps& ops, const std::filesystem::path& copy, std::fi
             };
             if (taken())
                 continue;
-            clearFileError();
             // A second name in merged/, then the first one goes: at no moment is
             // the copy under no name, and nothing standing in merged/ is replaced.
             if (ops.hardLink(copy, target)) {
-                if (ops.remove(copy)) {
-                    movedTo = target;
-                    return true;
-                }
-                const std::string reason(reasonText(firstFileError()));
+                const FileResult removed = ops.remove(copy);
+                if (removed)
+                    return {Refusal::None, FileError::None, target};
                 ops.remove(target); // the copy's second name, made just now
-                why = "could not take it from its place" + reason;
-                return false;
+                return {Refusal::NotTaken, removed.error()};
             }
             if (taken())
                 continue; // the name was taken meanwhile
             // A file system without hard links: a rename, to a name that was free a moment ago.
             std::filesystem::rename(copy, target, error);
-            if (!error) {
-                movedTo = target;
-                return true;
-            }
-            why = "could not move it";
+            if (!error)
+                return {Refusal::None, FileError::None, target};
+            FileError why = FileError::Other;
             if (error == std::errc::permission_denied || error == std::errc::operation_not_permitted)
-                why += ": permission denied";
+                why = FileError::AccessDenied;
             else if (error == std::errc::read_only_file_system)
-                why += ": the disk is read-only";
-            return false;
+                why = FileError::ReadOnly;
+            return {Refusal::NotMoved, why};
         }
-        why = "merged holds too many copies of that name";
-        return false;
+        return {Refusal::NamesUsedUp};
     } catch (...) {
-        why = "could not move it";
-        return false;
+        return {Refusal::NotMoved, FileError::Other};
     }
 }
 

@@ -31,8 +31,24 @@ std::vector<std::filesystem::path> findConflictCopies(const std::filesystem::pat
 // Moves `copy` into the merged folder beside it, made readable by the user
 // alone, under its own name or, when that is taken, with " (2)", " (3)", ...
 // before its extension; never over another file. `movedTo` is where it went.
-// False when it could not (`why`: the reason, in words), the copy then where it was.
-bool moveToMergedFolder(FileOps& ops, const std::filesystem::path& copy, std::filesystem::path& movedTo,
-                        std::string& why);
+// When it could not, the copy stays where it was, and the result says why.
+struct MergedMove
+{
+    enum class Refusal {
+        None,
+        FolderIsLink,     // merged/ is a link: the copy goes only into a folder of its own
+        FolderIsNoFolder, // something else stands at that name
+        FolderNotMade,
+        NotTaken,    // it could not be taken from its place
+        NotMoved,    // no second name to be had, and the rename failed
+        NamesUsedUp, // merged/ holds too many copies of that name
+    };
+    Refusal refusal = Refusal::None;
+    FileError error = FileError::None; // the system's reason, where it gave one
+    std::filesystem::path movedTo = {};
+
+    explicit operator bool() const { return refusal == Refusal::None; }
+};
+MergedMove moveToMergedFolder(FileOps& ops, const std::filesystem::path& copy);
 
 } // namespace kv

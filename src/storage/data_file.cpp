@@ -1,266 +1,19 @@
 #include "storage/data_file.h"
 
+#include "storage/data_file_lines.h"
+
 #include "product/product.h"
 #include "storage/ansi_text.h"
 #include "storage/line_cipher.h"
 
 #include <algorithm>
-#include <cstring>
 #include <functional>
 
 namespace kv {
 
 namespace {
 
-constexpr std::string_view LineEnd = "\r\n";
-constexpr std::string_view ByteOrderMark = "\xEF\xBB\xBF";
-constexpr std::size_t FieldCount = 6;
-constexpr RecordField LineFields[FieldCount] = {RecordField::Service,  RecordField::Username, RecordField::Password,
-                                                RecordField::Comments, RecordField::Address,  RecordField::Recorded};
-
-bool isBlank(char c)
-{
-    return c == ' ' || c == '\t';
-}
-
-std::string_view trimmed(std::string_view line)
-{
-    while (!line.empty() && isBlank(line.front()))
-        line.remove_prefix(1);
-    while (!line.empty() && isBlank(line.back()))
-        line.remove_suffix(1);
-    return line;
-}
-
-// Cuts a file's content into lines, given a piece at a time: a line may span two
-// pieces, and so may a CR LF. Lines end in CR LF, LF or a lone CR, as other editors
-// leave them; a byte-order mark before the first line is skipped.
-template <typename OnLine> class LineSplitter
-{
-public:
-    explicit LineSplitter(OnLine onLine) : m_onLine(std::move(onLine)) {}
-
-    void feed(std::string_view piece)
-    {
-        if (m_skipLineFeed && !piece.empty()) {
-            if (piece.front() == '\n')
-                piece.remove_prefix(1);
-            m_skipLineFeed = false;
-        }
-        while (!piece.empty()) {
-            const std::size_t end = lineEnd(piece);
-            if (end == std::string_view::npos) {
-                m_partial.append(piece);
-                return;
-            }
-            if (m_partial.empty()) {
-                emit(piece.substr(0, end));
-            } else {
-                m_partial.append(piece.substr(0, end));
-                emit(m_partial);
-                m_partial.clear();
-            }
-            std::size_t next = end + 1;
-            if (piece[end] == '\r') {
-                if (next == piece.size())
-                    m_skipLineFeed = true; // its LF, if any, opens the next piece
-                else if (piece[next] == '\n')
-                    ++next;
-            }
-            piece.remove_prefix(next);
-        }
-    }
-
-    void finish()
-    {
-        if (!m_partial.empty())
-            emit(m_partial);
-        m_partial.clear();
-    }
-
-private:
-    static std::size_t lineEnd(std::string_view piece)
-    {
-        const void* lf = std::memchr(piece.data(), '\n', piece.size());
-        const std::size_t limit = lf ? static_cast<const char*>(lf) - piece.data() : piece.size();
-        const void* cr = std::memchr(piece.data(), '\r', limit);
-        if (cr)
-            return static_cast<const char*>(cr) - piece.data();
-        return lf ? limit : std::string_view::npos;
-    }
-
-    void emit(std::string_view line)
-    {
-        if (m_first && line.starts_with(ByteOrderMark))
-            line.remove_prefix(ByteOrderMark.size());
-        m_first = false;
-        m_onLine(line);
-    }
-
-    OnLine m_onLine;
-    std::string m_partial;
-    bool m_skipLineFeed = false;
-    bool m_first = true;
-};
-
-// Whether a full save can write the record back from its fields and lose nothing
-// of the deciphered line but what every reader ignores (what follows its last
-// "|": the line end and the cipher's filler). Not so for a line that did not
-// decipher or holds no "|" at all, one with more fields than a record has, and one
-// whose rebuilt line would be too long for the cipher.
-bool rewritable(const RecordTable::LineShape& shape)
-{
-    return shape.fields > 0 && !shape.moreFields &&
-           shape.fieldBytes + FieldCount + LineEnd.size() <= MaxStoredLineLength;
-}
-
-// One line of the file into a row of the table, deciphered straight into it. A
-// line DecodeLine cannot read still gives a row, all of it empty, as the old loader
-// did: the user sees that something was there, and the line is kept.
-void addFileLine(RecordTable& table, std::string_view raw)
-{
-    const std::string_view line = trimmed(raw);
-    if (line.empty())
-        return;
-    const std::size_t size = (line.size() + 1) / 2;
-    char* plain = table.lineBuffer(size);
-    const bool deciphered = decodeBytesTo(line, AppTitle, plain);
-    if (!rewritable(table.addLine(deciphered ? size : 0)))
-        table.keepLine(raw);
-}
-
-// One line of a sealed file, opened under `key` straight into a row. A line that
-// does not open makes no row: it is kept aside as it stands.
-void addSealedLine(RecordTable& table, const LineSeal& key, std::string_view raw, std::string_view line,
-                   std::vector<std::string>& unopened)
-{
-    const std::size_t size = key.openedSize(line);
-    if (size > 0) {
-        char* plain = table.lineBuffer(size);
-        if (const std::optional<std::size_t> opened = key.open(line, plain)) {
-            if (!rewritable(table.addLine(*opened)))
-                table.keepLine(raw);
-            return;
-        }
-        table.dropLine();
-    }
-    unopened.emplace_back(raw);
-}
-
-// Reads a data file's lines, given one at a time, into a table: the fixed-key
-// format, or a sealed file opened under `key`. Of a file sealed under a header
-// the key was not made for (or with no key) only the header is read.
-class FileLineReader
-{
-public:
-    FileLineReader(RecordTable& rows, const LineSeal* key, SealedFile& sealed, std::vector<int>* lineOf = nullptr,
-                   std::vector<int>* unopenedLines = nullptr)
-        : m_rows(rows), m_key(key), m_sealed(sealed), m_lineOf(lineOf), m_unopenedLines(unopenedLines)
-    {
-    }
-
-    void operator()(std::string_view raw)
-    {
-        ++m_line;
-        const std::string_view line = trimmed(raw);
-        if (line.empty() || m_shut)
-            return;
-        if (m_first) {
-            m_first = false;
-            if (isSealMarked(line)) {
-                m_sealed.header = line;
-                m_shut = !m_key || m_key->header() != line;
-                return;
-            }
-        }
-        const int before = m_rows.size();
-        if (!m_sealed.sealed()) {
-            addFileLine(m_rows, raw);
-        } else {
-            const std::size_t kept = m_sealed.unopened.size();
-            addSealedLine(m_rows, *m_key, raw, line, m_sealed.unopened);
-            if (m_unopenedLines && m_sealed.unopened.size() > kept)
-                m_unopenedLines->push_back(m_line);
-        }
-        if (m_lineOf && m_rows.size() > before)
-            m_lineOf->push_back(m_line);
-    }
-
-    // Whether the file is sealed under a header the key was not made for: the
-    // rest of it is of no use.
-    bool shut() const { return m_shut; }
-
-private:
-    RecordTable& m_rows;
-    const LineSeal* m_key;
-    SealedFile& m_sealed;
-    std::vector<int>* m_lineOf;
-    std::vector<int>* m_unopenedLines;
-    int m_line = 0;
-    bool m_first = true;
-    bool m_shut = false;
-};
-
-// Room for what a file of `bytes` bytes holds: its text is half its size, and a
-// line is seldom shorter than 60 digits. Memory reserved but never filled costs
-// address space, not memory.
-void reserveFor(RecordTable& table, std::uint64_t bytes)
-{
-    table.reserve(static_cast<std::size_t>(bytes / 60 + 16), static_cast<std::size_t>(bytes / 2 + 64));
-}
-
-// Whether a full save can write every row, and how many bytes it writes. A kept
-// line that starts with the bytes of a byte-order mark, written first, would lose
-// them to the next load: the file then gets a mark of its own before it.
-bool measureContent(const RecordTable& rows, std::size_t& size)
-{
-    size = 0;
-    for (int row = 0; row < rows.size(); ++row) {
-        const auto fields = rows.fields(row);
-        const std::string_view kept = fields[indexOf(RecordField::KeptLine)];
-        if (!kept.empty()) {
-            size += kept.size() + LineEnd.size();
-            if (row == 0 && kept.starts_with(ByteOrderMark))
-                size += ByteOrderMark.size();
-            continue;
-        }
-        std::size_t plain = FieldCount + LineEnd.size();
-        for (const RecordField field : LineFields)
-            plain += fields[indexOf(field)].size();
-        if (plain > MaxStoredLineLength)
-            return false;
-        size += 2 * std::max(plain, AppTitle.size()) + LineEnd.size();
-    }
-    return true;
-}
-
-// The line a full save writes for a row, appended to `out`; `plain` is the
-// caller's to reuse. With `key`, the row is sealed under it.
-void appendRowLine(const RecordTable& rows, int row, std::string& plain, std::string& out,
-                   const LineSeal* key = nullptr)
-{
-    const auto fields = rows.fields(row);
-    const std::string_view kept = fields[indexOf(RecordField::KeptLine)];
-    if (!kept.empty()) {
-        if (!key && row == 0 && kept.starts_with(ByteOrderMark))
-            out += ByteOrderMark;
-        out += kept;
-        out += LineEnd;
-        return;
-    }
-    plain.clear();
-    for (const RecordField field : LineFields) {
-        plain += fields[indexOf(field)];
-        plain += '|';
-    }
-    if (key) {
-        key->seal(plain, out);
-    } else {
-        plain += LineEnd; // enciphered with the line, as stored files always had it
-        encodeBytesAppend(plain, AppTitle, out);
-    }
-    out += LineEnd;
-}
+using namespace fileLines;
 
 // The file's status, a missing file's all zeros. False when it is there but is
 // not a regular file, or cannot be looked at.
@@ -316,25 +69,26 @@ bool leadsNowhere(const std::filesystem::path& file)
     return target != file && !std::filesystem::is_directory(target.parent_path(), error);
 }
 
-FileCheck checkContent(FileOps& ops, const std::filesystem::path& file, const ContentDigest& known)
+FileChecked checkContent(FileOps& ops, const std::filesystem::path& file, const ContentDigest& known)
 {
     FileStatus now;
     if (!ops.status(file, now))
-        return ops.exists(file) ? FileCheck::Unreadable : FileCheck::Missing;
+        return {ops.exists(file) ? FileCheck::Unreadable : FileCheck::Missing, FileResult::failed()};
     if (!now.regular)
-        return FileCheck::Changed; // and not to be read: a FIFO would never end
+        return {FileCheck::Changed}; // and not to be read: a FIFO would never end
     if (now.size != known.size())
-        return FileCheck::Changed;
+        return {FileCheck::Changed};
     // The same size: only the bytes tell. A time stamp can be set back by anyone,
     // and moves when nothing changed.
     ContentDigest digest;
     FileStatus read;
-    if (!ops.readChunks(file, read, [&digest](std::string_view piece) {
-            digest.add(piece);
-            return true;
-        }))
-        return FileCheck::Unreadable;
-    return digest == known ? FileCheck::Unchanged : FileCheck::Changed;
+    const FileResult readWhole = ops.readChunks(file, read, [&digest](std::string_view piece) {
+        digest.add(piece);
+        return true;
+    });
+    if (!readWhole)
+        return {FileCheck::Unreadable, readWhole};
+    return {digest == known ? FileCheck::Unchanged : FileCheck::Changed};
 }
 
 // Whether the backup is a second name of the data file itself, as a killed or
@@ -367,34 +121,37 @@ void removeStaleTemporariesOf(FileOps& ops, const SavePaths& paths)
 // Whether the folder where a database's file goes is there, making it (readable
 // by the user alone) when the name is no link. Through a link it must be there
 // already: the folders of a disk that is not mounted are never made.
-bool folderReadyFor(const std::filesystem::path& folder, const std::filesystem::path& named,
-                    const std::filesystem::path& file)
+FileResult folderReadyFor(const std::filesystem::path& folder, const std::filesystem::path& named,
+                          const std::filesystem::path& file)
 {
     if (file == named)
         return makePrivateFolders(folder);
     std::error_code error;
-    return std::filesystem::is_directory(file.parent_path(), error);
+    return std::filesystem::is_directory(file.parent_path(), error) ? FileResult() : FileResult::failed();
 }
 
 // The full save proper, under the write lock. `create`: a missing data file is
 // made (there is nothing to back up); otherwise it stops the save.
-bool saveUnderLock(FileOps& ops, const SavePaths& paths, const RecordTable& rows, FileSeen* written,
-                   bool create = false, const LineSeal* key = nullptr, std::span<const std::string> unopened = {})
+FileResult saveUnderLock(FileOps& ops, const SavePaths& paths, const RecordTable& rows, FileSeen* written,
+                         bool create = false, const LineSeal* key = nullptr, std::span<const std::string> unopened = {})
 {
     removeStaleTemporariesOf(ops, paths);
     // Saving the file over its own backup name would delete the only copy.
     if (sameFile(paths.file, paths.backup))
-        return false;
+        return FileResult::failed();
     FileStatus current;
     const bool there = ops.status(paths.file, current);
     if (there && !current.regular)
-        return false;
+        return FileResult::failed();
     if (!there && (!create || ops.exists(paths.file)))
-        return false; // above all a data file deleted from outside: write nothing
+        return FileResult::failed(); // above all a data file deleted from outside: write nothing
     // The data file is only ever replaced, never changed, by a full save: a
     // second name for it holds the old content as well as a copy would.
-    if (there && !snapshotFile(ops, paths.file, paths.backup))
-        return false;
+    if (there) {
+        const FileResult backedUp = snapshotFile(ops, paths.file, paths.backup);
+        if (!backedUp)
+            return backedUp;
+    }
     // Written a piece at a time: the new content never sits in memory whole.
     constexpr std::size_t PieceSize = 256 * 1024;
     int next = 0;
@@ -417,18 +174,19 @@ bool saveUnderLock(FileOps& ops, const SavePaths& paths, const RecordTable& rows
         digest.add(piece);
         return next < rows.size() || (key && nextUnopened < unopened.size());
     };
-    if (!replaceFileAtomically(ops, paths.file, fill)) {
+    const FileResult replaced = replaceFileAtomically(ops, paths.file, fill);
+    if (!replaced) {
         // The data file is whole (old content). A backup that is a second name of
         // it goes, or the next Add would change it too; a copy stays.
         removeBackupThatIsTheFile(ops, paths);
-        return false;
+        return replaced;
     }
     if (written)
         *written = digest;
     // The new content is in place: a backup that will not go away is only
     // clutter, which the next save replaces.
     ops.remove(paths.backup);
-    return true;
+    return {};
 }
 
 // What the first non-blank line of a file's start (`text`, the whole file when
@@ -453,12 +211,13 @@ std::optional<std::string> firstLineHeader(std::string_view text, bool whole)
 
 // The header line of a sealed file, else empty, read from the start of the file
 // alone (blank lines before it, as the loader skips them).
-bool headerOf(FileOps& ops, const std::filesystem::path& file, std::string& header)
+FileResult headerOf(FileOps& ops, const std::filesystem::path& file, std::string& header)
 {
     constexpr std::size_t HeadSize = 4096;
     std::string head;
-    if (!ops.readHead(file, HeadSize, head))
-        return false;
+    const FileResult readHead = ops.readHead(file, HeadSize, head);
+    if (!readHead)
+        return readHead;
     std::string_view text = head;
     if (text.starts_with(ByteOrderMark))
         text.remove_prefix(ByteOrderMark.size());
@@ -468,7 +227,7 @@ bool headerOf(FileOps& ops, const std::filesystem::path& file, std::string& head
         std::string pending;
         bool first = true;
         FileStatus status;
-        const bool read = ops.readChunks(file, status, [&](std::string_view piece) {
+        const FileResult read = ops.readChunks(file, status, [&](std::string_view piece) {
             if (first && piece.starts_with(ByteOrderMark))
                 piece.remove_prefix(ByteOrderMark.size());
             first = false;
@@ -479,12 +238,12 @@ bool headerOf(FileOps& ops, const std::filesystem::path& file, std::string& head
         });
         if (!found) {
             if (!read)
-                return false;
+                return read;
             found = firstLineHeader(pending, true);
         }
     }
     header = std::move(*found);
-    return true;
+    return {};
 }
 
 } // namespace
@@ -499,65 +258,17 @@ std::filesystem::path backupFilePath(const std::filesystem::path& folder, std::s
     return folder / (std::string(base) + ".bak");
 }
 
-void ParseDatabase(std::string_view content, RecordTable& out)
-{
-    reserveFor(out, content.size());
-    LineSplitter splitter([&out](std::string_view line) { addFileLine(out, line); });
-    splitter.feed(content);
-    splitter.finish();
-}
-
-void ParseDatabase(std::string_view content, RecordTable& out, std::vector<int>& lineOf)
-{
-    SealedFile sealed;
-    ParseDatabase(content, out, lineOf, nullptr, sealed);
-}
-
-bool ParseDatabase(std::string_view content, RecordTable& out, std::vector<int>& lineOf, const LineSeal* key,
-                   SealedFile& sealed, std::vector<int>* unopenedLines)
-{
-    sealed = {};
-    RecordTable rows;
-    reserveFor(rows, content.size());
-    FileLineReader reader(rows, key, sealed, &lineOf, unopenedLines);
-    LineSplitter splitter(std::ref(reader));
-    splitter.feed(content);
-    splitter.finish();
-    if (reader.shut())
-        return false;
-    if (out.empty())
-        out = std::move(rows);
-    else
-        out.append(rows);
-    return true;
-}
-
-bool DatabaseContent(const RecordTable& rows, std::string& out)
-{
-    std::size_t size = 0;
-    if (!measureContent(rows, size))
-        return false;
-    std::string content;
-    content.reserve(size);
-    std::string plain;
-    for (int row = 0; row < rows.size(); ++row)
-        appendRowLine(rows, row, plain, content);
-    out += content;
-    return true;
-}
-
-bool LoadDatabase(const std::filesystem::path& folder, std::string_view base, RecordTable& out, FileOps& ops,
-                  FileSeen* seen)
+FileResult LoadDatabase(const std::filesystem::path& folder, std::string_view base, RecordTable& out, FileOps& ops,
+                        FileSeen* seen)
 {
     SealedFile sealed;
     return LoadDatabase(folder, base, out, ops, seen, nullptr, sealed);
 }
 
-bool LoadDatabase(const std::filesystem::path& folder, std::string_view base, RecordTable& out, FileOps& ops,
-                  FileSeen* seen, const LineSeal* key, SealedFile& sealed)
+FileResult LoadDatabase(const std::filesystem::path& folder, std::string_view base, RecordTable& out, FileOps& ops,
+                        FileSeen* seen, const LineSeal* key, SealedFile& sealed)
 {
     try {
-        clearFileError();
         sealed = {};
         if (seen)
             seen->reset();
@@ -568,7 +279,7 @@ bool LoadDatabase(const std::filesystem::path& folder, std::string_view base, Re
         bool reserved = false;
         FileLineReader reader(rows, key, sealed);
         LineSplitter splitter(std::ref(reader));
-        const bool read = ops.readChunks(file, status, [&](std::string_view piece) {
+        const FileResult read = ops.readChunks(file, status, [&](std::string_view piece) {
             if (!reserved)
                 reserveFor(rows, status.size);
             reserved = true;
@@ -576,24 +287,19 @@ bool LoadDatabase(const std::filesystem::path& folder, std::string_view base, Re
             splitter.feed(piece);
             return !reader.shut(); // sealed under another key: the rest is of no use
         });
-        if (reader.shut()) {
-            clearFileError();
-            return false;
-        }
+        if (reader.shut())
+            return FileResult::failed(FileError::ChangedOutside);
         if (!read) {
             if (ops.exists(file) || leadsNowhere(file))
-                return false;
+                return read;
             // No file yet: a database without records.
-            clearFileError();
             if (seen)
                 *seen = ContentDigest();
-            return true;
+            return {};
         }
         splitter.finish();
-        if (reader.shut()) {
-            clearFileError();
-            return false;
-        }
+        if (reader.shut())
+            return FileResult::failed(FileError::ChangedOutside);
         // A backup that is the file itself goes at the first read, unless another
         // instance is saving (its backup is then rightly the file, for a moment).
         const SavePaths paths = savePathsOf(folder, base);
@@ -608,66 +314,72 @@ bool LoadDatabase(const std::filesystem::path& folder, std::string_view base, Re
             out.append(rows);
         if (seen)
             *seen = digest;
-        return true;
+        return {};
     } catch (...) {
-        return false;
+        return FileResult::failed();
     }
 }
 
-bool ReadSealHeader(const std::filesystem::path& folder, std::string_view base, std::string& header, FileOps& ops)
+FileResult ReadSealHeader(const std::filesystem::path& folder, std::string_view base, std::string& header, FileOps& ops)
 {
     try {
-        clearFileError();
         header.clear();
         const std::filesystem::path file = dataFilePath(folder, base);
         FileStatus status;
         if (!statusOf(ops, file, status))
-            return false;
-        return !status.regular || headerOf(ops, file, header);
+            return FileResult::failed();
+        if (!status.regular)
+            return {};
+        return headerOf(ops, file, header);
     } catch (...) {
-        return false;
+        return FileResult::failed();
     }
 }
 
-bool AppendRecord(const std::filesystem::path& folder, std::string_view base, std::string_view recordLine, FileOps& ops,
-                  FileSeen* seen, const LineSeal* key)
+FileResult AppendRecord(const std::filesystem::path& folder, std::string_view base, std::string_view recordLine,
+                        FileOps& ops, FileSeen* seen, const LineSeal* key)
 {
     try {
-        clearFileError();
         const std::string plain = utf8ToAnsi(recordLine);
         if (plain.size() > MaxStoredLineLength)
-            return false;
+            return FileResult::failed();
         const std::filesystem::path named = dataFilePath(folder, base);
         // A link is written through, into the file it points to: opening the link
         // itself to create a file would meet the link, not make the file.
         const std::filesystem::path file = followLinks(named);
         // The first entry of a database in a folder of its own makes the folder.
-        if (!key && !folderReadyFor(folder, named, file))
-            return false;
+        if (!key) {
+            const FileResult ready = folderReadyFor(folder, named, file);
+            if (!ready)
+                return ready;
+        }
         WriteLock lock;
-        if (!lockForWriting(ops, file, lock))
-            return false;
+        const FileResult locked = lockForWriting(ops, file, lock);
+        if (!locked)
+            return locked;
         removeBackupThatIsTheFile(ops, savePathsFor(file));
         FileStatus before;
         if (!statusOf(ops, file, before))
-            return false;
+            return FileResult::failed();
         // The file must still be kept as the caller opened it: a line under a key
         // it no longer has, or in the fixed-key format into a sealed file, would
         // be lost to every reader, or give the entry away.
         std::string header;
-        if (before.regular && !headerOf(ops, file, header))
-            return false;
-        if (header != (key ? std::string_view(key->header()) : std::string_view())) {
-            noteFileError(FileError::ChangedOutside);
-            return false;
+        if (before.regular) {
+            const FileResult read = headerOf(ops, file, header);
+            if (!read)
+                return read;
         }
+        if (header != (key ? std::string_view(key->header()) : std::string_view()))
+            return FileResult::failed(FileError::ChangedOutside);
         std::string data;
         if (before.regular) {
             // A file cut short or edited by hand may lack its last line break;
             // without this the new line would be glued onto the last entry.
             std::string last;
-            if (!ops.readTail(file, 1, last))
-                return false;
+            const FileResult read = ops.readTail(file, 1, last);
+            if (!read)
+                return read;
             if (!last.empty() && last.back() != '\n')
                 data = LineEnd;
         }
@@ -676,96 +388,100 @@ bool AppendRecord(const std::filesystem::path& folder, std::string_view base, st
         else
             encodeBytesAppend(plain, AppTitle, data);
         data += LineEnd;
-        if (!ops.append(file, data))
-            return false; // taken back whole, or never begun: the file is as it was
+        const FileResult appended = ops.append(file, data);
+        if (!appended)
+            return appended; // taken back whole, or never begun: the file is as it was
         // If the file held what `seen` describes, it now holds that and this line;
         // if someone else wrote it since, the next check finds other bytes anyway.
         if (seen && *seen)
             (*seen)->add(data);
-        return true;
+        return {};
     } catch (...) {
         if (seen)
             seen->reset();
-        return false;
+        return FileResult::failed();
     }
 }
 
-bool SaveDatabase(const std::filesystem::path& folder, std::string_view base, const RecordTable& rows, FileOps& ops,
-                  FileSeen* seen, const LineSeal* key)
+FileResult SaveDatabase(const std::filesystem::path& folder, std::string_view base, const RecordTable& rows,
+                        FileOps& ops, FileSeen* seen, const LineSeal* key)
 {
     try {
-        clearFileError();
         // A row that cannot be stored stops the save before any file is touched.
         std::size_t size = 0;
         if (!measureContent(rows, size))
-            return false;
+            return FileResult::failed();
         const SavePaths paths = savePathsOf(folder, base);
         WriteLock lock;
-        if (!lockForWriting(ops, paths.file, lock))
-            return false;
+        const FileResult locked = lockForWriting(ops, paths.file, lock);
+        if (!locked)
+            return locked;
         // The list is not a copy of a file with other bytes: writing it would lose entries.
-        if (seen && (!*seen || checkContent(ops, paths.file, **seen) != FileCheck::Unchanged))
-            return false;
+        if (seen) {
+            const FileChecked checked = *seen ? checkContent(ops, paths.file, **seen) : FileChecked{FileCheck::Changed};
+            if (checked.state != FileCheck::Unchanged)
+                return checked.read ? FileResult::failed() : checked.read;
+        }
         return saveUnderLock(ops, paths, rows, seen, false, key);
     } catch (...) {
-        return false;
+        return FileResult::failed();
     }
 }
 
-bool LockDatabase(const std::filesystem::path& folder, std::string_view base, WriteLock& held, FileOps& ops)
+FileResult LockDatabase(const std::filesystem::path& folder, std::string_view base, WriteLock& held, FileOps& ops)
 {
     try {
-        clearFileError();
         return lockForWriting(ops, dataFilePath(folder, base), held);
     } catch (...) {
-        return false;
+        return FileResult::failed();
     }
 }
 
-FileCheck CheckDatabase(const std::filesystem::path& folder, std::string_view base, const ContentDigest& known,
-                        FileOps& ops)
+FileChecked CheckDatabase(const std::filesystem::path& folder, std::string_view base, const ContentDigest& known,
+                          FileOps& ops)
 {
     try {
-        clearFileError();
         return checkContent(ops, dataFilePath(folder, base), known);
     } catch (...) {
-        return FileCheck::Unreadable;
+        return {FileCheck::Unreadable, FileResult::failed()};
     }
 }
 
-bool SaveCheckedDatabase(const WriteLock&, const std::filesystem::path& folder, std::string_view base,
-                         const RecordTable& rows, FileOps& ops, FileSeen* written, bool create, const LineSeal* key,
-                         std::span<const std::string> unopened)
+FileResult SaveCheckedDatabase(const WriteLock&, const std::filesystem::path& folder, std::string_view base,
+                               const RecordTable& rows, FileOps& ops, FileSeen* written, bool create,
+                               const LineSeal* key, std::span<const std::string> unopened)
 {
     try {
-        clearFileError();
         std::size_t size = 0;
-        return measureContent(rows, size) &&
-               saveUnderLock(ops, savePathsOf(folder, base), rows, written, create, key, unopened);
+        if (!measureContent(rows, size))
+            return FileResult::failed();
+        return saveUnderLock(ops, savePathsOf(folder, base), rows, written, create, key, unopened);
     } catch (...) {
-        return false;
+        return FileResult::failed();
     }
 }
 
-bool PrepareDatabaseFolder(const std::filesystem::path& folder, std::string_view base)
+FileResult PrepareDatabaseFolder(const std::filesystem::path& folder, std::string_view base)
 {
     try {
-        clearFileError();
         const std::filesystem::path named = dataFilePath(folder, base);
         return folderReadyFor(folder, named, followLinks(named));
     } catch (...) {
-        return false;
+        return FileResult::failed();
     }
 }
 
-bool RemoveDatabaseBackup(const std::filesystem::path& folder, std::string_view base, FileOps& ops)
+FileResult RemoveDatabaseBackup(const std::filesystem::path& folder, std::string_view base, FileOps& ops)
 {
     try {
         const SavePaths paths = savePathsOf(folder, base);
         WriteLock lock;
-        return lockForWriting(ops, paths.file, lock) && ops.remove(paths.backup);
+        const FileResult locked = lockForWriting(ops, paths.file, lock);
+        if (!locked)
+            return locked;
+        return ops.remove(paths.backup);
     } catch (...) {
-        return false;
+        return FileResult::failed();
     }
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // The data file of one database: "<base>.ksd" in the program folder, one enciphered
 // record line per text line, and "<base>.bak" while a full save runs.
-// None of these throws or prints; each says whether it succeeded.
+// None of these throws or prints; each says whether it succeeded, and why not.
 
 #include "storage/content_digest.h"
 #include "storage/file_ops.h"
@@ -64,22 +64,21 @@ bool DatabaseContent(const RecordTable& rows, std::string& out);
 // target's folder is missing (a disk not mounted, a synced folder not there yet).
 // A read failure, or anything but a regular file, returns false with `out`
 // untouched. `seen`, when given, receives the digest of what was read (nothing
-// on failure). Every function here clears the thread's FileError first, so after
-// a failure firstFileError() says why, where the system said.
-bool LoadDatabase(const std::filesystem::path& folder, std::string_view base, RecordTable& out,
-                  FileOps& ops = realFileOps(), FileSeen* seen = nullptr);
+// on failure).
+FileResult LoadDatabase(const std::filesystem::path& folder, std::string_view base, RecordTable& out,
+                        FileOps& ops = realFileOps(), FileSeen* seen = nullptr);
 // LoadDatabase of a file that may be sealed, opened under `key` (see the sealed
 // ParseDatabase). A file sealed under another header than the key's, or with no
-// key, gives false with no error noted, no rows and nothing seen: only its
-// header is read, into `sealed`.
-bool LoadDatabase(const std::filesystem::path& folder, std::string_view base, RecordTable& out, FileOps& ops,
-                  FileSeen* seen, const LineSeal* key, SealedFile& sealed);
+// key, fails as FileError::ChangedOutside with no rows and nothing seen: only
+// its header is read, into `sealed`.
+FileResult LoadDatabase(const std::filesystem::path& folder, std::string_view base, RecordTable& out, FileOps& ops,
+                        FileSeen* seen, const LineSeal* key, SealedFile& sealed);
 
 // The header line of the data file when it is sealed, else empty; read from the
 // start of the file alone. False when it cannot be read (a missing file is not
 // sealed).
-bool ReadSealHeader(const std::filesystem::path& folder, std::string_view base, std::string& header,
-                    FileOps& ops = realFileOps());
+FileResult ReadSealHeader(const std::filesystem::path& folder, std::string_view base, std::string& header,
+                          FileOps& ops = realFileOps());
 
 // Enciphers `recordLine` (no line end) and appends it with CR LF, under the
 // database's write lock, creating the file (and its folder, readable by the user
@@ -91,11 +90,11 @@ bool ReadSealHeader(const std::filesystem::path& folder, std::string_view base, 
 //
 // With `key`, the line is sealed under it, and only into a file that is still
 // sealed under the key's header; without, only into a file that is not sealed.
-// Otherwise nothing is written and FileError::ChangedOutside is noted: the file
+// Otherwise nothing is written and it fails as FileError::ChangedOutside: the file
 // was sealed, unsealed or sealed anew since it was opened (with a key, a missing
 // file counts as such).
-bool AppendRecord(const std::filesystem::path& folder, std::string_view base, std::string_view recordLine,
-                  FileOps& ops = realFileOps(), FileSeen* seen = nullptr, const LineSeal* key = nullptr);
+FileResult AppendRecord(const std::filesystem::path& folder, std::string_view base, std::string_view recordLine,
+                        FileOps& ops = realFileOps(), FileSeen* seen = nullptr, const LineSeal* key = nullptr);
 
 // Rewrites the whole file from `rows` in order, under the database's write lock:
 // makes the backup hold the file as it is (a missing data file, or a backup that
@@ -112,13 +111,13 @@ bool AppendRecord(const std::filesystem::path& folder, std::string_view base, st
 // it. Temporary files an interrupted save left behind are removed first. `seen`,
 // when given, guards the file: the save writes nothing unless the file still holds
 // the bytes it describes, and on success it describes the new content.
-bool SaveDatabase(const std::filesystem::path& folder, std::string_view base, const RecordTable& rows,
-                  FileOps& ops = realFileOps(), FileSeen* seen = nullptr, const LineSeal* key = nullptr);
+FileResult SaveDatabase(const std::filesystem::path& folder, std::string_view base, const RecordTable& rows,
+                        FileOps& ops = realFileOps(), FileSeen* seen = nullptr, const LineSeal* key = nullptr);
 
 // The write lock of the database (lockForWriting of its data file), for a caller
 // that checks the file and saves it with no other writer in between.
-bool LockDatabase(const std::filesystem::path& folder, std::string_view base, WriteLock& held,
-                  FileOps& ops = realFileOps());
+FileResult LockDatabase(const std::filesystem::path& folder, std::string_view base, WriteLock& held,
+                        FileOps& ops = realFileOps());
 
 enum class FileCheck {
     Unchanged,  // the same bytes, whatever its time stamps say
@@ -126,9 +125,15 @@ enum class FileCheck {
     Missing,    // not there at all
     Unreadable, // there, but it could not be read
 };
-// Whether the data file still holds the bytes `known` describes.
-FileCheck CheckDatabase(const std::filesystem::path& folder, std::string_view base, const ContentDigest& known,
-                        FileOps& ops = realFileOps());
+// Whether the data file still holds the bytes `known` describes; where it could
+// not be read, why.
+struct FileChecked
+{
+    FileCheck state;
+    FileResult read = {};
+};
+FileChecked CheckDatabase(const std::filesystem::path& folder, std::string_view base, const ContentDigest& known,
+                          FileOps& ops = realFileOps());
 
 // SaveDatabase for a caller that holds `held` (LockDatabase) and has checked the
 // file under it: writes without checking again, and sets `written` (when given)
@@ -137,17 +142,18 @@ FileCheck CheckDatabase(const std::filesystem::path& folder, std::string_view ba
 // With `key`, the file is written sealed under it: its header, each row sealed
 // (a row's kept line as it stands), then the `unopened` lines of the file as
 // they stand. Without, in the fixed-key format.
-bool SaveCheckedDatabase(const WriteLock& held, const std::filesystem::path& folder, std::string_view base,
-                         const RecordTable& rows, FileOps& ops, FileSeen* written, bool create = false,
-                         const LineSeal* key = nullptr, std::span<const std::string> unopened = {});
+FileResult SaveCheckedDatabase(const WriteLock& held, const std::filesystem::path& folder, std::string_view base,
+                               const RecordTable& rows, FileOps& ops, FileSeen* written, bool create = false,
+                               const LineSeal* key = nullptr, std::span<const std::string> unopened = {});
 
 // Makes the folder the database's file goes in, as the first append would (see
 // AppendRecord), so that its write lock can be taken before the file exists.
-bool PrepareDatabaseFolder(const std::filesystem::path& folder, std::string_view base);
+FileResult PrepareDatabaseFolder(const std::filesystem::path& folder, std::string_view base);
 
 // Removes the database's backup (beside the file its name finally stands for),
-// under the write lock; true when it is gone.
-bool RemoveDatabaseBackup(const std::filesystem::path& folder, std::string_view base, FileOps& ops = realFileOps());
+// under the write lock; done when it is gone.
+FileResult RemoveDatabaseBackup(const std::filesystem::path& folder, std::string_view base,
+                                FileOps& ops = realFileOps());
 
 // Removes what an interrupted full save of this database left behind (its
 // temporary files), keeping the data file and the backup; nothing while another

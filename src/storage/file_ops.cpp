@@ -74,25 +74,7 @@ template <typename Char> bool isTemporaryName(std::basic_string_view<Char> name,
     return true;
 }
 
-thread_local FileError t_firstError = FileError::None;
-
 } // namespace
-
-FileError firstFileError()
-{
-    return t_firstError;
-}
-
-void clearFileError()
-{
-    t_firstError = FileError::None;
-}
-
-void noteFileError(FileError error)
-{
-    if (t_firstError == FileError::None)
-        t_firstError = error;
-}
 
 std::string_view reasonText(FileError error)
 {
@@ -113,43 +95,43 @@ std::string_view reasonText(FileError error)
     return {};
 }
 
-bool FileOps::readAll(const std::filesystem::path& file, std::string& out)
+FileResult FileOps::readAll(const std::filesystem::path& file, std::string& out)
 {
     try {
         std::string data;
         FileStatus status;
-        const bool ok = readChunks(file, status, [&](std::string_view chunk) {
+        const FileResult read = readChunks(file, status, [&](std::string_view chunk) {
             if (data.empty() && status.size > chunk.size() && status.size < data.max_size())
                 data.reserve(static_cast<std::size_t>(status.size));
             data += chunk;
             return true;
         });
-        if (!ok)
-            return false;
+        if (!read)
+            return read;
         out.swap(data);
-        return true;
+        return {};
     } catch (...) {
-        return false;
+        return FileResult::failed();
     }
 }
 
-bool FileOps::readHead(const std::filesystem::path& file, std::size_t count, std::string& out)
+FileResult FileOps::readHead(const std::filesystem::path& file, std::size_t count, std::string& out)
 {
     try {
         std::string data;
         bool enough = count == 0;
         FileStatus status;
-        const bool ok = readChunks(file, status, [&](std::string_view chunk) {
+        const FileResult read = readChunks(file, status, [&](std::string_view chunk) {
             data.append(chunk.substr(0, count - data.size()));
             enough = data.size() == count;
             return !enough;
         });
-        if (!ok && !enough)
-            return false;
+        if (!read && !enough)
+            return read;
         out.swap(data);
-        return true;
+        return {};
     } catch (...) {
-        return false;
+        return FileResult::failed();
     }
 }
 
@@ -174,19 +156,21 @@ std::filesystem::path followLinks(const std::filesystem::path& file)
 namespace {
 
 // Writes a temporary file beside `file` and renames it over that name.
-template <typename Write> bool replaceName(FileOps& ops, const std::filesystem::path& file, Write write)
+template <typename Write> FileResult replaceName(FileOps& ops, const std::filesystem::path& file, Write write)
 {
     std::filesystem::path temp;
     try {
         temp = temporaryPathFor(file);
     } catch (...) {
-        return false;
+        return FileResult::failed();
     }
-    bool ok = false;
+    FileResult ok = FileResult::failed();
     try {
-        ok = write(temp) && ops.renameOver(temp, file);
+        ok = write(temp);
+        if (ok)
+            ok = ops.renameOver(temp, file);
     } catch (...) {
-        ok = false;
+        ok = FileResult::failed();
     }
     if (!ok) {
         try {
@@ -290,7 +274,7 @@ bool tryLock(FileOps& ops, const std::filesystem::path& folder, WriteLock& held,
 
 } // namespace
 
-bool lockForWriting(FileOps& ops, const std::filesystem::path& file, WriteLock& held)
+FileResult lockForWriting(FileOps& ops, const std::filesystem::path& file, WriteLock& held)
 {
     using namespace std::chrono_literals;
     constexpr auto Patience = 2s;
@@ -301,7 +285,7 @@ bool lockForWriting(FileOps& ops, const std::filesystem::path& file, WriteLock& 
         for (;;) {
             bool busy = false;
             if (tryLock(ops, folder, held, busy))
-                return true;
+                return {};
             if (std::chrono::steady_clock::now() >= giveUp)
                 break;
             std::this_thread::sleep_for(pause);
@@ -309,10 +293,9 @@ bool lockForWriting(FileOps& ops, const std::filesystem::path& file, WriteLock& 
         }
     } catch (...) {
         held.reset();
-        return false;
+        return FileResult::failed();
     }
-    noteFileError(FileError::InUse);
-    return false;
+    return FileResult::failed(FileError::InUse);
 }
 
 bool tryLockForWriting(FileOps& ops, const std::filesystem::path& file, WriteLock& held)
@@ -326,40 +309,43 @@ bool tryLockForWriting(FileOps& ops, const std::filesystem::path& file, WriteLoc
     }
 }
 
-bool replaceFileAtomically(FileOps& ops, const std::filesystem::path& target, std::string_view data)
+FileResult replaceFileAtomically(FileOps& ops, const std::filesystem::path& target, std::string_view data)
 {
     const std::filesystem::path file = followed(target);
-    return !file.empty() &&
-           replaceName(ops, file, [&](const std::filesystem::path& temp) { return ops.writeNew(temp, data); });
+    if (file.empty())
+        return FileResult::failed();
+    return replaceName(ops, file, [&](const std::filesystem::path& temp) { return ops.writeNew(temp, data); });
 }
 
-bool replaceFileAtomically(FileOps& ops, const std::filesystem::path& target,
-                           const std::function<bool(std::string& piece)>& fill)
+FileResult replaceFileAtomically(FileOps& ops, const std::filesystem::path& target,
+                                 const std::function<bool(std::string& piece)>& fill)
 {
     const std::filesystem::path file = followed(target);
-    return !file.empty() &&
-           replaceName(ops, file, [&](const std::filesystem::path& temp) { return ops.writeNewPieces(temp, fill); });
+    if (file.empty())
+        return FileResult::failed();
+    return replaceName(ops, file, [&](const std::filesystem::path& temp) { return ops.writeNewPieces(temp, fill); });
 }
 
-bool replaceFileAtName(FileOps& ops, const std::filesystem::path& name, std::string_view data)
+FileResult replaceFileAtName(FileOps& ops, const std::filesystem::path& name, std::string_view data)
 {
     return replaceName(ops, name, [&](const std::filesystem::path& temp) { return ops.writeNew(temp, data); });
 }
 
-bool writeFileAtFreeName(FileOps& ops, const std::filesystem::path& name, std::string_view data)
+FileResult writeFileAtFreeName(FileOps& ops, const std::filesystem::path& name, std::string_view data)
 {
     std::filesystem::path temp;
     try {
         temp = temporaryPathFor(name);
     } catch (...) {
-        return false;
+        return FileResult::failed();
     }
-    bool ok = false;
+    FileResult ok = FileResult::failed();
     try {
-        ok = ops.writeNew(temp, data) &&
-             (ops.hardLink(temp, name) || (!ops.exists(name) && !isLinkName(name) && ops.renameOver(temp, name)));
+        ok = ops.writeNew(temp, data);
+        if (ok && !ops.hardLink(temp, name))
+            ok = ops.exists(name) || isLinkName(name) ? FileResult::failed() : ops.renameOver(temp, name);
     } catch (...) {
-        ok = false;
+        ok = FileResult::failed();
     }
     try {
         ops.remove(temp); // gone after a rename; the file's second name after a link
@@ -368,7 +354,7 @@ bool writeFileAtFreeName(FileOps& ops, const std::filesystem::path& name, std::s
     return ok;
 }
 
-bool snapshotFile(FileOps& ops, const std::filesystem::path& from, const std::filesystem::path& to)
+FileResult snapshotFile(FileOps& ops, const std::filesystem::path& from, const std::filesystem::path& to)
 {
     std::filesystem::path file;
     std::filesystem::path temp;
@@ -376,25 +362,48 @@ bool snapshotFile(FileOps& ops, const std::filesystem::path& from, const std::fi
         file = followLinks(from);
         temp = temporaryPathFor(to);
     } catch (...) {
-        return false;
+        return FileResult::failed();
     }
     try {
         if (ops.hardLink(file, temp) && ops.renameOver(temp, to)) {
             // A rename between two names of one file does nothing, and leaves the
             // temporary name standing.
             ops.remove(temp);
-            return true;
+            return {};
         }
         ops.remove(temp);
         std::string content;
-        return ops.readAll(file, content) &&
-               replaceName(ops, to, [&](const std::filesystem::path& copy) { return ops.writeNew(copy, content); });
+        const FileResult read = ops.readAll(file, content);
+        if (!read)
+            return read;
+        return replaceName(ops, to, [&](const std::filesystem::path& copy) { return ops.writeNew(copy, content); });
     } catch (...) {
         try {
             ops.remove(temp);
         } catch (...) {
         }
-        return false;
+        return FileResult::failed();
+    }
+}
+
+FileResult makePrivateFolders(const std::filesystem::path& folder)
+{
+    try {
+        std::error_code error;
+        if (folder.empty() || std::filesystem::is_directory(folder, error))
+            return {};
+        const std::filesystem::path parent = folder.parent_path();
+        if (parent != folder) {
+            const FileResult made = makePrivateFolders(parent);
+            if (!made)
+                return made;
+        }
+        const FileResult made = makeFolder(folder);
+        if (!made)
+            return made;
+        return std::filesystem::is_directory(folder, error) ? FileResult() : FileResult::failed();
+    } catch (...) {
+        return FileResult::failed();
     }
 }
 

@@ -25,12 +25,25 @@ struct FileStatus
 // unsealed or sealed anew by another program), so nothing was written.
 enum class FileError { None, Other, DiskFull, AccessDenied, ReadOnly, InUse, ChangedOutside };
 
-// The real file operations note the system's reason where they fail; the first
-// one noted on this thread since clearFileError() is the one a message gives,
-// whatever the clean-up after it ran into.
-FileError firstFileError();
-void clearFileError();
-void noteFileError(FileError error);
+// What came of a file operation: done, or failed for a reason (Other where the
+// system gave none in plain words). Tested as a bool; a failure keeps the reason
+// of the step that failed first, whatever the clean-up after it ran into.
+class FileResult
+{
+public:
+    constexpr FileResult() = default;
+    static constexpr FileResult failed(FileError why = FileError::Other)
+    {
+        FileResult result;
+        result.m_error = why == FileError::None ? FileError::Other : why;
+        return result;
+    }
+    explicit constexpr operator bool() const { return m_error == FileError::None; }
+    constexpr FileError error() const { return m_error; }
+
+private:
+    FileError m_error = FileError::None;
+};
 
 // The reason as the window puts it after "Could not write db1.ksd": ": the disk
 // is full", ...; empty for a reason the system did not give or that has no
@@ -59,14 +72,14 @@ public:
     // memory whole; `status` is filled once the file is open, before the first
     // piece. False when it cannot be opened or read, when it is not a regular
     // file, or when the sink says stop.
-    virtual bool readChunks(const std::filesystem::path& file, FileStatus& status,
-                            const std::function<bool(std::string_view chunk)>& sink) = 0;
+    virtual FileResult readChunks(const std::filesystem::path& file, FileStatus& status,
+                                  const std::function<bool(std::string_view chunk)>& sink) = 0;
     // The last `count` bytes of the file (all of it when shorter). False when it
     // cannot be read.
-    virtual bool readTail(const std::filesystem::path& file, std::size_t count, std::string& out) = 0;
+    virtual FileResult readTail(const std::filesystem::path& file, std::size_t count, std::string& out) = 0;
     // The first `count` bytes of the file (all of it when shorter). False when it
     // cannot be read or is not a regular file.
-    virtual bool readHead(const std::filesystem::path& file, std::size_t count, std::string& out);
+    virtual FileResult readHead(const std::filesystem::path& file, std::size_t count, std::string& out);
     // A second name for an existing file (a hard link). False where the file
     // system has none, or across file systems; `name` must not exist yet.
     virtual bool hardLink(const std::filesystem::path& existing, const std::filesystem::path& name) = 0;
@@ -74,23 +87,23 @@ public:
     // Whole file into `out`, through readChunks. False when it cannot be opened or
     // read, and for anything but a regular file (a FIFO or a device would hang or
     // never end).
-    virtual bool readAll(const std::filesystem::path& file, std::string& out);
+    virtual FileResult readAll(const std::filesystem::path& file, std::string& out);
     virtual bool exists(const std::filesystem::path& file) = 0;
     // Creates (owner read/write only) or truncates, writes, flushes to disk. The
     // file counts as in use (see removeIfUnused) while this runs.
-    virtual bool writeNew(const std::filesystem::path& file, std::string_view data) = 0;
+    virtual FileResult writeNew(const std::filesystem::path& file, std::string_view data) = 0;
     // As writeNew, with the data made a piece at a time: fill(piece) puts the next
     // piece in `piece` (emptied first) and returns false once it gave the last. A
     // large file is written without ever being in memory whole.
-    virtual bool writeNewPieces(const std::filesystem::path& file,
-                                const std::function<bool(std::string& piece)>& fill) = 0;
+    virtual FileResult writeNewPieces(const std::filesystem::path& file,
+                                      const std::function<bool(std::string& piece)>& fill) = 0;
     // Creates (owner read/write only) when missing, appends, flushes to disk.
-    virtual bool append(const std::filesystem::path& file, std::string_view data) = 0;
+    virtual FileResult append(const std::filesystem::path& file, std::string_view data) = 0;
     // Replaces `to` with `from` in one step (and flushes the folder entry where the
     // platform allows).
-    virtual bool renameOver(const std::filesystem::path& from, const std::filesystem::path& to) = 0;
+    virtual FileResult renameOver(const std::filesystem::path& from, const std::filesystem::path& to) = 0;
     // True when the file is gone afterwards, also when it was never there.
-    virtual bool remove(const std::filesystem::path& file) = 0;
+    virtual FileResult remove(const std::filesystem::path& file) = 0;
     // Removes a regular file unless a writer still has it open; leaves anything
     // else alone. True when it removed the file.
     virtual bool removeIfUnused(const std::filesystem::path& file) = 0;
@@ -113,27 +126,27 @@ std::filesystem::path followLinks(const std::filesystem::path& file);
 // up to two seconds for another holder, then fails with FileError::InUse. Where
 // the folder cannot be locked it goes ahead with nothing held: the write then
 // fails, or not, on its own.
-bool lockForWriting(FileOps& ops, const std::filesystem::path& file, WriteLock& held);
+FileResult lockForWriting(FileOps& ops, const std::filesystem::path& file, WriteLock& held);
 // The same without waiting: false at once while another holder has it.
 bool tryLockForWriting(FileOps& ops, const std::filesystem::path& file, WriteLock& held);
 
 // Writes `data` to a temporary file beside the file `target` names (following
 // links), flushes it and renames it over that file. On failure the temporary file
 // is removed and the file is untouched.
-bool replaceFileAtomically(FileOps& ops, const std::filesystem::path& target, std::string_view data);
+FileResult replaceFileAtomically(FileOps& ops, const std::filesystem::path& target, std::string_view data);
 // The same, with the data made a piece at a time (see FileOps::writeNewPieces).
-bool replaceFileAtomically(FileOps& ops, const std::filesystem::path& target,
-                           const std::function<bool(std::string& piece)>& fill);
+FileResult replaceFileAtomically(FileOps& ops, const std::filesystem::path& target,
+                                 const std::function<bool(std::string& piece)>& fill);
 
 // Writes `data` to a temporary file beside the name `name` and renames it over
 // that name: whatever stands there is replaced, a link included, and nothing it
 // may point to is written. The new file is the user's alone.
-bool replaceFileAtName(FileOps& ops, const std::filesystem::path& name, std::string_view data);
+FileResult replaceFileAtName(FileOps& ops, const std::filesystem::path& name, std::string_view data);
 // The same for a name where nothing stands: the file gets the name in one step
 // that fails if something stands there by then (a second name for the temporary
 // file, where the file system has them; else a look and a rename). False, and
 // nothing left behind, when it could not be written or the name was taken.
-bool writeFileAtFreeName(FileOps& ops, const std::filesystem::path& name, std::string_view data);
+FileResult writeFileAtFreeName(FileOps& ops, const std::filesystem::path& name, std::string_view data);
 
 // Whether the name itself is a symbolic link (on Windows any reparse point: a
 // link or a junction), whether or not it leads anywhere.
@@ -145,7 +158,7 @@ bool isLinkName(const std::filesystem::path& name);
 // names. Where the file system allows, `to` becomes a second name for the file
 // rather than a copy: instant, whatever its size, and just as good as a copy for
 // a file that is only ever replaced whole, never changed in place.
-bool snapshotFile(FileOps& ops, const std::filesystem::path& from, const std::filesystem::path& to);
+FileResult snapshotFile(FileOps& ops, const std::filesystem::path& from, const std::filesystem::path& to);
 
 // Removes the temporary files replaceFileAtomically leaves behind when the
 // program is killed mid-write: only names it makes itself for the name `target`
@@ -155,7 +168,10 @@ void removeStaleTemporaries(FileOps& ops, const std::filesystem::path& target);
 
 // Creates the folder and any missing parents, each readable by the user alone
 // (a settings folder must not be opened to everybody by a loose umask).
-bool makePrivateFolders(const std::filesystem::path& folder);
+FileResult makePrivateFolders(const std::filesystem::path& folder);
+// One folder whose parent is there, readable by the user alone; done when it
+// was there already.
+FileResult makeFolder(const std::filesystem::path& folder);
 // Makes an existing folder of the user's readable by the user alone. Nothing on
 // Windows, where a folder takes the access rights of the one it is in.
 void makeFolderPrivate(const std::filesystem::path& folder);

@@ -36,11 +36,10 @@ FileError reasonFor(int error)
     }
 }
 
-// Notes errno as the reason of the failure at hand; returns false, for `return failed();`.
-bool failed()
+// The failure at hand, for errno's reason.
+FileResult failed()
 {
-    noteFileError(reasonFor(errno));
-    return false;
+    return FileResult::failed(reasonFor(errno));
 }
 
 int openRetrying(const char* path, int flags, mode_t mode = 0)
@@ -52,7 +51,7 @@ int openRetrying(const char* path, int flags, mode_t mode = 0)
     return fd;
 }
 
-bool writeFully(int fd, std::string_view data)
+FileResult writeFully(int fd, std::string_view data)
 {
     const char* p = data.data();
     std::size_t left = data.size();
@@ -64,20 +63,20 @@ bool writeFully(int fd, std::string_view data)
             return failed();
         }
         if (n == 0)
-            return false;
+            return FileResult::failed();
         p += n;
         left -= static_cast<std::size_t>(n);
     }
-    return true;
+    return {};
 }
 
-bool syncFd(int fd)
+FileResult syncFd(int fd)
 {
     int rc;
     do {
         rc = ::fsync(fd);
     } while (rc != 0 && errno == EINTR);
-    return rc == 0 || failed();
+    return rc == 0 ? FileResult() : failed();
 }
 
 // Asks the kernel to start writing `size` bytes from `offset` to the disk now,
@@ -97,9 +96,19 @@ void startWriteback(int fd, off_t offset, std::size_t size)
 
 // A close that reports failure: on some file systems the last write error only
 // shows up here.
-bool closeFd(int fd)
+FileResult closeFd(int fd)
 {
-    return ::close(fd) == 0 || errno == EINTR || failed();
+    return ::close(fd) == 0 || errno == EINTR ? FileResult() : failed();
+}
+
+// Flushes the written file and closes it, whatever came before: the first
+// failure of the writing (`written`), the flush and the close is the result.
+FileResult syncAndClose(int fd, FileResult written)
+{
+    if (written)
+        written = syncFd(fd);
+    const FileResult closed = closeFd(fd);
+    return written ? closed : written;
 }
 
 // Makes a new or renamed entry in the folder durable. Best effort: some file
@@ -125,18 +134,19 @@ void fillStatus(const struct stat& st, FileStatus& out)
     out.regular = S_ISREG(st.st_mode);
 }
 
-// Opens a regular file for reading; -1 for anything else. Without O_NONBLOCK,
-// opening a FIFO waits for a writer that may never come.
-int openRegular(const std::filesystem::path& file, struct stat& st)
+// Opens a regular file for reading; -1 for anything else, with the reason in
+// `why` where the system gave one. Without O_NONBLOCK, opening a FIFO waits for
+// a writer that may never come.
+int openRegular(const std::filesystem::path& file, struct stat& st, FileResult& why)
 {
     const int fd = openRetrying(file.c_str(), O_RDONLY | O_NONBLOCK);
     if (fd < 0) {
-        if (errno != ENOENT)
-            failed();
+        why = errno == ENOENT ? FileResult::failed() : failed();
         return -1;
     }
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
+        why = FileResult::failed();
         return -1;
     }
     return fd;
@@ -145,36 +155,37 @@ int openRegular(const std::filesystem::path& file, struct stat& st)
 class PosixFileOps final : public FileOps
 {
     // The last (`tail`) or first `count` bytes of the file, all of it when shorter.
-    static bool readPart(const std::filesystem::path& file, std::size_t count, bool tail, std::string& out)
+    static FileResult readPart(const std::filesystem::path& file, std::size_t count, bool tail, std::string& out)
     {
         try {
             struct stat st = {};
-            const int fd = openRegular(file, st);
+            FileResult why;
+            const int fd = openRegular(file, st, why);
             if (fd < 0)
-                return false;
+                return why;
             const auto size = static_cast<std::size_t>(st.st_size);
             const std::size_t start = tail && size > count ? size - count : 0;
             std::string data(std::min(count, size - start), '\0');
             std::size_t got = 0;
-            bool ok = true;
+            FileResult ok;
             while (got < data.size()) {
                 const ssize_t n = ::pread(fd, data.data() + got, data.size() - got, static_cast<off_t>(start + got));
                 if (n < 0 && errno == EINTR)
                     continue;
-                if (n <= 0) {
-                    ok = n == 0 || failed(); // the file got shorter meanwhile: what is there is what there is
-                    break;
-                }
+                if (n < 0)
+                    ok = failed();
+                if (n <= 0)
+                    break; // at 0 the file got shorter meanwhile: what is there is what there is
                 got += static_cast<std::size_t>(n);
             }
             ::close(fd);
             if (!ok)
-                return false;
+                return ok;
             data.resize(got);
             out.swap(data);
-            return true;
+            return {};
         } catch (...) {
-            return false;
+            return FileResult::failed();
         }
     }
 
@@ -188,18 +199,18 @@ public:
         return true;
     }
 
-    bool readChunks(const std::filesystem::path& file, FileStatus& status,
-                    const std::function<bool(std::string_view chunk)>& sink) override
+    FileResult readChunks(const std::filesystem::path& file, FileStatus& status,
+                          const std::function<bool(std::string_view chunk)>& sink) override
     {
         try {
             struct stat st = {};
-            const int fd = openRegular(file, st);
+            FileResult ok;
+            const int fd = openRegular(file, st, ok);
             if (fd < 0)
-                return false;
+                return ok;
             fillStatus(st, status);
             // Big enough to read quickly, small enough to stay out of the way.
             std::string buffer(256 * 1024, '\0');
-            bool ok = true;
             for (;;) {
                 const ssize_t n = ::read(fd, buffer.data(), buffer.size());
                 if (n < 0) {
@@ -211,23 +222,23 @@ public:
                 if (n == 0)
                     break;
                 if (!sink(std::string_view(buffer.data(), static_cast<std::size_t>(n)))) {
-                    ok = false;
+                    ok = FileResult::failed();
                     break;
                 }
             }
             ::close(fd);
             return ok;
         } catch (...) {
-            return false;
+            return FileResult::failed();
         }
     }
 
-    bool readTail(const std::filesystem::path& file, std::size_t count, std::string& out) override
+    FileResult readTail(const std::filesystem::path& file, std::size_t count, std::string& out) override
     {
         return readPart(file, count, true, out);
     }
 
-    bool readHead(const std::filesystem::path& file, std::size_t count, std::string& out) override
+    FileResult readHead(const std::filesystem::path& file, std::size_t count, std::string& out) override
     {
         return readPart(file, count, false, out);
     }
@@ -244,7 +255,7 @@ public:
         return ::stat(file.c_str(), &st) == 0;
     }
 
-    bool writeNew(const std::filesystem::path& file, std::string_view data) override
+    FileResult writeNew(const std::filesystem::path& file, std::string_view data) override
     {
         const int fd = openRetrying(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, PrivateMode);
         if (fd < 0)
@@ -252,18 +263,17 @@ public:
         // Marks the file as in use for removeIfUnused in another run of the program;
         // the lock goes with the descriptor, also when the process is killed.
         ::flock(fd, LOCK_EX | LOCK_NB);
-        bool ok = writeFully(fd, data) && syncFd(fd);
-        ok = closeFd(fd) && ok;
-        return ok;
+        return syncAndClose(fd, writeFully(fd, data));
     }
 
-    bool writeNewPieces(const std::filesystem::path& file, const std::function<bool(std::string& piece)>& fill) override
+    FileResult writeNewPieces(const std::filesystem::path& file,
+                              const std::function<bool(std::string& piece)>& fill) override
     {
         const int fd = openRetrying(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, PrivateMode);
         if (fd < 0)
             return failed();
         ::flock(fd, LOCK_EX | LOCK_NB); // in use, as writeNew marks it
-        bool ok = true;
+        FileResult ok;
         try {
             std::string piece;
             off_t written = 0;
@@ -276,14 +286,12 @@ public:
                 written += static_cast<off_t>(piece.size());
             }
         } catch (...) {
-            ok = false;
+            ok = FileResult::failed();
         }
-        ok = ok && syncFd(fd);
-        ok = closeFd(fd) && ok;
-        return ok;
+        return syncAndClose(fd, ok);
     }
 
-    bool append(const std::filesystem::path& file, std::string_view data) override
+    FileResult append(const std::filesystem::path& file, std::string_view data) override
     {
         bool created = true;
         int fd = openRetrying(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL, PrivateMode);
@@ -299,29 +307,28 @@ public:
         // as a full save would make it.
         if (sized && !created && (st.st_mode & (S_IRWXG | S_IRWXO)) != 0)
             ::fchmod(fd, PrivateMode);
-        bool ok = writeFully(fd, data);
-        if (!ok && sized) {
+        const FileResult written = writeFully(fd, data);
+        if (!written && sized) {
             // Take back a partial line, so the next append does not start mid-entry.
             [[maybe_unused]] const int rc = ::ftruncate(fd, st.st_size);
         }
-        ok = ok && syncFd(fd);
-        ok = closeFd(fd) && ok;
+        const FileResult ok = syncAndClose(fd, written);
         if (ok && created)
             syncFolderOf(file);
         return ok;
     }
 
-    bool renameOver(const std::filesystem::path& from, const std::filesystem::path& to) override
+    FileResult renameOver(const std::filesystem::path& from, const std::filesystem::path& to) override
     {
         if (::rename(from.c_str(), to.c_str()) != 0)
             return failed();
         syncFolderOf(to);
-        return true;
+        return {};
     }
 
-    bool remove(const std::filesystem::path& file) override
+    FileResult remove(const std::filesystem::path& file) override
     {
-        return ::unlink(file.c_str()) == 0 || errno == ENOENT || failed();
+        return ::unlink(file.c_str()) == 0 || errno == ENOENT ? FileResult() : failed();
     }
 
     bool removeIfUnused(const std::filesystem::path& file) override
@@ -390,21 +397,11 @@ bool isLinkName(const std::filesystem::path& name)
     return ::lstat(name.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
 }
 
-bool makePrivateFolders(const std::filesystem::path& folder)
+FileResult makeFolder(const std::filesystem::path& folder)
 {
-    try {
-        std::error_code error;
-        if (folder.empty() || std::filesystem::is_directory(folder, error))
-            return true;
-        const std::filesystem::path parent = folder.parent_path();
-        if (parent != folder && !makePrivateFolders(parent))
-            return false;
-        if (::mkdir(folder.c_str(), S_IRWXU) != 0 && errno != EEXIST)
-            return failed();
-        return std::filesystem::is_directory(folder, error);
-    } catch (...) {
-        return false;
-    }
+    if (::mkdir(folder.c_str(), S_IRWXU) != 0 && errno != EEXIST)
+        return failed();
+    return {};
 }
 
 void makeFolderPrivate(const std::filesystem::path& folder)

@@ -63,15 +63,14 @@ FileError reasonFor(DWORD error)
     }
 }
 
-// Notes the last error as the reason of the failure at hand; returns false.
-bool failed()
+// The failure at hand, for the last error's reason.
+FileResult failed()
 {
-    noteFileError(reasonFor(::GetLastError()));
-    return false;
+    return FileResult::failed(reasonFor(::GetLastError()));
 }
 
 // WriteFile takes at most a DWORD at a time.
-bool writeFully(HANDLE handle, std::string_view data)
+FileResult writeFully(HANDLE handle, std::string_view data)
 {
     const char* p = data.data();
     std::size_t left = data.size();
@@ -81,11 +80,21 @@ bool writeFully(HANDLE handle, std::string_view data)
         if (!::WriteFile(handle, p, chunk, &written, nullptr))
             return failed();
         if (written == 0)
-            return false;
+            return FileResult::failed();
         p += written;
         left -= written;
     }
-    return true;
+    return {};
+}
+
+// Flushes the written file and closes it, whatever came before: the first
+// failure of the writing (`written`), the flush and the close is the result.
+FileResult flushAndClose(Handle& handle, FileResult written)
+{
+    if (written && ::FlushFileBuffers(handle.get()) == 0)
+        written = failed();
+    const FileResult closed = handle.close() ? FileResult() : failed();
+    return written ? closed : written;
 }
 
 void fillStatus(const BY_HANDLE_FILE_INFORMATION& info, FileStatus& out)
@@ -94,8 +103,9 @@ void fillStatus(const BY_HANDLE_FILE_INFORMATION& info, FileStatus& out)
 }
 
 // Opens a file on disk for reading, letting others read, write and rename it
-// meanwhile; an invalid handle for anything else (a console, a pipe, a device).
-HANDLE openForReading(const std::filesystem::path& file)
+// meanwhile; an invalid handle for anything else (a console, a pipe, a device),
+// with the reason in `why` where the system gave one.
+HANDLE openForReading(const std::filesystem::path& file, FileResult& why)
 {
     HANDLE handle = ::CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -104,10 +114,11 @@ HANDLE openForReading(const std::filesystem::path& file)
         // A folder in the file's place is refused as if access were denied: it is no file, not a matter of rights.
         const DWORD attributes = ::GetFileAttributesW(file.c_str());
         const bool folder = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND && !folder)
-            noteFileError(reasonFor(error));
+        const bool plain = error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND && !folder;
+        why = FileResult::failed(plain ? reasonFor(error) : FileError::Other);
     } else if (::GetFileType(handle) != FILE_TYPE_DISK) {
         ::CloseHandle(handle);
+        why = FileResult::failed();
         return INVALID_HANDLE_VALUE;
     }
     return handle;
@@ -116,28 +127,31 @@ HANDLE openForReading(const std::filesystem::path& file)
 class Win32FileOps final : public FileOps
 {
     // The last (`tail`) or first `count` bytes of the file, all of it when shorter.
-    static bool readPart(const std::filesystem::path& file, std::size_t count, bool tail, std::string& out)
+    static FileResult readPart(const std::filesystem::path& file, std::size_t count, bool tail, std::string& out)
     {
         try {
-            Handle handle(openForReading(file));
+            FileResult why;
+            Handle handle(openForReading(file, why));
+            if (!handle.valid())
+                return why;
             LARGE_INTEGER size{};
-            if (!handle.valid() || !::GetFileSizeEx(handle.get(), &size))
-                return false;
+            if (!::GetFileSizeEx(handle.get(), &size))
+                return failed();
             const auto total = static_cast<unsigned long long>(size.QuadPart);
             const unsigned long long start = tail && total > count ? total - count : 0;
             LARGE_INTEGER position{};
             position.QuadPart = static_cast<LONGLONG>(start);
             if (!::SetFilePointerEx(handle.get(), position, nullptr, FILE_BEGIN))
-                return false;
+                return failed();
             std::string data(static_cast<std::size_t>(std::min<unsigned long long>(count, total - start)), '\0');
             DWORD got = 0;
             if (!data.empty() && !::ReadFile(handle.get(), data.data(), static_cast<DWORD>(data.size()), &got, nullptr))
                 return failed();
             data.resize(got);
             out.swap(data);
-            return true;
+            return {};
         } catch (...) {
-            return false;
+            return FileResult::failed();
         }
     }
 
@@ -160,14 +174,17 @@ public:
         }
     }
 
-    bool readChunks(const std::filesystem::path& file, FileStatus& status,
-                    const std::function<bool(std::string_view chunk)>& sink) override
+    FileResult readChunks(const std::filesystem::path& file, FileStatus& status,
+                          const std::function<bool(std::string_view chunk)>& sink) override
     {
         try {
-            Handle handle(openForReading(file));
+            FileResult why;
+            Handle handle(openForReading(file, why));
+            if (!handle.valid())
+                return why;
             BY_HANDLE_FILE_INFORMATION info{};
-            if (!handle.valid() || !::GetFileInformationByHandle(handle.get(), &info))
-                return false;
+            if (!::GetFileInformationByHandle(handle.get(), &info))
+                return failed();
             fillStatus(info, status);
             status.regular = true;
             std::string buffer(256 * 1024, '\0');
@@ -176,21 +193,21 @@ public:
                 if (!::ReadFile(handle.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr))
                     return failed();
                 if (got == 0)
-                    return true;
+                    return {};
                 if (!sink(std::string_view(buffer.data(), got)))
-                    return false;
+                    return FileResult::failed();
             }
         } catch (...) {
-            return false;
+            return FileResult::failed();
         }
     }
 
-    bool readTail(const std::filesystem::path& file, std::size_t count, std::string& out) override
+    FileResult readTail(const std::filesystem::path& file, std::size_t count, std::string& out) override
     {
         return readPart(file, count, true, out);
     }
 
-    bool readHead(const std::filesystem::path& file, std::size_t count, std::string& out) override
+    FileResult readHead(const std::filesystem::path& file, std::size_t count, std::string& out) override
     {
         return readPart(file, count, false, out);
     }
@@ -209,44 +226,41 @@ public:
         }
     }
 
-    bool writeNew(const std::filesystem::path& file, std::string_view data) override
+    FileResult writeNew(const std::filesystem::path& file, std::string_view data) override
     {
         try {
             Handle handle(
                 ::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
             if (!handle.valid())
                 return failed();
-            bool ok = writeFully(handle.get(), data) && (::FlushFileBuffers(handle.get()) != 0 || failed());
-            ok = (handle.close() || failed()) && ok;
-            return ok;
+            return flushAndClose(handle, writeFully(handle.get(), data));
         } catch (...) {
-            return false;
+            return FileResult::failed();
         }
     }
 
-    bool writeNewPieces(const std::filesystem::path& file, const std::function<bool(std::string& piece)>& fill) override
+    FileResult writeNewPieces(const std::filesystem::path& file,
+                              const std::function<bool(std::string& piece)>& fill) override
     {
         try {
             Handle handle(
                 ::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
             if (!handle.valid())
                 return failed();
-            bool ok = true;
+            FileResult ok;
             std::string piece;
             for (bool more = true; more && ok;) {
                 piece.clear();
                 more = fill(piece);
                 ok = writeFully(handle.get(), piece);
             }
-            ok = ok && (::FlushFileBuffers(handle.get()) != 0 || failed());
-            ok = (handle.close() || failed()) && ok;
-            return ok;
+            return flushAndClose(handle, ok);
         } catch (...) {
-            return false;
+            return FileResult::failed();
         }
     }
 
-    bool append(const std::filesystem::path& file, std::string_view data) override
+    FileResult append(const std::filesystem::path& file, std::string_view data) override
     {
         try {
             Handle handle(::CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
@@ -256,44 +270,42 @@ public:
             LARGE_INTEGER zero{};
             LARGE_INTEGER end{};
             if (!::SetFilePointerEx(handle.get(), zero, &end, FILE_END))
-                return false;
-            bool ok = writeFully(handle.get(), data);
-            if (!ok) {
+                return failed();
+            const FileResult written = writeFully(handle.get(), data);
+            if (!written) {
                 // Take back a partial line, so the next append does not start mid-entry.
                 if (::SetFilePointerEx(handle.get(), end, nullptr, FILE_BEGIN))
                     ::SetEndOfFile(handle.get());
             }
-            ok = ok && (::FlushFileBuffers(handle.get()) != 0 || failed());
-            ok = (handle.close() || failed()) && ok;
-            return ok;
+            return flushAndClose(handle, written);
         } catch (...) {
-            return false;
+            return FileResult::failed();
         }
     }
 
-    bool renameOver(const std::filesystem::path& from, const std::filesystem::path& to) override
+    FileResult renameOver(const std::filesystem::path& from, const std::filesystem::path& to) override
     {
         try {
             // WRITE_THROUGH: the call returns only once the move is on disk.
-            return ::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0 ||
-                   failed();
+            if (::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0)
+                return {};
+            return failed();
         } catch (...) {
-            return false;
+            return FileResult::failed();
         }
     }
 
-    bool remove(const std::filesystem::path& file) override
+    FileResult remove(const std::filesystem::path& file) override
     {
         try {
             if (::DeleteFileW(file.c_str()))
-                return true;
+                return {};
             const DWORD error = ::GetLastError();
             if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
-                return true;
-            noteFileError(reasonFor(error));
-            return false;
+                return {};
+            return FileResult::failed(reasonFor(error));
         } catch (...) {
-            return false;
+            return FileResult::failed();
         }
     }
 
@@ -314,20 +326,30 @@ public:
     // A lock file that nobody may open while we hold it, gone again when closed
     // (also when the process dies). Another instance's open fails with a sharing
     // violation; one that comes while the system is still deleting the file is
-    // refused access to it, which is the same "busy".
+    // refused access to it, which is the same "busy". Refused access to a file
+    // that is gone by the time we look, it was being deleted just then: the open
+    // is tried again, or the caller would go ahead without the lock while the
+    // instance that takes it next writes too.
     WriteLock tryLockFolder(const std::filesystem::path& folder, bool& busy) override
     {
         busy = false;
         try {
             const std::filesystem::path file = folder / L".keystead-vault.lock";
-            HANDLE handle = ::CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-                                          FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-            if (handle == INVALID_HANDLE_VALUE) {
+            constexpr int Attempts = 8;
+            HANDLE handle = INVALID_HANDLE_VALUE;
+            for (int attempt = 0; attempt < Attempts && handle == INVALID_HANDLE_VALUE; ++attempt) {
+                handle = ::CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                                       FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+                if (handle != INVALID_HANDLE_VALUE)
+                    break;
                 const DWORD error = ::GetLastError();
                 busy = error == ERROR_SHARING_VIOLATION ||
                        (error == ERROR_ACCESS_DENIED && ::GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES);
-                return nullptr;
+                if (busy || error != ERROR_ACCESS_DENIED)
+                    return nullptr;
             }
+            if (handle == INVALID_HANDLE_VALUE)
+                return nullptr;
             std::unique_ptr<HeldFolder> held(new (std::nothrow) HeldFolder(handle));
             if (!held)
                 ::CloseHandle(handle);
@@ -367,22 +389,12 @@ bool isLinkName(const std::filesystem::path& name)
     }
 }
 
-bool makePrivateFolders(const std::filesystem::path& folder)
+// New folders take their parent's access list, as files do.
+FileResult makeFolder(const std::filesystem::path& folder)
 {
-    // New folders take their parent's access list, as files do.
-    try {
-        std::error_code error;
-        if (folder.empty() || std::filesystem::is_directory(folder, error))
-            return true;
-        const std::filesystem::path parent = folder.parent_path();
-        if (parent != folder && !makePrivateFolders(parent))
-            return false;
-        if (!::CreateDirectoryW(folder.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS)
-            return failed();
-        return std::filesystem::is_directory(folder, error);
-    } catch (...) {
-        return false;
-    }
+    if (!::CreateDirectoryW(folder.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS)
+        return failed();
+    return {};
 }
 
 void makeFolderPrivate(const std::filesystem::path&) {}

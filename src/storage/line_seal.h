@@ -35,6 +35,9 @@ public:
     // bytes it holds, or nothing when the line does not authenticate under this
     // key and header. Safe to call from several threads at once.
     virtual std::optional<std::size_t> open(std::string_view line, char* plain) const = 0;
+    // Whether `password` is the one this key was made from; the password itself
+    // is not kept.
+    virtual bool madeFrom(std::string_view password) const = 0;
 };
 
 } // namespace kv

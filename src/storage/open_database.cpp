@@ -35,11 +35,27 @@ void OpenDatabase::setKey(std::shared_ptr<const LineSeal> key)
     m_key = std::move(key);
 }
 
-bool OpenDatabase::readSealHeader()
+std::filesystem::path OpenDatabase::file() const
+{
+    return dataFilePath(m_folder, m_base);
+}
+
+DatabaseResult OpenDatabase::result(FileStep step, FileResult done) const
+{
+    DatabaseResult result{step, Verdict::Done, done.error(), file()};
+    if (done.error() == FileError::ChangedOutside)
+        result.verdict = Verdict::ChangedOutside;
+    else if (!done)
+        result.verdict = Verdict::Failed;
+    return result;
+}
+
+DatabaseResult OpenDatabase::readSealHeader()
 {
     std::string header;
-    if (!ReadSealHeader(m_folder, m_base, header, m_ops))
-        return done(false);
+    const FileResult read = ReadSealHeader(m_folder, m_base, header, m_ops);
+    if (!read)
+        return result(FileStep::Read, read);
     if (header != m_sealed.header) {
         // Kept otherwise than the last load found: what it read no longer holds.
         m_sealed = {};
@@ -47,7 +63,7 @@ bool OpenDatabase::readSealHeader()
         m_readWhole = false;
         m_seen.reset();
     }
-    return done(true);
+    return result(FileStep::Read, read);
 }
 
 void OpenDatabase::removeStaleTemporaries()
@@ -68,9 +84,7 @@ OpenDatabase::Loaded OpenDatabase::loadNow()
 {
     Loaded loaded;
     removeStaleTemporaries();
-    loaded.readWhole = LoadDatabase(m_folder, m_base, loaded.rows, m_ops, &loaded.seen, m_key.get(), loaded.sealed);
-    if (!loaded.readWhole)
-        loaded.error = firstFileError();
+    loaded.read = LoadDatabase(m_folder, m_base, loaded.rows, m_ops, &loaded.seen, m_key.get(), loaded.sealed);
     return loaded;
 }
 
@@ -85,7 +99,7 @@ void OpenDatabase::loadAhead()
     }
 }
 
-bool OpenDatabase::load(RecordTable& out)
+DatabaseResult OpenDatabase::load(RecordTable& out)
 {
     Loaded loaded;
     if (m_ahead.valid()) {
@@ -102,13 +116,12 @@ bool OpenDatabase::load(RecordTable& out)
         out = std::move(loaded.rows);
     else
         out.append(loaded.rows);
-    m_readWhole = loaded.readWhole;
+    m_readWhole = static_cast<bool>(loaded.read);
     m_seen = loaded.seen;
     m_sealed = std::move(loaded.sealed);
     if (m_readWhole && !m_sealed.sealed())
         m_key.reset(); // unsealed meanwhile: it is written in the fixed-key format now
-    m_lastError = loaded.error;
-    return m_readWhole;
+    return result(FileStep::Read, loaded.read);
 }
 
 void OpenDatabase::beforeWriting()
@@ -119,50 +132,46 @@ void OpenDatabase::beforeWriting()
     }
 }
 
-bool OpenDatabase::done(bool ok)
-{
-    m_lastError = ok ? FileError::None : firstFileError();
-    return ok;
-}
-
-bool OpenDatabase::append(std::string_view recordLine)
+DatabaseResult OpenDatabase::append(std::string_view recordLine)
 {
     beforeWriting();
-    return done(AppendRecord(m_folder, m_base, recordLine, m_ops, &m_seen, m_key.get()));
+    return result(FileStep::Write, AppendRecord(m_folder, m_base, recordLine, m_ops, &m_seen, m_key.get()));
 }
 
 OpenDatabase::Rewriting OpenDatabase::startRewrite(Creation creation)
 {
     Rewriting rewriting;
-    m_lastError = FileError::None;
+    rewriting.m_result = {FileStep::Write, Verdict::NotReadWhole, FileError::None, file()};
     if (!m_readWhole || !m_seen)
-        return rewriting; // NotRead
+        return rewriting;
     rewriting.m_create = creation == Creation::Allowed;
     if (rewriting.m_create) {
         // The lock lives in the folder: a database of a folder not yet made needs it first.
-        if (!PrepareDatabaseFolder(m_folder, m_base)) {
-            done(false);
-            rewriting.m_verdict = Rewrite::Busy;
+        const FileResult prepared = PrepareDatabaseFolder(m_folder, m_base);
+        if (!prepared) {
+            rewriting.m_result = result(FileStep::Write, prepared);
             return rewriting;
         }
         beforeWriting();
     }
-    if (!LockDatabase(m_folder, m_base, rewriting.m_lock, m_ops)) {
-        done(false);
-        rewriting.m_verdict = Rewrite::Busy;
+    const FileResult locked = LockDatabase(m_folder, m_base, rewriting.m_lock, m_ops);
+    if (!locked) {
+        rewriting.m_result = result(FileStep::Write, locked);
+        if (locked.error() == FileError::InUse)
+            rewriting.m_result.verdict = Verdict::Locked;
         return rewriting;
     }
-    switch (CheckDatabase(m_folder, m_base, *m_seen, m_ops)) {
+    const FileChecked checked = CheckDatabase(m_folder, m_base, *m_seen, m_ops);
+    switch (checked.state) {
     case FileCheck::Unchanged:
     case FileCheck::Missing: // the save fails on its own and says so
-        rewriting.m_verdict = Rewrite::Allowed;
+        rewriting.m_result.verdict = Verdict::Done;
         break;
     case FileCheck::Changed:
-        rewriting.m_verdict = Rewrite::Changed;
+        rewriting.m_result.verdict = Verdict::ChangedOutside;
         break;
     case FileCheck::Unreadable:
-        done(false);
-        rewriting.m_verdict = Rewrite::Unreadable;
+        rewriting.m_result = result(FileStep::Read, checked.read);
         break;
     }
     if (!rewriting.allowed())
@@ -170,45 +179,49 @@ OpenDatabase::Rewriting OpenDatabase::startRewrite(Creation creation)
     return rewriting;
 }
 
-bool OpenDatabase::save(Rewriting& rewriting, const RecordTable& rows)
+DatabaseResult OpenDatabase::save(Rewriting& rewriting, const RecordTable& rows)
 {
     if (!rewriting.allowed())
-        return false;
+        return rewriting.result();
     beforeWriting();
-    const bool ok = SaveCheckedDatabase(rewriting.m_lock, m_folder, m_base, rows, m_ops, &m_seen, rewriting.m_create,
-                                        m_key.get(), m_sealed.unopened);
+    const FileResult saved = SaveCheckedDatabase(rewriting.m_lock, m_folder, m_base, rows, m_ops, &m_seen,
+                                                 rewriting.m_create, m_key.get(), m_sealed.unopened);
     rewriting = Rewriting(); // one save per check, and the lock let go at once
-    return done(ok);
+    return result(FileStep::Write, saved);
 }
 
-bool OpenDatabase::reseal(Rewriting& rewriting, const RecordTable& rows, std::shared_ptr<const LineSeal> key)
+DatabaseResult OpenDatabase::reseal(Rewriting& rewriting, const RecordTable& rows, std::shared_ptr<const LineSeal> key)
 {
-    if (!rewriting.allowed() || !m_sealed.unopened.empty())
-        return false;
+    if (!rewriting.allowed())
+        return rewriting.result();
+    if (!m_sealed.unopened.empty())
+        return {FileStep::Write, Verdict::NotReadWhole, FileError::None, file()};
     beforeWriting();
-    const bool ok = SaveCheckedDatabase(rewriting.m_lock, m_folder, m_base, rows, m_ops, &m_seen, rewriting.m_create,
-                                        key.get(), {});
+    const FileResult saved = SaveCheckedDatabase(rewriting.m_lock, m_folder, m_base, rows, m_ops, &m_seen,
+                                                 rewriting.m_create, key.get(), {});
     rewriting = Rewriting();
-    if (ok) {
+    if (saved) {
         m_sealed = {};
         if (key)
             m_sealed.header = key->header();
         m_key = std::move(key);
     }
-    return done(ok);
+    return result(FileStep::Write, saved);
 }
 
-bool OpenDatabase::backupGone()
+DatabaseResult OpenDatabase::backupGone()
 {
-    return RemoveDatabaseBackup(m_folder, m_base, m_ops);
+    DatabaseResult removed = result(FileStep::Write, RemoveDatabaseBackup(m_folder, m_base, m_ops));
+    removed.file = backupFilePath(m_folder, m_base);
+    return removed;
 }
 
-OpenDatabase::Rewrite OpenDatabase::checkRewrite()
+Verdict OpenDatabase::checkRewrite()
 {
     return startRewrite().verdict();
 }
 
-bool OpenDatabase::save(const RecordTable& rows)
+DatabaseResult OpenDatabase::save(const RecordTable& rows)
 {
     Rewriting rewriting = startRewrite();
     return save(rewriting, rows);

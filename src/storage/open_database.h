@@ -14,6 +14,27 @@
 
 namespace kv {
 
+// What came of an operation on the open database, for each front end to word as
+// it speaks: the file, whether it was being read or written, the verdict, and
+// the system's reason where it gave one.
+enum class Verdict {
+    Done,
+    Failed,         // the system refused (`error` says why, where it said)
+    NotReadWhole,   // the last load did not read the file whole: the list may lack entries
+    ChangedOutside, // the file is not as the program read it: written, sealed or unsealed by another program
+    Locked,         // another instance kept the write lock
+};
+enum class FileStep { Read, Write };
+struct DatabaseResult
+{
+    FileStep step = FileStep::Read;
+    Verdict verdict = Verdict::Done;
+    FileError error = FileError::None;
+    std::filesystem::path file = {}; // the data file, by the name the program gives it
+
+    explicit operator bool() const { return verdict == Verdict::Done; }
+};
+
 class OpenDatabase
 {
 public:
@@ -43,9 +64,8 @@ public:
     // How many lines of the sealed file did not open under its key.
     std::size_t unopenedLines() const { return m_sealed.unopened.size(); }
     // Learns whether the file is sealed from its first line alone, without
-    // loading it (for an Add, which reads nothing else). False when it could
-    // not be read.
-    bool readSealHeader();
+    // loading it (for an Add, which reads nothing else).
+    DatabaseResult readSealHeader();
     // Starts loading the chosen file on a second thread, so that the reading
     // overlaps other start-up work; the next load(RecordTable&) waits for it and
     // takes its result, exactly what a load of its own would have given then.
@@ -53,29 +73,26 @@ public:
     void loadAhead();
 
     // Removes what an interrupted save left behind (of all three databases at the
-    // first load), then appends the file's records to `out` (LoadDatabase).
-    bool load(RecordTable& out);
-    bool append(std::string_view recordLine);
+    // first load), then appends the file's records to `out` (LoadDatabase). A
+    // file sealed under another key than this one's is ChangedOutside.
+    DatabaseResult load(RecordTable& out);
+    DatabaseResult append(std::string_view recordLine);
 
-    enum class Rewrite {
-        Allowed,
-        NotRead,    // the last load failed: the list may lack entries
-        Changed,    // someone else wrote the file since the program read it
-        Busy,       // the write lock was not to be had: another instance kept it (lastError() says so)
-        Unreadable, // the file could not be read to compare it (lastError() says why)
-    };
     // A full save in the making: the write lock, held from the check that the list
     // may be written over the file until the save, so no other instance's write
     // comes between them. Let go of it as soon as the save is done or dropped.
+    // Its result: Done when the save may run; NotReadWhole, ChangedOutside, Locked,
+    // or a Failed read of the file to compare it, when not.
     class Rewriting
     {
     public:
-        Rewrite verdict() const { return m_verdict; }
-        bool allowed() const { return m_verdict == Rewrite::Allowed; }
+        const DatabaseResult& result() const { return m_result; }
+        Verdict verdict() const { return m_result.verdict; }
+        bool allowed() const { return m_result.verdict == Verdict::Done; }
 
     private:
         friend class OpenDatabase;
-        Rewrite m_verdict = Rewrite::NotRead;
+        DatabaseResult m_result{FileStep::Write, Verdict::NotReadWhole};
         bool m_create = false;
         WriteLock m_lock;
     };
@@ -87,36 +104,35 @@ public:
     // written over the file now. A missing file is allowed here; the save itself
     // then writes nothing unless `creation` allows it.
     Rewriting startRewrite(Creation creation = Creation::Refused);
-    // Saves under the lock `rewriting` holds, once; false unless it was allowed.
-    bool save(Rewriting& rewriting, const RecordTable& rows);
+    // Saves under the lock `rewriting` holds, once; its refusal unless it was allowed.
+    DatabaseResult save(Rewriting& rewriting, const RecordTable& rows);
     // The same, writing the file sealed under `key` from now on (nothing: in the
     // fixed-key format). Only while every line of the file was opened: those
     // that were not could not be carried over.
-    bool reseal(Rewriting& rewriting, const RecordTable& rows, std::shared_ptr<const LineSeal> key);
+    DatabaseResult reseal(Rewriting& rewriting, const RecordTable& rows, std::shared_ptr<const LineSeal> key);
     // Whether the database's backup is gone (a full save removes it, but does not
     // fail when it cannot); tries once more to remove it.
-    bool backupGone();
+    DatabaseResult backupGone();
 
     // The check alone, and a save that checks for itself.
-    Rewrite checkRewrite();
-    bool save(const RecordTable& rows);
+    Verdict checkRewrite();
+    DatabaseResult save(const RecordTable& rows);
 
-    // Why the last load, append, check or save failed, where the system said.
-    FileError lastError() const { return m_lastError; }
+    // The data file, by the name the program gives it (before links).
+    std::filesystem::path file() const;
 
 private:
     struct Loaded
     {
-        bool readWhole = false;
+        FileResult read = FileResult::failed();
         RecordTable rows;
         FileSeen seen;
         SealedFile sealed;
-        FileError error = FileError::None;
     };
     Loaded loadNow();
     void removeStaleTemporaries();
     void beforeWriting();
-    bool done(bool ok);
+    DatabaseResult result(FileStep step, FileResult done) const;
 
     std::filesystem::path m_folder;
     FileOps& m_ops;
@@ -128,7 +144,6 @@ private:
     FileSeen m_seen;
     std::shared_ptr<const LineSeal> m_key;
     SealedFile m_sealed;
-    FileError m_lastError = FileError::None;
     std::future<Loaded> m_ahead;
 };
 

@@ -58,15 +58,4 @@ std::optional<std::string> entryRefusal(const Record& record)
     return std::nullopt;
 }
 
-std::string fileFailure(std::string_view verb, const OpenDatabase& database)
-{
-    std::string text = "Could not ";
-    text += verb;
-    text += ' ';
-    text += database.base();
-    text += ".ksd";
-    text += reasonText(database.lastError());
-    return text;
-}
-
 } // namespace kv

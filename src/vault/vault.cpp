@@ -6,14 +6,16 @@
 
 namespace kv {
 
+using Problem = Outcome::Problem;
+
 Vault::Vault(OpenDatabase& database, const SettingsStore& settings) : m_database(database), m_settings(settings) {}
 
-bool Vault::load()
+DatabaseResult Vault::load()
 {
     RecordTable rows;
-    const bool ok = m_database.load(rows);
+    DatabaseResult loaded = m_database.load(rows);
     m_entries.assign(std::move(rows));
-    return ok;
+    return loaded;
 }
 
 void Vault::unload()
@@ -21,45 +23,51 @@ void Vault::unload()
     m_entries.clear();
 }
 
-std::string Vault::writeFailure() const
+Outcome Vault::outcome(bool done, Problem problem) const
 {
-    return fileFailure("write", m_database);
+    Outcome result;
+    result.done = done;
+    result.problem = problem;
+    result.file.file = m_database.file();
+    return result;
 }
 
-std::string Vault::fileName() const
+Outcome Vault::fileOutcome(bool done, DatabaseResult file) const
 {
-    return m_database.base() + ".ksd";
+    Outcome result = outcome(done, file ? Problem::None : Problem::File);
+    result.file = std::move(file);
+    return result;
 }
 
-OpenDatabase::Rewriting Vault::startRewrite(bool locked, std::string& refusal, OpenDatabase::Creation creation)
+// The log-in is stored under the fixed key: with a sealed database's own
+// password it would give the database away.
+bool Vault::givesTheSealAway(const Record& record) const
+{
+    const LineSeal* key = m_database.key();
+    return record.service == AppTitle && key && key->madeFrom(record.password);
+}
+
+Outcome Vault::refused(std::string why) const
+{
+    Outcome result = outcome(false, Problem::EntryRefused);
+    result.detail = std::move(why);
+    return result;
+}
+
+OpenDatabase::Rewriting Vault::startRewrite(bool locked, Outcome& refusal, OpenDatabase::Creation creation)
 {
     // The lock covers the entries too: rows the user cannot see are not theirs to change.
     if (locked) {
-        refusal = "Unlock before changing entries";
+        refusal = outcome(false, Problem::Locked);
         return {};
     }
-    const std::string file = fileName();
     if (m_database.shut()) {
-        refusal = file + " is sealed: enter its password first";
+        refusal = outcome(false, Problem::Shut);
         return {};
     }
     OpenDatabase::Rewriting rewriting = m_database.startRewrite(creation);
-    switch (rewriting.verdict()) {
-    case OpenDatabase::Rewrite::Allowed:
-        break;
-    case OpenDatabase::Rewrite::NotRead:
-        refusal = "Not saved: " + file + " could not be read";
-        break;
-    case OpenDatabase::Rewrite::Changed:
-        refusal = "Not saved: " + file + " was changed outside the program";
-        break;
-    case OpenDatabase::Rewrite::Busy:
-        refusal = writeFailure();
-        break;
-    case OpenDatabase::Rewrite::Unreadable:
-        refusal = fileFailure("read", m_database);
-        break;
-    }
+    if (!rewriting.allowed())
+        refusal = fileOutcome(false, rewriting.result());
     return rewriting;
 }
 
@@ -67,132 +75,144 @@ Outcome Vault::add(const Record& record, bool locked)
 {
     // Whoever sits at a locked window must not put a log-in of their own in place.
     if (record.service == AppTitle && locked)
-        return {false, "Unlock before changing the log-in"};
+        return outcome(false, Problem::LogInLocked);
     if (auto why = entryRefusal(record))
-        return {false, std::move(*why)};
+        return refused(std::move(*why));
     if (m_database.shut())
-        return {false, fileName() + " is sealed: enter its password first"};
+        return outcome(false, Problem::Shut);
+    if (givesTheSealAway(record))
+        return outcome(false, Problem::SealGivenAway);
     const bool logIn = record.service == AppTitle;
     const Credentials logInBefore = logIn ? ReadLockRecord(m_settings).value_or(Credentials{}) : Credentials{};
     const bool lockStored = !logIn || WriteLockRecord(m_settings, {record.username, record.password});
     m_entries.append(record);
     // A lost entry weighs more than a log-in that can be added again.
-    if (!m_database.append(BuildRecordLine(record))) {
-        if (m_database.lastError() != FileError::ChangedOutside)
-            return {true, writeFailure()};
+    DatabaseResult appended = m_database.append(BuildRecordLine(record));
+    if (!appended) {
+        if (appended.verdict != Verdict::ChangedOutside)
+            return fileOutcome(true, std::move(appended));
         // Sealed, unsealed or sealed anew by another program: the line was not
         // written, and neither the list nor the log-in may act as if it were.
         m_entries.removeAt(m_entries.size() - 1);
         if (logIn && lockStored)
             WriteLockRecord(m_settings, logInBefore);
-        return {false, "Not saved: " + fileName() + " was changed outside the program"};
+        return fileOutcome(false, std::move(appended));
     }
     if (!lockStored)
-        return {true, "Could not store the log-in"};
-    return {true, {}};
+        return outcome(true, Problem::LogInNotStored);
+    return outcome(true);
 }
 
 Outcome Vault::remove(std::optional<int> selected, std::string_view service, const Credentials& loaded, bool locked)
 {
-    std::string refusal;
+    Outcome refusal;
     OpenDatabase::Rewriting rewriting = startRewrite(locked, refusal);
     if (!rewriting.allowed())
-        return {false, refusal};
+        return refusal;
     std::optional<int> row = selected;
     if (!row)
-        return {};
+        return outcome(false);
     if (service == AppTitle) {
         // No record reads as empty credentials, as the fields may be.
         const Credentials lock = ReadLockRecord(m_settings).value_or(Credentials{});
         if (loaded == lock) {
             // Still armed: the entry stays in the list as the reminder of its credentials.
             if (!WriteLockRecord(m_settings, {}))
-                return {false, "Could not store the log-in"};
+                return outcome(false, Problem::LogInNotStored);
             // The log-in was just disarmed: its own entry goes, wherever the selection is.
             row = m_entries.findService(service);
             if (!row)
-                return {true, {}};
+                return outcome(true);
         }
     }
     m_entries.removeAt(*row);
-    if (!m_database.save(rewriting, m_entries.table()))
-        return {true, writeFailure()};
-    return {true, {}};
+    return fileOutcome(true, m_database.save(rewriting, m_entries.table()));
 }
 
 Outcome Vault::replace(std::optional<int> selected, const Record& details, bool locked)
 {
-    std::string refusal;
+    Outcome refusal;
     OpenDatabase::Rewriting rewriting = startRewrite(locked, refusal);
     if (!rewriting.allowed())
-        return {false, refusal};
-    if (!m_entries.findService(details.service))
-        return {false, details.service + " - Item not found"};
+        return refusal;
+    if (!m_entries.findService(details.service)) {
+        Outcome missing = outcome(false, Problem::ItemNotFound);
+        missing.detail = details.service;
+        return missing;
+    }
     if (!selected)
-        return {};
+        return outcome(false);
     // The selected row is overwritten, which need not be the one found; its service stays.
     const Record before = m_entries.at(*selected);
     Record stored = details;
     stored.service = before.service;
     if (auto why = entryRefusal(stored))
-        return {false, std::move(*why)};
+        return refused(std::move(*why));
+    if (givesTheSealAway(stored))
+        return outcome(false, Problem::SealGivenAway);
     // The log-in rides on its entry: changing the entry that holds its credentials
     // changes the log-in as Add would set it, or the user would be left with a
     // log-in they can no longer see, and a Remove that no longer disarms it.
     // It follows once the file holds the change, so the two never disagree.
     const bool moveLogIn = stored.service == AppTitle && IsArmedWith(m_settings, {before.username, before.password});
     m_entries.replaceDetails(*selected, stored);
-    if (!m_database.save(rewriting, m_entries.table()))
-        return {true, writeFailure()};
+    DatabaseResult saved = m_database.save(rewriting, m_entries.table());
+    if (!saved)
+        return fileOutcome(true, std::move(saved));
     if (moveLogIn && !WriteLockRecord(m_settings, {stored.username, stored.password}))
-        return {true, "Could not store the log-in"};
-    return {true, {}};
+        return outcome(true, Problem::LogInNotStored);
+    return outcome(true);
 }
 
 Outcome Vault::addAll(EntryBatch batch)
 {
-    std::string refusal;
+    Outcome refusal;
     OpenDatabase::Rewriting rewriting = startRewrite(false, refusal, OpenDatabase::Creation::Allowed);
     if (!rewriting.allowed())
-        return {false, refusal};
+        return refusal;
     if (batch.empty())
-        return {true, {}};
+        return outcome(true);
     // The list changes only once the file has: a failed save leaves both as they were.
+    DatabaseResult saved;
     if (m_entries.size() == 0) {
-        if (!m_database.save(rewriting, batch.m_table))
-            return {false, writeFailure()};
+        saved = m_database.save(rewriting, batch.m_table);
     } else {
         RecordTable rows = m_entries.table();
         rows.append(batch.m_table);
-        if (!m_database.save(rewriting, rows))
-            return {false, writeFailure()};
+        saved = m_database.save(rewriting, rows);
     }
+    if (!saved)
+        return fileOutcome(false, std::move(saved));
     m_entries.appendAll(std::move(batch.m_table));
-    return {true, {}};
+    return outcome(true);
 }
 
 Outcome Vault::reseal(std::shared_ptr<const LineSeal> key)
 {
-    std::string refusal;
+    Outcome refusal;
     // A database with no entry (and maybe no file yet) may be sealed before its
     // first entry; a file that had entries and went meanwhile stays gone.
     OpenDatabase::Rewriting rewriting = startRewrite(
         false, refusal, m_entries.size() == 0 ? OpenDatabase::Creation::Allowed : OpenDatabase::Creation::Refused);
     if (!rewriting.allowed())
-        return {false, refusal};
+        return refusal;
     bool unread = m_database.unopenedLines() > 0;
     const RecordTable& rows = m_entries.table();
     for (int row = 0; row < rows.size() && !unread; ++row)
         unread = !rows.bytes(row, RecordField::KeptLine).empty();
     if (unread)
-        return {false, fileName() + " holds lines that cannot be read, which this would lose: nothing changed"};
-    if (!m_database.reseal(rewriting, rows, std::move(key)))
-        return {false, writeFailure()};
+        return outcome(false, Problem::UnreadableLines);
+    DatabaseResult saved = m_database.reseal(rewriting, rows, std::move(key));
+    if (!saved)
+        return fileOutcome(false, std::move(saved));
     // The backup holds the entries as they were kept before: it must not stay.
-    if (!m_database.backupGone())
-        return {true, m_database.base() + ".bak could not be removed and still holds the entries as they were "
-                                          "kept before: delete it"};
-    return {true, {}};
+    DatabaseResult removed = m_database.backupGone();
+    if (!removed) {
+        Outcome kept = outcome(true, Problem::BackupKept);
+        kept.file = std::move(removed);
+        return kept;
+    }
+    return outcome(true);
 }
 
 std::optional<std::string> Vault::sealPasswordRefusal(std::string_view password) const
@@ -210,7 +230,7 @@ Outcome Vault::addAll(std::span<const Record> records)
     EntryBatch batch;
     for (const Record& record : records) {
         if (auto why = batch.add(record))
-            return {false, std::move(*why)};
+            return refused(std::move(*why));
     }
     return addAll(std::move(batch));
 }

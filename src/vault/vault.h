@@ -10,6 +10,7 @@
 #include "storage/open_database.h"
 #include "vault/entry_batch.h"
 #include "vault/entry_list.h"
+#include "vault/outcome.h"
 
 #include <memory>
 #include <optional>
@@ -18,15 +19,6 @@
 #include <string_view>
 
 namespace kv {
-
-// What came of a command. `done`: it ran to its end (the window then empties its
-// fields). `message`: what the user is to be told (after "Keystead Vault - "),
-// empty when all went well.
-struct Outcome
-{
-    bool done = false;
-    std::string message;
-};
 
 class Vault
 {
@@ -42,13 +34,15 @@ public:
     // Reads the open database into the list, in place of what it held (a reload
     // too). False when it could not be read whole; the list then holds what could
     // be read, and no full save runs.
-    bool load();
+    DatabaseResult load();
     // Empties the list, leaving the file as it is.
     void unload();
 
     // `locked`: the program's log-in is armed and has not been passed; nothing of
     // the list may change then, and the log-in's own entry may not be added.
-    // Appends `record` (with its recorded time) to the list and the file.
+    // Appends `record` (with its recorded time) to the list and the file. The
+    // log-in's own entry may not carry a sealed database's password: the log-in
+    // is stored where anyone can read it.
     Outcome add(const Record& record, bool locked);
     // Removes the `selected` row. When `service` is the program's and `loaded`
     // are the stored log-in's credentials, the log-in is disarmed first and the
@@ -74,10 +68,13 @@ public:
     std::optional<std::string> sealPasswordRefusal(std::string_view password) const;
 
 private:
-    OpenDatabase::Rewriting startRewrite(bool locked, std::string& refusal,
+    OpenDatabase::Rewriting startRewrite(bool locked, Outcome& refusal,
                                          OpenDatabase::Creation creation = OpenDatabase::Creation::Refused);
-    std::string writeFailure() const;
-    std::string fileName() const;
+    // An outcome of this database: `problem`, and `file` for Problem::File.
+    Outcome outcome(bool done, Outcome::Problem problem = Outcome::Problem::None) const;
+    Outcome fileOutcome(bool done, DatabaseResult file) const;
+    Outcome refused(std::string why) const;
+    bool givesTheSealAway(const Record& record) const;
 
     OpenDatabase& m_database;
     const SettingsStore& m_settings;

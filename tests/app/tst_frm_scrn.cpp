@@ -2,7 +2,6 @@
 // Hide Passwords, the caret in the fields, stored preferences at start, the layout
 // pass, and Quit. The list has tests of its own.
 
-#include "app/controls.h"
 #include "app/window_fixture.h"
 #include "gui_test_support.h"
 
@@ -12,6 +11,7 @@
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
 #include <QScreen>

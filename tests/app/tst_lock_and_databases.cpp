@@ -441,6 +441,14 @@ private slots:
         kvtest::press(w.get(), kv::ToolbarCommand::Add);
         QCOMPARE(w->model().count(), 2);
         QVERIFY(fx.readFile(fx.dataFile()).starts_with("*KVSEAL"));
+        // But not the log-in's entry with the database's own password: the log-in is kept in the open.
+        const std::optional<kv::Credentials> lockBefore = kv::ReadLockRecord(fx.settings());
+        kvtest::type(w.get(), {"", "Keystead Vault", "u", "", "sekrit"});
+        kvtest::press(w.get(), kv::ToolbarCommand::Add);
+        QCOMPARE(w->windowTitle(), QStringLiteral("Keystead Vault - That is the database's password, and the "
+                                                  "log-in's is stored where anyone can read it: choose another"));
+        QCOMPARE(w->model().count(), 2);
+        QVERIFY(kv::ReadLockRecord(fx.settings()) == lockBefore);
     }
 
     void leftClickSwitchesDatabaseAndIsRemembered()

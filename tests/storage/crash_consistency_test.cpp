@@ -232,12 +232,12 @@ public:
     {
         return in(LookingAtFile, [&] { return m_real.status(file, out); });
     }
-    bool readChunks(const std::filesystem::path& file, FileStatus& status,
-                    const std::function<bool(std::string_view chunk)>& sink) override
+    FileResult readChunks(const std::filesystem::path& file, FileStatus& status,
+                          const std::function<bool(std::string_view chunk)>& sink) override
     {
         return in(Reading, [&] { return m_real.readChunks(file, status, sink); });
     }
-    bool readTail(const std::filesystem::path& file, std::size_t count, std::string& out) override
+    FileResult readTail(const std::filesystem::path& file, std::size_t count, std::string& out) override
     {
         return in(ReadingTail, [&] { return m_real.readTail(file, count, out); });
     }
@@ -245,7 +245,7 @@ public:
     {
         return in(LinkingBackup, [&] { return m_real.hardLink(existing, name); });
     }
-    bool readAll(const std::filesystem::path& file, std::string& out) override
+    FileResult readAll(const std::filesystem::path& file, std::string& out) override
     {
         return in(Reading, [&] { return m_real.readAll(file, out); });
     }
@@ -253,24 +253,25 @@ public:
     {
         return in(LookingAtFile, [&] { return m_real.exists(file); });
     }
-    bool writeNew(const std::filesystem::path& file, std::string_view data) override
+    FileResult writeNew(const std::filesystem::path& file, std::string_view data) override
     {
         return in(isBackupSide(file) ? WritingBackup : WritingTemporary, [&] { return m_real.writeNew(file, data); });
     }
-    bool writeNewPieces(const std::filesystem::path& file, const std::function<bool(std::string& piece)>& fill) override
+    FileResult writeNewPieces(const std::filesystem::path& file,
+                              const std::function<bool(std::string& piece)>& fill) override
     {
         return in(isBackupSide(file) ? WritingBackup : WritingTemporary,
                   [&] { return m_real.writeNewPieces(file, fill); });
     }
-    bool append(const std::filesystem::path& file, std::string_view data) override
+    FileResult append(const std::filesystem::path& file, std::string_view data) override
     {
         return in(Appending, [&] { return m_real.append(file, data); });
     }
-    bool renameOver(const std::filesystem::path& from, const std::filesystem::path& to) override
+    FileResult renameOver(const std::filesystem::path& from, const std::filesystem::path& to) override
     {
         return in(isBackupSide(to) ? RenamingBackup : RenamingTemporary, [&] { return m_real.renameOver(from, to); });
     }
-    bool remove(const std::filesystem::path& file) override
+    FileResult remove(const std::filesystem::path& file) override
     {
         return in(file.filename() == "db1.bak" ? DeletingBackup : RemovingTemporary,
                   [&] { return m_real.remove(file); });
@@ -291,13 +292,13 @@ private:
     {
         return file.filename().string().starts_with("db1.bak");
     }
-    template <typename Call> bool in(Step step, Call call)
+    template <typename Call> auto in(Step step, Call call) -> decltype(call())
     {
         m_progress.step.store(step);
         m_progress.calls.fetch_add(1);
-        const bool ok = call();
+        const auto result = call();
         m_progress.step.store(Computing);
-        return ok;
+        return result;
     }
 
     Progress& m_progress;
@@ -352,7 +353,7 @@ enum ChildExit : int {
                     _exit(SaveFailed);
                 continue;
             }
-            if (database.checkRewrite() != OpenDatabase::Rewrite::Allowed)
+            if (database.checkRewrite() != Verdict::Done)
                 _exit(RewriteRefused);
             if (operation.kind == Kind::Remove)
                 table.remove(row);
@@ -437,7 +438,7 @@ bool saveFile(const std::filesystem::path& folder, const FileState& state)
     RecordTable table;
     for (const Record& row : state.rows)
         table.append(row);
-    return SaveDatabase(folder, "db1", table, realFileOps(), nullptr, g_keys[state.keeping].get());
+    return static_cast<bool>(SaveDatabase(folder, "db1", table, realFileOps(), nullptr, g_keys[state.keeping].get()));
 }
 
 std::string describeRecord(const Record& r)

@@ -189,13 +189,12 @@ TEST(DataFile, ALoadAheadGivesWhatALoadOfItsOwnGives)
         if (!c.chosenAfter.empty())
             database.choose(c.chosenAfter);
         RecordTable rows;
-        EXPECT_EQ(database.load(rows), c.readWhole);
+        EXPECT_EQ(static_cast<bool>(database.load(rows)), c.readWhole);
         std::vector<Record> got;
         for (int row = 0; row < rows.size(); ++row)
             got.push_back(rows.record(row));
         EXPECT_EQ(got, c.rows);
-        EXPECT_EQ(database.checkRewrite(),
-                  c.readWhole ? OpenDatabase::Rewrite::Allowed : OpenDatabase::Rewrite::NotRead);
+        EXPECT_EQ(database.checkRewrite(), c.readWhole ? Verdict::Done : Verdict::NotReadWhole);
     }
 }
 
@@ -420,11 +419,12 @@ TEST(DataFile, ASealedFileOpensOnlyUnderItsKeyAndKeepsWhatDoesNot)
             RecordTable none;
             SealedFile sealed;
             FileSeen seen;
-            EXPECT_FALSE(LoadDatabase(folder.path(), "db1", none, realFileOps(), &seen, wrong, sealed));
+            const FileResult loaded = LoadDatabase(folder.path(), "db1", none, realFileOps(), &seen, wrong, sealed);
+            EXPECT_FALSE(loaded);
             EXPECT_EQ(none.size(), 0);
             EXPECT_FALSE(seen);
             EXPECT_EQ(sealed.header, key->header());
-            EXPECT_EQ(firstFileError(), FileError::None);
+            EXPECT_EQ(loaded.error(), FileError::ChangedOutside); // no reason of the system's
         }
         RecordTable read;
         SealedFile sealed;
@@ -443,8 +443,8 @@ TEST(DataFile, ASealedFileOpensOnlyUnderItsKeyAndKeepsWhatDoesNot)
         EXPECT_TRUE(saved.ends_with("\r\n" + c.line + "\r\n"));
         EXPECT_EQ(saved.find(lineA), std::string::npos);
         // Appends: under the file's own header alone.
-        EXPECT_FALSE(AppendRecord(folder.path(), "db1", "x|||||||", realFileOps(), nullptr));
-        EXPECT_EQ(firstFileError(), FileError::ChangedOutside);
+        EXPECT_EQ(AppendRecord(folder.path(), "db1", "x|||||||", realFileOps(), nullptr).error(),
+                  FileError::ChangedOutside);
         EXPECT_FALSE(AppendRecord(folder.path(), "db1", "x|||||||", realFileOps(), nullptr, other.get()));
         EXPECT_EQ(test::readFile(folder / "db1.ksd"), saved);
         ASSERT_TRUE(AppendRecord(folder.path(), "db1", "x|||||||", realFileOps(), nullptr, key.get()));
@@ -467,8 +467,8 @@ TEST(DataFile, ASealedFileOpensOnlyUnderItsKeyAndKeepsWhatDoesNot)
     EXPECT_FALSE(AppendRecord(folder.path(), "db1", "x|||||||", realFileOps(), nullptr));
     EXPECT_EQ(test::readFile(folder / "db1.ksd"), late);
     test::writeFile(folder / "db1.ksd", SavedA + "\r\n");
-    EXPECT_FALSE(AppendRecord(folder.path(), "db1", "x|||||||", realFileOps(), nullptr, key.get()));
-    EXPECT_EQ(firstFileError(), FileError::ChangedOutside);
+    EXPECT_EQ(AppendRecord(folder.path(), "db1", "x|||||||", realFileOps(), nullptr, key.get()).error(),
+              FileError::ChangedOutside);
     EXPECT_EQ(test::readFile(folder / "db1.ksd"), SavedA + "\r\n");
 }
 
@@ -692,15 +692,15 @@ TEST(DataFile, SaveThroughALinkKeepsTheLink)
         const std::vector<Record> one{RowB};
         switch (c.operation) {
         case Load:
-            EXPECT_EQ(LoadDatabase(program, "db1", rows, ops), c.succeeds);
+            EXPECT_EQ(static_cast<bool>(LoadDatabase(program, "db1", rows, ops)), c.succeeds);
             EXPECT_EQ(recordsOf(rows).size(),
                       static_cast<std::size_t>(std::count(c.before.begin(), c.before.end(), "program/db1.ksd=" + a)));
             break;
         case Append:
-            EXPECT_EQ(AppendRecord(program, "db1", BuildRecordLine(RowB), ops), c.succeeds);
+            EXPECT_EQ(static_cast<bool>(AppendRecord(program, "db1", BuildRecordLine(RowB), ops)), c.succeeds);
             break;
         case Save:
-            EXPECT_EQ(SaveDatabase(program, "db1", tableOf(one), ops), c.succeeds);
+            EXPECT_EQ(static_cast<bool>(SaveDatabase(program, "db1", tableOf(one), ops)), c.succeeds);
             break;
         }
         std::vector<std::string> after = c.after.empty() ? before : c.after;
@@ -766,26 +766,26 @@ TEST(DataFile, OnlyOtherBytesAreAChange)
         const char* what;
         std::function<void(const std::filesystem::path& file, OpenDatabase& database)> happen;
         FaultyFileOps::Op failing;
-        OpenDatabase::Rewrite verdict;
+        Verdict verdict;
     } cases[] = {
-        {"nothing", [](auto&, auto&) {}, FaultyFileOps::Op::None, OpenDatabase::Rewrite::Allowed},
+        {"nothing", [](auto&, auto&) {}, FaultyFileOps::Op::None, Verdict::Done},
         {"only touched",
          [](const std::filesystem::path& file, auto&) {
              std::filesystem::last_write_time(file, std::filesystem::last_write_time(file) + std::chrono::hours(1));
          },
-         FaultyFileOps::Op::None, OpenDatabase::Rewrite::Allowed},
+         FaultyFileOps::Op::None, Verdict::Done},
         {"the same size, its time put back", [&](const auto& file, auto&) { samePasswordLength(file); },
-         FaultyFileOps::Op::None, OpenDatabase::Rewrite::Changed},
+         FaultyFileOps::Op::None, Verdict::ChangedOutside},
         {"an entry added by another program",
          [](const std::filesystem::path& file, auto&) {
              EXPECT_TRUE(AppendRecord(file.parent_path(), "db1", BuildRecordLine(RowA)));
          },
-         FaultyFileOps::Op::None, OpenDatabase::Rewrite::Changed},
+         FaultyFileOps::Op::None, Verdict::ChangedOutside},
         {"our own Add", [](auto&, OpenDatabase& database) { EXPECT_TRUE(database.append(BuildRecordLine(RowA))); },
-         FaultyFileOps::Op::None, OpenDatabase::Rewrite::Allowed},
+         FaultyFileOps::Op::None, Verdict::Done},
         {"our own Add, refused and taken back",
          [](auto&, OpenDatabase& database) { EXPECT_FALSE(database.append(BuildRecordLine(RowA))); },
-         FaultyFileOps::Op::Append, OpenDatabase::Rewrite::Allowed},
+         FaultyFileOps::Op::Append, Verdict::Done},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

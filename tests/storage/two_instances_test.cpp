@@ -76,7 +76,7 @@ TEST(TwoInstances, NoAcknowledgedAddIsLost)
                 ++reopened;
             }
             OpenDatabase::Rewriting rewriting = database.startRewrite();
-            if (rewriting.verdict() == OpenDatabase::Rewrite::Changed) {
+            if (rewriting.verdict() == Verdict::ChangedOutside) {
                 ++foundChanged;
                 rows = RecordTable();
                 database.choose("db1");
@@ -90,10 +90,14 @@ TEST(TwoInstances, NoAcknowledgedAddIsLost)
             Record details = numbered("start ", round);
             details.service = rows.record(0).service;
             rows.replaceDetails(0, details);
-            if (database.save(rewriting, rows))
+            const DatabaseResult saved = database.save(rewriting, rows);
+            if (saved) {
                 ++saves;
-            else
+            } else {
                 ++savesFailed;
+                std::cout << "A save failed: verdict " << static_cast<int>(saved.verdict) << ", reason "
+                          << static_cast<int>(saved.error) << "\n";
+            }
             // A person takes a moment between two commands (the adder too); a lock
             // taken again at once would keep the other waiting for it.
             std::this_thread::sleep_for(std::chrono::milliseconds(2));

@@ -1,24 +1,22 @@
-#include "app/controls.h"
+#include "app/edit_field.h"
 
-#include <QAccessibleWidget>
-#include <QAction>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QHelpEvent>
-#include <QKeyEvent>
-#include <QMouseEvent>
-#include <QPointer>
+#include <QLabel>
 #include <QProxyStyle>
 #include <QScreen>
 #include <QStyleOptionFrame>
 #include <QStylePainter>
 #include <QTimer>
 #include <QToolTip>
+#include <algorithm>
 
 namespace kv {
 
 // Looks like the platform's tooltip but is not Qt's own, whose label gives its text to assistive
-// technology: the factory below gives this class an interface that keeps the text to the screen.
+// technology: the factory in accessible_interfaces.cpp gives this class an interface that keeps the
+// text to the screen.
 class FieldTip : public QLabel
 {
     Q_OBJECT
@@ -125,123 +123,7 @@ public:
     }
 };
 
-constexpr const char* GroupingProperty = "kvGrouping";
-
-// The Tools label as a screen reader should meet it: a menu button named by its
-// text, with a press action that opens the menu.
-class MenuLabelAccessible : public QAccessibleWidget
-{
-public:
-    explicit MenuLabelAccessible(MenuLabel* label) : QAccessibleWidget(label, QAccessible::ButtonMenu) {}
-
-    QString text(QAccessible::Text t) const override
-    {
-        if (t == QAccessible::Name && widget()->accessibleName().isEmpty())
-            return static_cast<const QLabel*>(widget())->text();
-        return QAccessibleWidget::text(t);
-    }
-    QStringList actionNames() const override { return {pressAction(), showMenuAction()}; }
-    void doAction(const QString& action) override
-    {
-        if (action == pressAction() || action == showMenuAction())
-            emit static_cast<MenuLabel*>(widget())->pressed();
-    }
-};
-
-// A field's tip as assistive technology meets it: a tooltip named for its field, with nothing of
-// what it shows.
-class FieldTipAccessible : public QAccessibleWidget
-{
-public:
-    explicit FieldTipAccessible(QWidget* tip) : QAccessibleWidget(tip, QAccessible::ToolTip) {}
-
-    QString text(QAccessible::Text t) const override
-    {
-        return t == QAccessible::Name ? widget()->accessibleName() : QString();
-    }
-};
-
-QAccessibleInterface* accessibleInterfaceFor(const QString& className, QObject* object)
-{
-    auto* widget = qobject_cast<QWidget*>(object);
-    if (!widget)
-        return nullptr;
-    if (className == QLatin1String("kv::FieldTip"))
-        return new FieldTipAccessible(widget);
-    if (className == QLatin1String("kv::MenuLabel"))
-        return new MenuLabelAccessible(static_cast<MenuLabel*>(widget));
-    // The main window is a window, not a plain area; its name is its caption.
-    if (className == QLatin1String("kv::FrmScrn"))
-        return new QAccessibleWidget(widget, QAccessible::Window);
-    // The window's framed areas group controls; as drawn frames they would read as windows.
-    if (className == QLatin1String("QFrame") && widget->property(GroupingProperty).toBool())
-        return new QAccessibleWidget(widget, QAccessible::Grouping);
-    return nullptr;
-}
-
 } // namespace
-
-QFont tahoma(int points, bool bold)
-{
-    QFont font(QStringLiteral("Tahoma"), points);
-    font.setBold(bold);
-    return font;
-}
-
-void place(QWidget* widget, TwipRect twips)
-{
-    widget->setGeometry(twips.toPixels());
-}
-
-void makeSunkenPanel(QFrame* frame)
-{
-    frame->setFrameShape(QFrame::StyledPanel);
-    frame->setFrameShadow(QFrame::Sunken);
-}
-
-QAction* makeAction(const QString& name, const QString& caption, QObject* parent, bool checkable, bool checked)
-{
-    auto* action = new QAction(caption, parent);
-    action->setObjectName(name);
-    action->setCheckable(checkable);
-    action->setChecked(checked);
-    return action;
-}
-
-ShortcutPassThrough::ShortcutPassThrough(QList<QAction*> items, QObject* parent)
-    : QObject(parent), m_items(std::move(items))
-{
-}
-
-bool ShortcutPassThrough::eventFilter(QObject* watched, QEvent* event)
-{
-    if (event->type() == QEvent::ShortcutOverride) {
-        const QKeySequence keys(static_cast<QKeyEvent*>(event)->keyCombination());
-        for (const QAction* item : m_items) {
-            if (item->shortcut() == keys) {
-                // Not overridden: the key goes on to the shortcut.
-                event->ignore();
-                return true;
-            }
-        }
-    }
-    return QObject::eventFilter(watched, event);
-}
-
-void markAsGrouping(QFrame* frame, const QString& name)
-{
-    frame->setProperty(GroupingProperty, true);
-    frame->setAccessibleName(name);
-}
-
-void installAccessibleInterfaces()
-{
-    static const bool installed = [] {
-        QAccessible::installFactory(accessibleInterfaceFor);
-        return true;
-    }();
-    (void)installed;
-}
 
 EditField::EditField(QWidget* parent) : QLineEdit(parent)
 {
@@ -296,25 +178,6 @@ void EditField::focusInEvent(QFocusEvent* event)
     end(false);
 }
 
-void CheckBox::keyPressEvent(QKeyEvent* event)
-{
-    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && event->modifiers() == Qt::NoModifier) {
-        event->accept();
-        emit chosen();
-        return;
-    }
-    QCheckBox::keyPressEvent(event);
-}
-
-void CheckBox::mouseReleaseEvent(QMouseEvent* event)
-{
-    const Qt::MouseButton button = event->button();
-    const bool over = rect().contains(event->position().toPoint());
-    QCheckBox::mouseReleaseEvent(event);
-    if (over)
-        emit mouseReleased(button);
-}
-
 } // namespace kv
 
-#include "controls.moc"
+#include "edit_field.moc"

@@ -62,13 +62,12 @@ std::optional<std::vector<std::uint64_t>> breachCounts(Session& session, const R
         rowOf.push_back(row);
     }
     const std::filesystem::path file = pathFromUtf8(name);
-    clearFileError(); // whyUnreadable gives no reason of an earlier read
     const BreachLookup lookup = lookUpBreaches(file, digests);
     switch (lookup.result) {
     case BreachLookup::Result::Done:
         break;
     case BreachLookup::Result::Unreadable:
-        session.fail("Could not read " + name + whyUnreadable(file));
+        session.fail("Could not read " + name + whyUnreadable(file, FileError::Other));
         return std::nullopt;
     case BreachLookup::Result::NotAList:
         session.fail(name +

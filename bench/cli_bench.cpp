@@ -4,9 +4,8 @@
 // but without the cost of starting a process.
 
 #include "bench_data.h"
-#include "cli/command_line.h"
 #include "ratio_reporter.h"
-#include "settings/reg_file_registry.h"
+#include "verb_runner.h"
 
 #include <benchmark/benchmark.h>
 #include <sstream>
@@ -25,41 +24,10 @@ const std::filesystem::path& folder()
     return path;
 }
 
-// Takes what it is given and keeps nothing, as /dev/null would.
-class NullBuffer : public std::streambuf
-{
-protected:
-    std::streamsize xsputn(const char*, std::streamsize count) override { return count; }
-    int_type overflow(int_type c) override { return traits_type::not_eof(c); }
-};
-
-// Output goes where a pipe to /dev/null would take it.
-class DiscardingConsole : public kv::Console
-{
-public:
-    std::ostream& out() override { return m_out; }
-    std::ostream& err() override { return m_err; }
-    bool inputIsTerminal() override { return false; }
-    std::optional<std::string> readLine() override { return std::nullopt; }
-    std::optional<std::string> ask(std::string_view, bool) override { return std::nullopt; }
-    int columns() override { return 0; }
-
-private:
-    NullBuffer m_discard;
-    std::ostream m_out{&m_discard};
-    std::ostream m_err{&m_discard};
-};
-
 int runVerb(std::vector<std::string> args)
 {
-    static DiscardingConsole console;
-    static kv::RegFileRegistry registry(folder() / "settings.reg");
-    kv::CliEnvironment env;
-    env.console = &console;
-    env.registry = &registry;
-    env.dataFolder = folder();
-    env.now = [] { return std::string("12-08-2026 10:00:00"); };
-    return kv::runCommandLine(args, env);
+    static kvbench::VerbRunner run(folder());
+    return run(args);
 }
 
 void BaselineLoadDatabase(benchmark::State& state)

@@ -98,7 +98,8 @@ std::span<const Verb> allVerbs()
 {
     static const std::vector<Verb> all = [] {
         std::vector<Verb> verbs;
-        for (const std::span<const Verb> group : {entryVerbs(), transferVerbs(), mergeVerbs(), sealVerbs()})
+        for (const std::span<const Verb> group :
+             {entryVerbs(), transferVerbs(), mergeVerbs(), sealVerbs(), auditVerbs()})
             verbs.insert(verbs.end(), group.begin(), group.end());
         return verbs;
     }();

@@ -351,6 +351,28 @@ void writeEntry(std::ostream& out, const RecordTable& table, int row, bool clear
         << "Recorded: " << shown(RecordField::Recorded) << '\n';
 }
 
+void appendTsvField(std::string& out, std::string_view ansi)
+{
+    writeTsvField(out, ansi);
+}
+
+void appendJsonString(std::string& out, std::string_view ansi)
+{
+    writeJsonString(out, ansi);
+}
+
+void appendShownCell(std::string& out, std::string_view ansi, std::size_t width, bool last)
+{
+    std::string buffer;
+    writeCell(out, shownText(ansi, buffer), width, last);
+}
+
+std::size_t shownWidth(std::string_view ansi)
+{
+    std::string buffer;
+    return widthOf(shownText(ansi, buffer));
+}
+
 bool fieldNamed(std::string_view name, RecordField& out)
 {
     if (name == "password") {

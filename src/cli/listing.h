@@ -30,6 +30,16 @@ void writeEntry(std::ostream& out, const RecordTable& table, int row, bool clear
 // One field as people are shown it (UTF-8, control characters spelt out).
 std::string shownField(const RecordTable& table, int row, RecordField field);
 
+// The pieces of the listings, for other reports on the entries, each appended
+// to `out` as UTF-8: a field as a TSV cell and as a JSON string (escaped as the
+// listings escape them), and as a table cell `width` characters wide (control
+// characters spelt out, cut short with an ellipsis; no padding when `last`).
+void appendTsvField(std::string& out, std::string_view ansi);
+void appendJsonString(std::string& out, std::string_view ansi);
+void appendShownCell(std::string& out, std::string_view ansi, std::size_t width, bool last);
+// How many characters a field takes in a table cell.
+std::size_t shownWidth(std::string_view ansi);
+
 // A field by the name scripts give it ("service", "username", "password",
 // "comments", "address", "recorded"); false when there is none of that name.
 bool fieldNamed(std::string_view name, RecordField& out);

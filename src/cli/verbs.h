@@ -33,6 +33,7 @@ std::span<const Verb> entryVerbs();    // verbs.cpp: ls, show, search, add, edit
 std::span<const Verb> transferVerbs(); // transfer.cpp: export, import
 std::span<const Verb> mergeVerbs();    // conflicts.cpp: merge
 std::span<const Verb> sealVerbs();     // seal_verbs.cpp: seal, unseal, passwd
+std::span<const Verb> auditVerbs();    // audit_verb.cpp: audit
 
 // Every verb, those of each file above in turn.
 std::span<const Verb> allVerbs();

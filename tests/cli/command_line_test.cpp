@@ -8,6 +8,8 @@
 #include "settings/reg_file_registry.h"
 #include "storage/data_file.h"
 #include "storage/storage_test_support.h"
+#include "vault/password_audit.h"
+#include "vault/password_digest.h"
 
 #include <gtest/gtest.h>
 
@@ -169,6 +171,55 @@ TEST_F(CommandLine, VerbsOverOneFolder)
     ASSERT_EQ(mkfifo((m_folder / "fifo").c_str(), 0600), 0);
     const std::string fifo = (m_folder / "fifo").string();
 #endif
+    // A database to audit: an entry for each reason, and one that needs no attention.
+    const std::vector<Record> audited = {
+        {"weak", "ann", "password1", "", "https://w.example", Now},
+        {"strong", "bob", "Xk9#mP2$vL7@qR4!", "", "https://s.example", Now},
+        {"mail", "cy", "Tq7&Lw3!Zr8^Nb5@", "", "", Now},
+        {"shop", "cy", "Tq7&Lw3!Zr8^Nb5@", "", "", Now},
+        {"plain", "fay", "Hv2*Jd6%Pc9#Ks4!", "", "HTTP://plain.example", Now},
+        {"old", "dee", "Mz5!Qw8@Rt3#Yu6$", "", "", "01-01-2020 00:00:00"},
+        {"undated", "eve", "Gb4^Fn7&Dk2*Sl9%", "", "", ""},
+        {"blank", "gus", "", "", "", Now},
+        {"leaked", "hal", "Wc6$Ep1!Vx8@Oi3#", "", "https://l.example", Now},
+    };
+    const std::filesystem::path auditFolder = m_folder / "audited";
+    std::filesystem::create_directory(auditFolder);
+    std::string auditContent;
+    ASSERT_TRUE(DatabaseContent(test::tableOf(audited), auditContent));
+    test::writeFile(auditFolder / "db1.ksd", auditContent);
+    const auto hexOf = [](const std::string& password) {
+        std::string hex;
+        for (const std::uint8_t byte : passwordDigest(password)) {
+            hex += "0123456789ABCDEF"[byte >> 4];
+            hex += "0123456789ABCDEF"[byte & 15];
+        }
+        return hex;
+    };
+    // The leaked entry's hash, the weak one's as published (the SHA-1 of "password1"),
+    // and the strong one's with its last digit changed, among others.
+    std::string strongOff = hexOf(audited[1].password);
+    strongOff.back() = strongOff.back() == '0' ? '1' : '0';
+    std::vector<std::string> breachLines = {hexOf(audited[8].password) + ":42",
+                                            "E38AD214943DAAD1D64C102FAEC29DE4AFE9DA3D:99", strongOff + ":7",
+                                            std::string(40, '0') + ":3", std::string(40, 'F') + ":1"};
+    std::sort(breachLines.begin(), breachLines.end());
+    std::string breachText;
+    for (const std::string& line : breachLines)
+        breachText += line + "\r\n";
+    test::writeFile(m_folder / "pwned.txt", breachText);
+    const std::string pwned = (m_folder / "pwned.txt").string();
+    const std::vector<std::string> auditArgs = {"--data-dir", auditFolder.string(), "audit"};
+    const auto audit = [&](std::vector<std::string> more) {
+        std::vector<std::string> args = auditArgs;
+        args.insert(args.end(), more.begin(), more.end());
+        return args;
+    };
+    const std::string weakLine = StrengthEstimated ? "weak     ann       breached (seen 99 times), weak\n"
+                                                   : "weak     ann       breached (seen 99 times)\n";
+    const std::string weakCount = StrengthEstimated ? "1 weak, " : "";
+    const std::string strengthNote =
+        StrengthEstimated ? "" : "; strength not judged: this build has no estimator (zxcvbn)";
     const std::string Csv = "service,username,password,comments,address,recorded\r\n"
                             "mail,ann,pw1,changed,https://m.example,12-08-2026 10:00:00\r\n";
     const std::vector<Step> steps = {
@@ -226,6 +277,7 @@ TEST_F(CommandLine, VerbsOverOneFolder)
         {{"-d", "2", "import", other.string()}, {}, 1, "", "other: it is a folder\n"},
 #ifndef _WIN32
         {{"-d", "2", "import", fifo}, {}, 1, "", "fifo: it is not a regular file\n"},
+        {audit({"--breached", fifo}), {}, 1, "", "fifo: it is not a regular file\n"},
         {{"-d", "2", "import", (m_folder / "loop.csv").string()}, {}, 1, "", "loop.csv: too many levels of links\n"},
 #endif
         {{"--database=3", "merge", data("db1.ksd").string()}, {}, 0, "~Merged 1 entry", ""},
@@ -305,6 +357,52 @@ TEST_F(CommandLine, VerbsOverOneFolder)
         {{"-d", "4", "ls"}, {}, 2, "", "the database is 1, 2 or 3"},
         {{"fly"}, {}, 2, "", "no command 'fly'"},
         {{"ls", "extra"}, {}, 2, "", "unexpected argument 'extra'"},
+        // The audit: worst first, the reused ones together, never a password or its hash.
+        {audit({"--breached", pwned}),
+         {},
+         0,
+         "Service  Username  Reasons\n" + weakLine +
+             "leaked   hal       breached (seen 42 times)\n"
+             "blank    gus       empty\n"
+             "mail     cy        reused (group 1)\n"
+             "shop     cy        reused (group 1)\n"
+             "plain    fay       insecure address\n"
+             "old      dee       old\n"
+             "undated  eve       no date\n"
+             "\nSharing a password:\n  group 1: mail, shop\n\n" +
+             "8 of 9 entries need attention: 2 breached, 1 empty, " + weakCount +
+             "2 reused in 1 group, 1 with an insecure address, 1 old (recorded over 365 days ago), 1 with no "
+             "date" +
+             strengthNote + "\n",
+         ""},
+        {audit({"--tsv"}),
+         {},
+         0,
+         "blank\tgus\tempty\t\n" + std::string(StrengthEstimated ? "weak\tann\tweak\t\n" : "") +
+             "mail\tcy\treused\t1\nshop\tcy\treused\t1\nplain\tfay\tinsecure address\t\n"
+             "old\tdee\told\t01-01-2020 00:00:00\nundated\teve\tno date\t\n",
+         ""},
+        {audit({"--json", "--breached", pwned, "--only", "breached, empty"}),
+         {},
+         0,
+         "{\"entries\": [\n"
+         "  {\"service\": \"weak\", \"username\": \"ann\", \"reasons\": [\"breached\"], \"reused_group\": null, "
+         "\"breaches\": 99},\n"
+         "  {\"service\": \"leaked\", \"username\": \"hal\", \"reasons\": [\"breached\"], \"reused_group\": null, "
+         "\"breaches\": 42},\n"
+         "  {\"service\": \"blank\", \"username\": \"gus\", \"reasons\": [\"empty\"], \"reused_group\": null, "
+         "\"breaches\": null}\n],\n"
+         " \"summary\": {\"entries\": 9, \"need_attention\": 3, \"breached\": 2, \"empty\": 1, \"weak\": null, "
+         "\"reused\": null, \"insecure_address\": null, \"old\": null, \"no_date\": null, \"reused_groups\": 0, "
+         "\"older_than_days\": 365, \"unreadable\": 0, \"strength_estimated\": " +
+             std::string(StrengthEstimated ? "true" : "false") + "}}\n",
+         ""},
+        {audit({"--older-than", "3000", "--only", "old,no-date", "--tsv"}), {}, 0, "undated\teve\tno date\t\n", ""},
+        {audit({"--only", "empty,weak,bogus"}), {}, 2, "", "no reason 'bogus'"},
+        {audit({"--only", "breached"}), {}, 2, "", "breached needs --breached FILE"},
+        {audit({"--older-than", "-1"}), {}, 2, "", "--older-than takes a number of days"},
+        {audit({"--breached", (m_folder / "none.txt").string()}), {}, 1, "", "none.txt: no such file\n"},
+        {audit({"--breached", text}), {}, 1, "", "notes.txt is no list of SHA-1 hashes"},
     };
     for (const Step& step : steps) {
         std::string line;
@@ -313,6 +411,12 @@ TEST_F(CommandLine, VerbsOverOneFolder)
         SCOPED_TRACE(line);
         const Run result = run(step.args, step.input);
         EXPECT_EQ(result.status, step.status) << result.err;
+        for (const Record& entry : audited) {
+            if (!entry.password.empty()) {
+                EXPECT_EQ((result.out + result.err).find(entry.password), std::string::npos);
+                EXPECT_EQ((result.out + result.err).find(hexOf(entry.password)), std::string::npos);
+            }
+        }
         if (step.out.starts_with('~'))
             EXPECT_NE(result.out.find(step.out.substr(1)), std::string::npos) << result.out;
         else

@@ -283,13 +283,25 @@ public:
         }
     }
 
+    // A file that another program holds open for a moment (a virus scanner, the
+    // search indexer, a sync client reading it) cannot be replaced meanwhile:
+    // the move is tried again for up to about half a second before it counts as
+    // refused.
     FileResult renameOver(const std::filesystem::path& from, const std::filesystem::path& to) override
     {
         try {
-            // WRITE_THROUGH: the call returns only once the move is on disk.
-            if (::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0)
-                return {};
-            return failed();
+            constexpr int Attempts = 12;
+            for (int attempt = 1;; ++attempt) {
+                // WRITE_THROUGH: the call returns only once the move is on disk.
+                if (::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0)
+                    return {};
+                const DWORD error = ::GetLastError();
+                const bool held =
+                    error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+                if (!held || attempt == Attempts)
+                    return FileResult::failed(reasonFor(error));
+                ::Sleep(static_cast<DWORD>(std::min(attempt * 10, 50)));
+            }
         } catch (...) {
             return FileResult::failed();
         }

@@ -11,7 +11,9 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace kv {
@@ -101,7 +103,7 @@ TEST(DataFileWin32, SaveReplacesTheDataFileAndAStaleBackup)
 // Windows refuses to replace a file that another program holds open without
 // delete sharing. The save must say it failed, keep the old file whole and the
 // backup, and leave no temporary file; once the file is closed the next save
-// goes through and the backup goes.
+// goes through and the backup goes. A file held for a moment only is waited for.
 TEST(DataFileWin32, SaveBlockedByAReaderKeepsOldFileAndBackup)
 {
     TestFolder folder;
@@ -121,6 +123,18 @@ TEST(DataFileWin32, SaveBlockedByAReaderKeepsOldFileAndBackup)
     ASSERT_TRUE(SaveDatabase(folder.path(), "db1", tableOf(rows)));
     EXPECT_EQ(load(folder.path()), rows);
     EXPECT_EQ(folder.names(), std::vector<std::string>{"db1.ksd"});
+
+    // Held for a moment only, as a scanner or an indexer holds it: the save waits it out.
+    OpenElsewhere brief(file, FILE_SHARE_READ | FILE_SHARE_WRITE);
+    ASSERT_TRUE(brief.valid());
+    std::thread letGo([&brief] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        brief.close();
+    });
+    const std::vector<Record> later{Old};
+    EXPECT_TRUE(SaveDatabase(folder.path(), "db1", tableOf(later)));
+    letGo.join();
+    EXPECT_EQ(load(folder.path()), later);
 }
 
 // The double fails the rename over the data file after the real backup and

@@ -6,7 +6,6 @@
 // whatever the file holds.
 
 #include "bench_data.h"
-#include "cli/command_line.h"
 #include "ratio_reporter.h"
 #include "seal/seal_key.h"
 #include "seal/sealing.h"
@@ -14,6 +13,7 @@
 #include "settings/settings_store.h"
 #include "storage/open_database.h"
 #include "vault/vault.h"
+#include "verb_runner.h"
 
 #include <benchmark/benchmark.h>
 #include <cstdio>
@@ -198,42 +198,11 @@ void DeriveKeyLeastCost(benchmark::State& state)
     deriveKey(state, seal().header.line);
 }
 
-// Takes what it is given and keeps nothing, as /dev/null would.
-class NullBuffer : public std::streambuf
+int runVerb(const std::vector<std::string>& args)
 {
-protected:
-    std::streamsize xsputn(const char*, std::streamsize count) override { return count; }
-    int_type overflow(int_type c) override { return traits_type::not_eof(c); }
-};
-
-// Output goes where a pipe to /dev/null would take it; the password comes as a
-// line on standard input.
-class PipedConsole : public kv::Console
-{
-public:
-    std::ostream& out() override { return m_out; }
-    std::ostream& err() override { return m_err; }
-    bool inputIsTerminal() override { return false; }
-    std::optional<std::string> readLine() override { return std::string(Password); }
-    std::optional<std::string> ask(std::string_view, bool) override { return std::nullopt; }
-    int columns() override { return 0; }
-
-private:
-    NullBuffer m_discard;
-    std::ostream m_out{&m_discard};
-    std::ostream m_err{&m_discard};
-};
-
-int runVerb(std::vector<std::string> args)
-{
-    static PipedConsole console;
-    static kv::RegFileRegistry registry(sealedFolder() / "settings.reg");
-    kv::CliEnvironment env;
-    env.console = &console;
-    env.registry = &registry;
-    env.dataFolder = sealedFolder();
-    env.now = [] { return std::string("12-08-2026 10:00:00"); };
-    return kv::runCommandLine(args, env);
+    // The password comes as a line on standard input.
+    static kvbench::VerbRunner run(sealedFolder(), std::string(Password));
+    return run(args);
 }
 
 void ListTsvSealed(benchmark::State& state)

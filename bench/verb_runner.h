@@ -7,6 +7,7 @@
 #include "settings/reg_file_registry.h"
 
 #include <filesystem>
+#include <optional>
 #include <ostream>
 #include <streambuf>
 #include <string>
@@ -22,27 +23,36 @@ protected:
     int_type overflow(int_type c) override { return traits_type::not_eof(c); }
 };
 
+// Output discarded; standard input a pipe that gives `line` each time a line is
+// read (a sealed database's password), or nothing.
 class DiscardingConsole : public kv::Console
 {
 public:
+    explicit DiscardingConsole(std::optional<std::string> line = std::nullopt) : m_line(std::move(line)) {}
+
     std::ostream& out() override { return m_out; }
     std::ostream& err() override { return m_err; }
     bool inputIsTerminal() override { return false; }
-    std::optional<std::string> readLine() override { return std::nullopt; }
+    std::optional<std::string> readLine() override { return m_line; }
     std::optional<std::string> ask(std::string_view, bool) override { return std::nullopt; }
     int columns() override { return 0; }
 
 private:
+    std::optional<std::string> m_line;
     NullBuffer m_discard;
     std::ostream m_out{&m_discard};
     std::ostream m_err{&m_discard};
 };
 
-// The verbs over one folder, each with the settings file there.
+// The verbs over one folder, each with the settings file there; `line` is what
+// standard input gives (see DiscardingConsole).
 class VerbRunner
 {
 public:
-    explicit VerbRunner(const std::filesystem::path& folder) : m_folder(folder), m_registry(folder / "settings.reg") {}
+    explicit VerbRunner(const std::filesystem::path& folder, std::optional<std::string> line = std::nullopt)
+        : m_folder(folder), m_console(std::move(line)), m_registry(folder / "settings.reg")
+    {
+    }
 
     // The verb's exit status.
     int operator()(const std::vector<std::string>& args)

@@ -10,7 +10,6 @@ namespace {
 
 constexpr std::size_t NonceSize = crypto_aead_xchacha20poly1305_ietf_NPUBBYTES;
 constexpr std::size_t TagSize = crypto_aead_xchacha20poly1305_ietf_ABYTES;
-constexpr char LineMark = '~';
 
 // How many bytes unpadded Base64 of `size` characters holds; 0 for a size no
 // such text has.
@@ -54,7 +53,7 @@ void SealKey::seal(std::string_view plain, std::string& out) const
 
 std::size_t SealKey::openedSize(std::string_view line) const
 {
-    if (line.size() < 2 || line.front() != LineMark)
+    if (line.size() < 2 || line.front() != SealedLineMark)
         return 0;
     const std::size_t sealed = decodedSize(line.size() - 1);
     return sealed > NonceSize + TagSize ? sealed - NonceSize - TagSize : 0;

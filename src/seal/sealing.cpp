@@ -13,7 +13,6 @@ namespace {
 constexpr std::string_view Marker = SealMarker;
 constexpr std::string_view Version = "1";
 constexpr std::string_view Algorithm = "argon2id";
-constexpr char LineMark = '~';
 constexpr std::size_t KeySize = crypto_aead_xchacha20poly1305_ietf_KEYBYTES;
 constexpr std::size_t NonceSize = crypto_aead_xchacha20poly1305_ietf_NPUBBYTES;
 constexpr std::size_t TagSize = crypto_aead_xchacha20poly1305_ietf_ABYTES;
@@ -176,13 +175,13 @@ void sealLine(const SecretBytes& key, const SealHeader& header, std::string_view
     std::string text(sodium_base64_encoded_len(sealed.size(), variant), '\0');
     sodium_bin2base64(text.data(), text.size(), sealed.data(), sealed.size(), variant);
     text.pop_back(); // its terminating zero
-    out += LineMark;
+    out += SealedLineMark;
     out += text;
 }
 
 bool openLine(const SecretBytes& key, const SealHeader& header, std::string_view line, std::string& plain)
 {
-    if (line.size() < 2 || line.front() != LineMark || key.size() != KeySize)
+    if (line.size() < 2 || line.front() != SealedLineMark || key.size() != KeySize)
         return false;
     line.remove_prefix(1);
     std::vector<unsigned char> sealed(line.size() / 4 * 3 + 3);

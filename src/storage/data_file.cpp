@@ -209,6 +209,23 @@ std::optional<std::string> firstLineHeader(std::string_view text, bool whole)
     return std::string();
 }
 
+// How much of a file's end an Add reads: enough for the start of its last line.
+constexpr std::size_t TailSize = 4096;
+
+// Whether the last non-blank line of a file's end (`tail`, the whole file when
+// `whole`) is a sealed file's line. A line that begins before the tail is not.
+bool lastLineLooksSealed(std::string_view tail, bool whole)
+{
+    const std::size_t end = tail.find_last_not_of(" \t\r\n");
+    if (end == std::string_view::npos)
+        return false;
+    const std::size_t breakAt = tail.find_last_of("\r\n", end);
+    if (breakAt == std::string_view::npos && !whole)
+        return false;
+    const std::size_t start = breakAt == std::string_view::npos ? 0 : breakAt + 1;
+    return looksSealed(trimmed(tail.substr(start, end + 1 - start)));
+}
+
 // The header line of a sealed file, else empty, read from the start of the file
 // alone (blank lines before it, as the loader skips them).
 FileResult headerOf(FileOps& ops, const std::filesystem::path& file, std::string& header)
@@ -374,13 +391,17 @@ FileResult AppendRecord(const std::filesystem::path& folder, std::string_view ba
             return FileResult::failed(FileError::ChangedOutside);
         std::string data;
         if (before.regular) {
-            // A file cut short or edited by hand may lack its last line break;
-            // without this the new line would be glued onto the last entry.
-            std::string last;
-            const FileResult read = ops.readTail(file, 1, last);
+            std::string tail;
+            const FileResult read = ops.readTail(file, TailSize, tail);
             if (!read)
                 return read;
-            if (!last.empty() && last.back() != '\n')
+            // A sealed file's lines without their header before them are no file
+            // of the fixed-key format to add to either.
+            if (!key && lastLineLooksSealed(tail, tail.size() < TailSize))
+                return FileResult::failed(FileError::ChangedOutside);
+            // A file cut short or edited by hand may lack its last line break;
+            // without this the new line would be glued onto the last entry.
+            if (!tail.empty() && tail.back() != '\n')
                 data = LineEnd;
         }
         if (key)

@@ -28,11 +28,14 @@ using FileSeen = std::optional<ContentDigest>;
 // A sealed file as a load found it. `header`: its header line, empty for a file
 // of the fixed-key format. `unopened`: its lines that did not open under the key
 // (damaged, or written under another key), as they stand; they are not listed,
-// and a full save carries them over unchanged.
+// and a full save carries them over unchanged. `strayLines`: a file of the
+// fixed-key format holds lines of a sealed one (its header lost, or not first):
+// nothing may be appended to it in the fixed-key format.
 struct SealedFile
 {
     std::string header;
     std::vector<std::string> unopened;
+    bool strayLines = false;
 
     bool sealed() const { return !header.empty(); }
 };

@@ -92,6 +92,8 @@ void FileLineReader::operator()(std::string_view raw)
     }
     const int before = m_rows.size();
     if (!m_sealed.sealed()) {
+        if (looksSealed(line))
+            m_sealed.strayLines = true;
         addFileLine(m_rows, raw);
     } else {
         const std::size_t kept = m_sealed.unopened.size();

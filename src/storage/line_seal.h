@@ -20,6 +20,15 @@ inline bool isSealMarked(std::string_view line)
     return line.starts_with(SealMarker);
 }
 
+// What each entry's line of a sealed file begins with, again no digit.
+inline constexpr char SealedLineMark = '~';
+
+// Whether a line is a sealed file's: its header, or an entry's line.
+inline bool looksSealed(std::string_view line)
+{
+    return line.starts_with(SealedLineMark) || isSealMarked(line);
+}
+
 class LineSeal
 {
 public:

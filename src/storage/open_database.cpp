@@ -134,6 +134,11 @@ void OpenDatabase::beforeWriting()
 
 DatabaseResult OpenDatabase::append(std::string_view recordLine)
 {
+    // The file read last held a sealed file's lines without their header: a line
+    // of the fixed-key format would join them, where no reader can tell one from
+    // the other. Reading it again finds what it holds now.
+    if (!m_key && m_sealed.strayLines)
+        return result(FileStep::Write, FileResult::failed(FileError::ChangedOutside));
     beforeWriting();
     return result(FileStep::Write, AppendRecord(m_folder, m_base, recordLine, m_ops, &m_seen, m_key.get()));
 }

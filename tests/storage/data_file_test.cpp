@@ -470,6 +470,39 @@ TEST(DataFile, ASealedFileOpensOnlyUnderItsKeyAndKeepsWhatDoesNot)
     EXPECT_EQ(AppendRecord(folder.path(), "db1", "x|||||||", realFileOps(), nullptr, key.get()).error(),
               FileError::ChangedOutside);
     EXPECT_EQ(test::readFile(folder / "db1.ksd"), SavedA + "\r\n");
+
+    // A sealed file's lines without their header first read as the fixed-key
+    // format, but no line of that format joins them: not by an Add that sees them
+    // at the file's end, nor by one whose database read them anywhere.
+    ASSERT_TRUE(SaveDatabase(folder.path(), "db1", rows, realFileOps(), nullptr, key.get()));
+    const std::string sealedFile = test::readFile(folder / "db1.ksd");
+    const std::string entries = sealedFile.substr(sealedFile.find("\r\n") + 2);
+    const struct
+    {
+        const char* what;
+        std::string content;
+        bool lastLineSealed;
+    } stray[] = {
+        {"its header gone", entries, true},
+        {"a fixed-key line before its header", SavedA + "\r\n" + sealedFile, true},
+        {"a fixed-key line after its lines", entries + SavedA + "\r\n", false},
+    };
+    for (const auto& c : stray) {
+        SCOPED_TRACE(c.what);
+        test::writeFile(folder / "db1.ksd", c.content);
+        const FileResult appended = AppendRecord(folder.path(), "db1", "x|||||||", realFileOps(), nullptr);
+        if (c.lastLineSealed) {
+            EXPECT_EQ(appended.error(), FileError::ChangedOutside);
+            EXPECT_EQ(test::readFile(folder / "db1.ksd"), c.content);
+        }
+        test::writeFile(folder / "db1.ksd", c.content);
+        OpenDatabase database(folder.path());
+        database.choose("db1");
+        RecordTable read;
+        ASSERT_TRUE(database.load(read));
+        EXPECT_EQ(database.append("y|||||||").verdict, Verdict::ChangedOutside);
+        EXPECT_EQ(test::readFile(folder / "db1.ksd"), c.content);
+    }
 }
 
 // Mended fault: a save killed half-way leaves a temporary file, a full copy of the

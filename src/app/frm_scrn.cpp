@@ -183,7 +183,10 @@ void FrmScrn::loadDatabase()
     // Through the vault, like every change of the entries: the list's model
     // follows, and puts them in its order when it sorts.
     const DatabaseResult loaded = m_vault.load();
-    const bool opening = std::exchange(m_opening, false);
+    // A sealed database is opened once its password has been typed, not before.
+    const bool opening = m_opening && !m_database.shut();
+    if (opening)
+        m_opening = false;
     const QString name = QString::fromStdString(m_database.base()) + QStringLiteral(".ksd");
     if (m_database.shut()) {
         // A key that no longer fits: the file was sealed anew since it was opened.

@@ -366,6 +366,7 @@ private slots:
         QVERIFY(key);
         writeSealed(fx, {record("mail", "ann", "pw1")}, *key, 1);
         writeSealed(fx, {record("other")}, *key, 3);
+        kv::realFileOps().writeNew(fx.folder() / "db1.sync-conflict-20261209-101500-ABCDEF7.ksd", "");
         if (logIn)
             storeLock(fx, "u|p|");
         if (chosen)
@@ -429,7 +430,9 @@ private slots:
         kvtest::click(kvtest::box(w.get(), 0), Qt::LeftButton, onIndicator());
         enter(QStringLiteral("sekrit"));
         QTRY_VERIFY(!panel->isVisible());
-        QCOMPARE(w->windowTitle(), QStringLiteral("Keystead Vault Plus"));
+        // Its conflict copy is told once it is open, as for any database.
+        QCOMPARE(w->windowTitle(),
+                 QStringLiteral("Keystead Vault - db1.ksd has 1 conflict copy: keystead-vault-cli merge --conflicts"));
         QCOMPARE(kvtest::list(w.get())->model()->rowCount(), 1);
         QCOMPARE(kvtest::list(w.get())->model()->index(0, kv::ColUsername).data().toString(), QStringLiteral("ann"));
         QVERIFY(kvtest::list(w.get())->isEnabled());

@@ -2,6 +2,7 @@
 
 #include "cli/verbs.h"
 #include "lock/lock_record.h"
+#include "seal/secret_bytes.h"
 
 #include <algorithm>
 #include <vector>
@@ -89,7 +90,12 @@ bool passLogIn(Session& session)
         if (user)
             password = console.readLine();
     }
-    return user && password && *user == stored->user && *password == stored->password;
+    const bool passed = user && password && *user == stored->user && *password == stored->password;
+    for (std::optional<std::string>* typed : {&user, &password}) {
+        if (*typed)
+            wipe(**typed);
+    }
+    return passed;
 }
 
 } // namespace

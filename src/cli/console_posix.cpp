@@ -1,5 +1,8 @@
 #include "cli/console.h"
 
+#include "cli/line_input.h"
+
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <iostream>
@@ -79,13 +82,19 @@ private:
     bool m_handled = false;
 };
 
-bool readLineFrom(std::istream& in, std::string& line)
+// The next line of standard input, read past every buffer (see line_input.h).
+std::optional<std::string> readInputLine()
 {
-    if (!std::getline(in, line))
-        return false;
-    if (!line.empty() && line.back() == '\r')
-        line.pop_back();
-    return true;
+    return readLineWith<char>([](char& c) {
+        for (;;) {
+            const ssize_t got = read(STDIN_FILENO, &c, 1);
+            if (got == 1)
+                return true;
+            if (got < 0 && errno == EINTR)
+                continue;
+            return false;
+        }
+    });
 }
 
 class PosixConsole : public Console
@@ -96,30 +105,17 @@ public:
     bool inputIsTerminal() override { return isatty(STDIN_FILENO) == 1; }
     bool errorIsTerminal() override { return isatty(STDERR_FILENO) == 1; }
 
-    std::optional<std::string> readLine() override
-    {
-        std::string line;
-        if (!readLineFrom(std::cin, line))
-            return std::nullopt;
-        return line;
-    }
+    std::optional<std::string> readLine() override { return readInputLine(); }
 
     std::optional<std::string> ask(std::string_view prompt, bool echo) override
     {
         if (!inputIsTerminal())
             return std::nullopt;
         std::cerr << prompt << std::flush;
-        std::string line;
-        bool read = false;
-        if (echo) {
-            read = readLineFrom(std::cin, line);
-        } else {
-            const EchoOff quiet(STDIN_FILENO);
-            read = readLineFrom(std::cin, line);
-        }
-        if (!read)
-            return std::nullopt;
-        return line;
+        if (echo)
+            return readInputLine();
+        const EchoOff quiet(STDIN_FILENO);
+        return readInputLine();
     }
 
     int columns() override

@@ -1,5 +1,7 @@
 #include "cli/console.h"
 
+#include "cli/line_input.h"
+
 #include <windows.h>
 
 #include <shellapi.h>
@@ -33,24 +35,28 @@ bool isConsole(HANDLE handle)
 }
 
 // A line typed at the console, as UTF-16 (the narrow calls lose what the
-// console's code page cannot hold).
+// console's code page cannot hold), read past every buffer of ours (see
+// line_input.h) and wiped once converted.
 std::optional<std::string> readConsoleLine(HANDLE input)
 {
-    std::wstring line;
-    wchar_t buffer[256];
-    for (;;) {
+    std::optional<std::wstring> line = readLineWith<wchar_t>([input](wchar_t& c) {
         DWORD read = 0;
-        if (!ReadConsoleW(input, buffer, 256, &read, nullptr) || read == 0)
-            return line.empty() ? std::nullopt : std::optional<std::string>(utf8Of(line));
-        line.append(buffer, read);
-        const std::size_t end = line.find(L'\n');
-        if (end != std::wstring::npos) {
-            line.resize(end);
-            if (!line.empty() && line.back() == L'\r')
-                line.pop_back();
-            return utf8Of(line);
-        }
-    }
+        return ReadConsoleW(input, &c, 1, &read, nullptr) && read == 1;
+    });
+    if (!line)
+        return std::nullopt;
+    std::string text = utf8Of(*line);
+    wipeText(*line);
+    return text;
+}
+
+// The next line of standard input when it is no console, byte by byte.
+std::optional<std::string> readInputLine(HANDLE input)
+{
+    return readLineWith<char>([input](char& c) {
+        DWORD read = 0;
+        return ReadFile(input, &c, 1, &read, nullptr) && read == 1;
+    });
 }
 
 class Win32Console : public Console
@@ -72,14 +78,10 @@ public:
 
     std::optional<std::string> readLine() override
     {
-        if (inputIsTerminal())
-            return readConsoleLine(GetStdHandle(STD_INPUT_HANDLE));
-        std::string line;
-        if (!std::getline(std::cin, line))
-            return std::nullopt;
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        return line;
+        const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+        if (isConsole(input))
+            return readConsoleLine(input);
+        return readInputLine(input);
     }
 
     std::optional<std::string> ask(std::string_view prompt, bool echo) override

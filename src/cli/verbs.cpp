@@ -3,6 +3,7 @@
 #include "cli/listing.h"
 #include "generator/password_generator.h"
 #include "product/product.h"
+#include "seal/secret_bytes.h"
 #include "vault/entry_rules.h"
 
 #include <charconv>
@@ -74,14 +75,15 @@ std::optional<std::string> newPassword(Session& session, int& status)
             session.fail("no password on standard input");
         return line;
     }
-    const std::optional<std::string> first = console.ask("Password: ", false);
-    const std::optional<std::string> second = first ? console.ask("Repeat password: ", false) : std::nullopt;
-    if (!first || !second) {
-        session.fail("no password typed");
-        return std::nullopt;
-    }
-    if (*first != *second) {
-        session.fail("the passwords do not match");
+    std::optional<std::string> first = console.ask("Password: ", false);
+    std::optional<std::string> second = first ? console.ask("Repeat password: ", false) : std::nullopt;
+    const bool same = first && second && *first == *second;
+    if (second)
+        wipe(*second);
+    if (!same) {
+        if (first)
+            wipe(*first);
+        session.fail(second ? "the passwords do not match" : "no password typed");
         return std::nullopt;
     }
     return first;

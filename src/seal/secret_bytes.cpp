@@ -48,10 +48,19 @@ SecretBytes& SecretBytes::operator=(SecretBytes&& other) noexcept
     return *this;
 }
 
+void wipeBytes(void* data, std::size_t size)
+{
+    // Needs no initialisation of the library: a plain overwrite the compiler keeps.
+    if (size > 0)
+        sodium_memzero(data, size);
+}
+
 void wipe(std::string& text)
 {
-    if (!text.empty() && sodiumReady())
-        sodium_memzero(text.data(), text.size());
+    // All of its buffer: what a shorter text left past its end goes too. Growing
+    // it to its capacity moves nothing.
+    text.resize(text.capacity());
+    wipeBytes(text.data(), text.size());
     text.clear();
 }
 

@@ -33,7 +33,9 @@ private:
     std::size_t m_size = 0;
 };
 
-// Overwrites `text` with zeros in a way the compiler keeps, then empties it.
+// Overwrites `size` bytes at `data` with zeros in a way the compiler keeps.
+void wipeBytes(void* data, std::size_t size);
+// Overwrites all of `text`'s buffer with zeros, then empties it.
 void wipe(std::string& text);
 
 } // namespace kv

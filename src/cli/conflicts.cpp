@@ -86,9 +86,11 @@ public:
                 continue;
             if (auto why = checked.add(other.record(row))) {
                 ++taken.invalid;
-                if (!m_skipInvalid)
+                if (!m_skipInvalid) {
+                    progress.finish(); // the line goes, or the message would follow it
                     m_session.console().err()
                         << name << ':' << lineOf[static_cast<std::size_t>(row)] << ": " << *why << '\n';
+                }
             }
         }
         if (taken.invalid > 0 && !m_skipInvalid) {

@@ -27,7 +27,7 @@ void Progress::look(std::size_t done)
     std::string line = m_what + ": " + std::to_string(done);
     if (m_total)
         line += " of " + std::to_string(*m_total);
-    line += " entries";
+    line += (m_total ? *m_total : done) == 1 ? " entry" : " entries";
     const std::size_t width = line.size();
     if (width < m_drawn)
         line.append(m_drawn - width, ' '); // over what a longer line left

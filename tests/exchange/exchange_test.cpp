@@ -81,7 +81,7 @@ TEST(ExchangeImport, ReadsEverySampleFormat)
         {"keystead.csv", "csv", 3, false, "\r\n"},
         {"bitwarden.csv", "bitwarden-csv", 3, true, "\n"},
         {"chrome.csv", "chrome-csv", 3, false, "\n"},
-        {"keepassxc.csv", "keepassxc-csv", 2, false, "\n"},
+        {"keepassxc.csv", "keepassxc-csv", 2, false, "\n", {2, 0, 0}},
         {"keepass.csv", "keepass-csv", 1, false, "\r\n"},
         {"lastpass.csv", "lastpass-csv", 2, false, "\r\n"},
         {"1password.csv", "1password-csv", 2, true, "\n"},
@@ -156,6 +156,7 @@ TEST(ExchangeImport, ReadsEverySampleFormat)
         {{"keepassxc.csv", 0, 2},
          {"Forum", "gina", "g1na\"s", "line one\nline two, \"quoted\"", "https://forum.example.com",
           "03-05-2024 10:20:30"}},
+        // The recycle bin's entries, and those of a group deleted into it, are left out.
         {{"keepassxc.csv", 1, 4}, {"harry", "harry", "h", "", "", "02-03-2023 04:05:06"}},
         {{"keepass.csv", 0, 2},
          {"Mail server", "mike", "m\"ike,1", "port 993, SSL", "imap://mail.example.com:993", ""}},

@@ -61,7 +61,9 @@ constexpr std::array CsvShapes = {
              .username = "login_username",
              .password = "login_password",
              .notes = "notes",
-             .address = "login_uri"},
+             .address = "login_uri",
+             .kind = "type",
+             .loginKinds = {"login"}},
     CsvShape{.name = "keepassxc-csv",
              .required = {"group", "title", "username", "password", "url", "notes"},
              .optional = {"totp", "icon", "last modified", "created"},
@@ -499,14 +501,21 @@ ImportResult readCsv(std::string_view content, const ImportSink& sink)
         recordedFrom(take(fields, columns.modified), shape->timeForm, record.recorded);
         if (record.recorded.empty())
             recordedFrom(take(fields, columns.created), shape->timeForm, record.recorded);
-        if (lastPass && record.address == "http://sn")
-            record.address.clear(); // the address its secure notes carry
+        // The address LastPass gives its secure notes: one with a password
+        // is kept as an entry, any other is no log-in.
+        const bool secureNote = lastPass && record.address == "http://sn";
+        if (secureNote)
+            record.address.clear();
         if (inRecycleBin(take(fields, columns.group), shape->recycleBin)) {
             ++result.leftOut.recycled;
             continue;
         }
         if (holdsNothing(record))
             continue; // a blank line, a spreadsheet's row of empty cells
+        if (secureNote && record.password.empty()) {
+            ++result.leftOut.notLogins;
+            continue;
+        }
         if (firefox && record.address.starts_with("chrome://FirefoxAccounts")) {
             ++result.leftOut.browserSync; // the browser's own sync account, no site's log-in
             continue;

@@ -34,6 +34,11 @@ struct CsvShape
     bool loginsOnly = false;
     // A column of "Name: value" lines that holds the user name and password.
     std::string_view secretData = {};
+    // A column of group paths ("Passwords/Recycle Bin/Old", the root's name
+    // first), and the name of the recycle bin, a group just below the root:
+    // rows in it, or in a group inside it, are left out.
+    std::string_view group = {};
+    std::string_view recycleBin = {};
 };
 
 // Told apart by the whole set of their columns; where a header would fit two
@@ -56,7 +61,9 @@ constexpr std::array CsvShapes = {
              .username = "login_username",
              .password = "login_password",
              .notes = "notes",
-             .address = "login_uri"},
+             .address = "login_uri",
+             .kind = "type",
+             .loginKinds = {"login"}},
     CsvShape{.name = "keepassxc-csv",
              .required = {"group", "title", "username", "password", "url", "notes"},
              .optional = {"totp", "icon", "last modified", "created"},
@@ -67,7 +74,9 @@ constexpr std::array CsvShapes = {
              .address = "url",
              .modified = "last modified",
              .created = "created",
-             .timeForm = TimeForm::Text},
+             .timeForm = TimeForm::Text,
+             .group = "group",
+             .recycleBin = "Recycle Bin"},
     CsvShape{.name = "keepass-csv",
              .required = {"account", "login name", "password", "web site", "comments"},
              .title = "account",
@@ -243,9 +252,9 @@ std::string shownHeader(const std::vector<std::string_view>& fields)
 bool allowedIn(const CsvShape& shape, std::string_view name)
 {
     const auto among = [name](const auto& names) { return std::find(names.begin(), names.end(), name) != names.end(); };
-    const std::array<std::string_view, 10> fieldColumns = {
-        shape.title,    shape.username, shape.password,      shape.notes, shape.address,
-        shape.modified, shape.created,  shape.otherUsername, shape.kind,  shape.secretData};
+    const std::array<std::string_view, 11> fieldColumns = {
+        shape.title,   shape.username,      shape.password, shape.notes,      shape.address, shape.modified,
+        shape.created, shape.otherUsername, shape.kind,     shape.secretData, shape.group};
     return !name.empty() && (among(shape.required) || among(shape.optional) || among(fieldColumns));
 }
 
@@ -274,7 +283,7 @@ bool blank(const std::vector<std::string_view>& fields)
 struct Columns
 {
     int title = -1, username = -1, password = -1, notes = -1, address = -1, modified = -1, created = -1;
-    int otherUsername = -1, kind = -1, secretData = -1;
+    int otherUsername = -1, kind = -1, secretData = -1, group = -1;
 };
 
 const CsvShape* recognise(const std::vector<std::string_view>& header, Columns& columns)
@@ -306,6 +315,7 @@ const CsvShape* recognise(const std::vector<std::string_view>& header, Columns& 
         columns.otherUsername = column(shape.otherUsername);
         columns.kind = column(shape.kind);
         columns.secretData = column(shape.secretData);
+        columns.group = column(shape.group);
         return &shape;
     }
     return nullptr;
@@ -345,6 +355,17 @@ void fromSecretData(std::string_view data, Record& record)
         else if (record.password.empty() && key == "password")
             record.password = value;
     }
+}
+
+// Whether the group path `path` ("Passwords/Recycle Bin/Old") is in the
+// recycle bin named `bin`, which stands just below the root.
+bool inRecycleBin(std::string_view path, std::string_view bin)
+{
+    const std::size_t root = path.find('/');
+    if (bin.empty() || root == std::string_view::npos)
+        return false;
+    path.remove_prefix(root + 1);
+    return path.substr(0, path.find('/')) == bin;
 }
 
 // The recorded time `text` gives, or empty when it reads as none.
@@ -480,10 +501,21 @@ ImportResult readCsv(std::string_view content, const ImportSink& sink)
         recordedFrom(take(fields, columns.modified), shape->timeForm, record.recorded);
         if (record.recorded.empty())
             recordedFrom(take(fields, columns.created), shape->timeForm, record.recorded);
-        if (lastPass && record.address == "http://sn")
-            record.address.clear(); // the address its secure notes carry
+        // The address LastPass gives its secure notes: one with a password
+        // is kept as an entry, any other is no log-in.
+        const bool secureNote = lastPass && record.address == "http://sn";
+        if (secureNote)
+            record.address.clear();
+        if (inRecycleBin(take(fields, columns.group), shape->recycleBin)) {
+            ++result.leftOut.recycled;
+            continue;
+        }
         if (holdsNothing(record))
             continue; // a blank line, a spreadsheet's row of empty cells
+        if (secureNote && record.password.empty()) {
+            ++result.leftOut.notLogins;
+            continue;
+        }
         if (firefox && record.address.starts_with("chrome://FirefoxAccounts")) {
             ++result.leftOut.browserSync; // the browser's own sync account, no site's log-in
             continue;

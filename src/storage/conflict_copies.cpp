@@ -49,11 +49,35 @@ bool isSyncthingMark(std::string_view rest, std::string_view extension)
     return rest == extension;
 }
 
-// " (conflicted copy 2026-12-09 101500)"
+// " (conflicted copy 2026-12-09 101500)", or with the account's name before the
+// date when the server takes conflict copies: " (conflicted copy Ann Smith
+// 2026-12-09 101500)". The client keeps parentheses out of that name.
 bool isNextcloudMark(std::string_view rest, std::string_view extension)
 {
-    return take(rest, " (conflicted copy ") && takeDate(rest) && take(rest, " ") && takeDigits(rest, 6) &&
-           take(rest, ")") && rest == extension;
+    constexpr std::size_t WhenSize = std::string_view("2026-12-09 101500)").size();
+    if (!take(rest, " (conflicted copy ") || !rest.ends_with(extension))
+        return false;
+    rest.remove_suffix(extension.size());
+    if (rest.size() < WhenSize)
+        return false;
+    std::string_view when = rest.substr(rest.size() - WhenSize);
+    std::string_view user = rest.substr(0, rest.size() - WhenSize); // "Ann Smith " or none
+    if (!user.empty()) {
+        if (!user.ends_with(' '))
+            return false;
+        user.remove_suffix(1);
+        if (user.empty() || user.front() == ' ' || user.back() == ' ' ||
+            user.find_first_of("()") != std::string_view::npos)
+            return false;
+    }
+    return takeDate(when) && take(when, " ") && takeDigits(when, 6) && when == ")";
+}
+
+// "_conflict-20261209-101500", as older ownCloud clients wrote it.
+bool isOldOwncloudMark(std::string_view rest, std::string_view extension)
+{
+    return take(rest, "_conflict-") && takeDigits(rest, 8) && take(rest, "-") && takeDigits(rest, 6) &&
+           rest == extension;
 }
 
 // " (Ann's conflicted copy 2026-12-09)", then maybe " (1)".
@@ -97,7 +121,8 @@ bool isConflictCopyName(std::string_view name, std::string_view stem, std::strin
     if (stem.empty() || !name.starts_with(stem))
         return false;
     const std::string_view rest = name.substr(stem.size());
-    return isSyncthingMark(rest, extension) || isNextcloudMark(rest, extension) || isDropboxMark(rest, extension);
+    return isSyncthingMark(rest, extension) || isNextcloudMark(rest, extension) || isOldOwncloudMark(rest, extension) ||
+           isDropboxMark(rest, extension);
 }
 
 std::vector<std::filesystem::path> findConflictCopies(const std::filesystem::path& dataFile)

@@ -17,7 +17,9 @@ inline constexpr std::string_view MergedFolderName = "merged";
 // Whether `name` (UTF-8) is a conflict copy of the file `stem` + `extension`
 // ("db1", ".ksd") as these tools name them:
 //   Syncthing:           db1.sync-conflict-20261209-101500-ABCDEF7.ksd
-//   Nextcloud, ownCloud: db1 (conflicted copy 2026-12-09 101500).ksd
+//   Nextcloud, ownCloud: db1 (conflicted copy 2026-12-09 101500).ksd, maybe with a user
+//                        name before the date: db1 (conflicted copy Ann 2026-12-09 101500).ksd
+//   older ownCloud:      db1_conflict-20261209-101500.ksd
 //   Dropbox:             db1 (Ann's conflicted copy 2026-12-09).ksd, and with " (1)" after it
 // Only of that file: db1's copies are never db10's or db2's.
 bool isConflictCopyName(std::string_view name, std::string_view stem, std::string_view extension);

@@ -132,8 +132,9 @@ TEST_F(CommandLine, VerbsOverOneFolder)
     ASSERT_TRUE(DatabaseContent(test::tableOf({{"stray", "", "", "", "", Now}}), strayContent));
     test::writeFile(m_folder / "stray.ksd", "not ours\r\n" + strayContent);
     const std::string stray = (m_folder / "stray.ksd").string();
-    // Conflict copies of db2 as Syncthing, Nextcloud (and ownCloud) and Dropbox
-    // name them, one that is no data file, and names that are no copies of db2's.
+    // Conflict copies of db2 as Syncthing, Nextcloud (and ownCloud, old and new)
+    // and Dropbox name them, one that is no data file, and names that are no
+    // copies of db2's.
     const auto entryFile = [](const std::string& service) {
         std::string content;
         DatabaseContent(test::tableOf({{service, "", "", "", "", Now}}), content);
@@ -145,11 +146,21 @@ TEST_F(CommandLine, VerbsOverOneFolder)
     for (const auto& [name, service] : std::vector<std::pair<std::string, std::string>>{
              {"db2.sync-conflict-20261209-101500-ABCDEF7.ksd", "from-syncthing"},
              {"db2 (conflicted copy 2026-12-09 101500).ksd", "from-nextcloud"},
+             {"db2 (conflicted copy Ann Smith 2026-12-09 101500).ksd", "from-nextcloud-user"},
+             {"db2_conflict-20261209-101500.ksd", "from-owncloud"},
              {"db2 (Ann's conflicted copy 2026-12-09).ksd", "from-dropbox"},
              {"db2 (Ann's conflicted copy 2026-12-09) (1).ksd", "from-dropbox-1"},
              {"db2.sync-conflict-2026129-101500-ABCDEF7.ksd", "missed"},
              {"db2.sync-conflict-20261209-101502-abcdef7.ksd", "missed"},
              {"db2 (conflicted copy 2026-12-09).ksd", "missed"},
+             {"db2 (conflicted copy Ann 2026-12-09).ksd", "missed"},
+             {"db2 (conflicted copy  2026-12-09 101500).ksd", "missed"},
+             {"db2 (conflicted copy (Ann) 2026-12-09 101500).ksd", "missed"},
+             {"db2 (conflicted copy Ann2026-12-09 101500).ksd", "missed"},
+             {"db2_conflict-2026-12-09-101500.ksd", "missed"},
+             {"db2_conflict-20261209-101500.ksd.tmp", "missed"},
+             {"db20_conflict-20261209-101500.ksd", "missed"},
+             {"db20 (conflicted copy Ann 2026-12-09 101500).ksd", "missed"},
              {"db2 ('s conflicted copy 2026-12-09).ksd", "missed"},
              {"db2 (Ann's conflicted copy 2026-12-09) (1.ksd", "missed"},
              {"db2 (conflicted copy 2026-12-09 101500).bak", "missed"},
@@ -307,7 +318,8 @@ TEST_F(CommandLine, VerbsOverOneFolder)
          {},
          0,
          "from-dropbox-1\t\t\t\t" + std::string(Now) + "\nfrom-dropbox\t\t\t\t" + Now + "\nfrom-nextcloud\t\t\t\t" +
-             Now + "\nfrom-syncthing\t\t\t\t" + Now + "\n",
+             Now + "\nfrom-nextcloud-user\t\t\t\t" + Now + "\nfrom-syncthing\t\t\t\t" + Now +
+             "\nfrom-owncloud\t\t\t\t" + Now + "\n",
          ""},
         {{"-d", "2", "search", "missed", "--tsv"}, {}, 0, "", ""},
         {{"-d", "3", "merge", "--conflicts"}, {}, 0, "No conflict copies of " + data("db3.ksd").string() + "\n", ""},
@@ -439,6 +451,7 @@ TEST_F(CommandLine, VerbsOverOneFolder)
     // A merged copy is moved, never over a file in merged/, which stays the user's alone.
     for (const char* name :
          {"db2.sync-conflict-20261209-101500-ABCDEF7.ksd", "db2 (conflicted copy 2026-12-09 101500).ksd",
+          "db2 (conflicted copy Ann Smith 2026-12-09 101500).ksd", "db2_conflict-20261209-101500.ksd",
           "db2 (Ann's conflicted copy 2026-12-09).ksd", "db2 (Ann's conflicted copy 2026-12-09) (1).ksd"}) {
         EXPECT_FALSE(std::filesystem::exists(data(name))) << name;
         EXPECT_TRUE(std::filesystem::exists(merged / name)) << name;

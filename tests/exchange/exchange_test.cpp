@@ -79,11 +79,11 @@ TEST(ExchangeImport, ReadsEverySampleFormat)
         std::array<std::size_t, 3> leftOut = {};
     } samples[] = {
         {"keystead.csv", "csv", 3, false, "\r\n"},
-        {"bitwarden.csv", "bitwarden-csv", 3, true, "\n"},
+        {"bitwarden.csv", "bitwarden-csv", 2, true, "\n", {0, 0, 1}},
         {"chrome.csv", "chrome-csv", 3, false, "\n"},
-        {"keepassxc.csv", "keepassxc-csv", 2, false, "\n"},
+        {"keepassxc.csv", "keepassxc-csv", 2, false, "\n", {2, 0, 0}},
         {"keepass.csv", "keepass-csv", 1, false, "\r\n"},
-        {"lastpass.csv", "lastpass-csv", 2, false, "\r\n"},
+        {"lastpass.csv", "lastpass-csv", 2, false, "\r\n", {0, 0, 1}},
         {"1password.csv", "1password-csv", 2, true, "\n"},
         {"safari.csv", "safari-csv", 2, false, "\r\n"},
         {"dashlane.csv", "dashlane-csv", 1, false, "\n"},
@@ -140,9 +140,8 @@ TEST(ExchangeImport, ReadsEverySampleFormat)
         {{"bitwarden.csv", 0, 2},
          {"Intranet", "alice", "p,w\"1", "VPN first, then \"login\"\nsecond line", "https://intranet.example.org/login",
           ""}},
-        // A note item is an entry too; a nameless one takes its address's host.
-        {{"bitwarden.csv", 1, 4}, {"Shopping list", "", "", "milk, eggs", "", ""}},
-        {{"bitwarden.csv", 2, 5}, {"www.example.net", "bob", "hunter2", "", "https://www.example.net:8443/path", ""}},
+        // A note item is left out; a nameless log-in takes its address's host.
+        {{"bitwarden.csv", 1, 5}, {"www.example.net", "bob", "hunter2", "", "https://www.example.net:8443/path", ""}},
         {{"chrome.csv", 1, 3},
          {"accounts.example.org", "dave", "x\"y\"z", "multi\nline, with comma", "https://accounts.example.org/signin",
           ""}},
@@ -156,13 +155,15 @@ TEST(ExchangeImport, ReadsEverySampleFormat)
         {{"keepassxc.csv", 0, 2},
          {"Forum", "gina", "g1na\"s", "line one\nline two, \"quoted\"", "https://forum.example.com",
           "03-05-2024 10:20:30"}},
+        // The recycle bin's entries, and those of a group deleted into it, are left out.
         {{"keepassxc.csv", 1, 4}, {"harry", "harry", "h", "", "", "02-03-2023 04:05:06"}},
         {{"keepass.csv", 0, 2},
          {"Mail server", "mike", "m\"ike,1", "port 993, SSL", "imap://mail.example.com:993", ""}},
         {{"lastpass.csv", 0, 2},
          {"Shop", "ivan", "iv,an", "Order PIN: 1234\r\nSupport: \"ask for Bob\"", "https://shop.example.com/login",
           ""}},
-        {{"lastpass.csv", 1, 4}, {"Wifi at home", "", "", "Secret note text", "", ""}},
+        // A secure note is left out, but one with a password is kept, without the notes' address.
+        {{"lastpass.csv", 1, 5}, {"Alarm", "", "d00r,c0de", "Front door", "", ""}},
         {{"1password.csv", 0, 2},
          {"Cloud Drive", "judy", "j,u\"dy", "Recovery codes:\n1111, 2222", "https://drive.example.com", ""}},
         // A lone CR ends a line too.

@@ -574,8 +574,22 @@ TEST_F(CommandLine, ASealedDatabaseOpensOnlyUnderItsPassword)
         {{"ls", "--tsv"}, {"open sesame"}, 1, "", "Wrong password"},
         {{"search", "copied"}, {"new one"}, 0, "cat", ""},
         {{"unseal"}, {"new one"}, 0, "Unsealed " + file, ""},
-        {{"ls", "--tsv"}, {}, 0, "mail	ann", ""},
+        {{"ls", "--tsv"},
+         {},
+         0,
+         "mail	ann",
+         "",
+         [&] { test::writeFile(data("db1.ksd"), test::readFile(data("db1.ksd")) + "no entry\r\n"); }},
         // A damaged line: not listed, carried over, and nothing that would lose it runs.
+        {{"seal"},
+         {"s2", "s2"},
+         1,
+         "",
+         "holds lines that cannot be read",
+         [&] {
+             std::string content = test::readFile(data("db1.ksd"));
+             test::writeFile(data("db1.ksd"), content.substr(0, content.size() - std::string("no entry\r\n").size()));
+         }},
         {{"seal"}, {"s3", "s3"}, 0, "Sealed", "", [&] { damageLine(data("db1.ksd")); }},
         {{"ls", "--tsv"}, {"s3"}, 0, "mail	ann", ""},
         {{"passwd"}, {"s3", "s4", "s4"}, 1, "", "holds lines that cannot be read"},
@@ -588,8 +602,15 @@ TEST_F(CommandLine, ASealedDatabaseOpensOnlyUnderItsPassword)
         for (const std::string& arg : step.args)
             line += arg + ' ';
         SCOPED_TRACE(line);
+        const std::string fileBefore = test::readFile(data("db1.ksd"));
+        const std::string copyBefore = test::readFile(copyFolder / "db1.ksd");
         const Run result = run(step.args, step.input);
         EXPECT_EQ(result.status, step.status) << result.err;
+        if (step.status != 0) {
+            // Refused: nothing read or changed.
+            EXPECT_EQ(test::readFile(data("db1.ksd")), fileBefore);
+            EXPECT_EQ(test::readFile(copyFolder / "db1.ksd"), copyBefore);
+        }
         EXPECT_NE(result.out.find(step.out), std::string::npos) << result.out;
         if (step.err.empty())
             EXPECT_EQ(result.err, "");

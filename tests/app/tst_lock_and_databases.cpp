@@ -389,10 +389,14 @@ private slots:
         QCOMPARE(QAccessible::queryAccessibleInterface(kvtest::list(w.get()))->tableInterface()->rowCount(), 0);
         QCOMPARE(password->text(), QString()); // the log-in's password is not this one
 
-        kvtest::type(w.get(), {"", "new", "x", "", "y"});
-        kvtest::press(w.get(), kv::ToolbarCommand::Add);
-        QCOMPARE(w->windowTitle(), QStringLiteral("Keystead Vault - db1.ksd is sealed: enter its password first"));
-        QCOMPARE(fx.readFile(fx.dataFile()), before);
+        for (const kv::ToolbarCommand command :
+             {kv::ToolbarCommand::Add, kv::ToolbarCommand::Remove, kv::ToolbarCommand::Replace}) {
+            kvtest::type(w.get(), {"", "mail", "x", "", "y"});
+            w->setWindowTitle(QString());
+            kvtest::press(w.get(), command);
+            QCOMPARE(w->windowTitle(), QStringLiteral("Keystead Vault - db1.ksd is sealed: enter its password first"));
+            QCOMPARE(fx.readFile(fx.dataFile()), before);
+        }
 
         // Masked, and kept off the clipboard, whatever Hide Passwords says.
         kvtest::action(w.get(), kv::objectNames::HideItem)->trigger();

@@ -25,14 +25,19 @@ public:
     Progress(const Progress&) = delete;
     Progress& operator=(const Progress&) = delete;
 
-    // `done` rows so far. Cheap: the clock is read only every few rows.
+    // `done` so far (rows, or the unit of the step). Cheap: the clock is read
+    // only every few rows.
     void advance(std::size_t done)
     {
         if (m_enabled && done >= m_nextLook) {
-            m_nextLook = done + RowsPerLook;
+            m_nextLook = done + m_lookEvery;
             look(done);
         }
     }
+    // Goes on with other work: `what`, counted from none again, of `total` when
+    // known, in `unit` (entries when empty). The time already spent counts
+    // towards the first drawing.
+    void nextStep(std::string_view what, std::optional<std::size_t> total, std::string_view unit = {});
     // Clears the line, if one was drawn; nothing more is drawn after.
     void finish();
 
@@ -44,6 +49,8 @@ private:
     bool m_enabled;
     std::string m_what;
     std::optional<std::size_t> m_total;
+    std::string m_unit;
+    std::size_t m_lookEvery = RowsPerLook;
     std::chrono::steady_clock::time_point m_nextDraw;
     std::size_t m_nextLook = 0;
     std::size_t m_drawn = 0; // the width of the line on screen

@@ -218,16 +218,27 @@ int importEntries(Session& session)
     IncomingEntries incoming(held, static_cast<std::size_t>(held.size()) + content.size() / 100, session.now());
     std::size_t invalid = 0;
     std::vector<std::string> refusals;
+    // A file parsed whole first (JSON) is read, in MB, and then imported.
     Progress progress(session.console(), "Importing", std::nullopt);
+    bool parsed = false;
+    const auto parsing = [&](std::size_t bytes) {
+        if (!parsed)
+            progress.nextStep("Reading", content.size() >> 20, "MB");
+        parsed = true;
+        progress.advance(bytes >> 20);
+    };
     std::size_t readCount = 0;
-    const ImportResult read = readImport(content, *format, [&](ImportedEntry& entry) {
+    const auto imported = [&](ImportedEntry& entry) {
+        if (readCount == 0 && parsed)
+            progress.nextStep("Importing", std::nullopt);
         progress.advance(++readCount);
         if (auto why = incoming.take(entry.record, entry.ownEmptyTime)) {
             ++invalid;
             if (!skipInvalid)
                 refusals.push_back(std::to_string(entry.where) + ": " + *why);
         }
-    });
+    };
+    const ImportResult read = readImport(content, *format, imported, parsing);
     progress.finish();
     content.clear();
     if (!read.ok)

@@ -589,6 +589,12 @@ void fillService(Record& record)
 
 ImportResult readImport(std::string_view content, ImportFormat format, const ImportSink& sink)
 {
+    return readImport(content, format, sink, {});
+}
+
+ImportResult readImport(std::string_view content, ImportFormat format, const ImportSink& sink,
+                        const ImportParsing& parsing)
+{
     if (content.starts_with("\xFF\xFE") || content.starts_with("\xFE\xFF"))
         return failed("the file is UTF-16 text; save it as UTF-8 and import it again");
     if (content.starts_with(Utf8Bom))
@@ -600,7 +606,7 @@ ImportResult readImport(std::string_view content, ImportFormat format, const Imp
         return readKeepassXml(content, sink);
     if (format == ImportFormat::Json ||
         (format == ImportFormat::Auto && (content[first] == '{' || content[first] == '[')))
-        return readJson(content, sink);
+        return readJson(content, sink, parsing);
     return readCsv(content, sink);
 }
 

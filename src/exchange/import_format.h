@@ -63,5 +63,10 @@ using ImportSink = std::function<void(ImportedEntry& entry)>;
 // empty: a large file's entries never sit in memory all at once. A file that
 // turns out malformed may have given some entries before it says so.
 ImportResult readImport(std::string_view content, ImportFormat format, const ImportSink& sink);
+// Told now and then (each MiB) how many bytes of the file have been read, while a
+// file that is parsed whole before any entry goes on (JSON) is being parsed.
+using ImportParsing = std::function<void(std::size_t bytesParsed)>;
+ImportResult readImport(std::string_view content, ImportFormat format, const ImportSink& sink,
+                        const ImportParsing& parsing);
 
 } // namespace kv

@@ -19,6 +19,6 @@ bool holdsNothing(const Record& record);
 void fillService(Record& record);
 
 ImportResult readKeepassXml(std::string_view content, const ImportSink& sink);
-ImportResult readJson(std::string_view content, const ImportSink& sink);
+ImportResult readJson(std::string_view content, const ImportSink& sink, const ImportParsing& parsing = {});
 
 } // namespace kv

@@ -237,6 +237,43 @@ void readEnpass(const Json& root, ImportResult& result, const ImportSink& sink)
     }
 }
 
+// The text as the parser walks it, telling `parsing` each MiB how far it is.
+class TellingIterator
+{
+public:
+    using iterator_category = std::input_iterator_tag;
+    using value_type = char;
+    using difference_type = std::ptrdiff_t;
+    using pointer = const char*;
+    using reference = const char&;
+
+    TellingIterator(std::string_view text, std::size_t at, const ImportParsing& parsing)
+        : m_start(text.data()), m_at(text.data() + at), m_parsing(&parsing)
+    {
+    }
+    reference operator*() const { return *m_at; }
+    TellingIterator& operator++()
+    {
+        ++m_at;
+        if (((m_at - m_start) & (TellEvery - 1)) == 0)
+            (*m_parsing)(static_cast<std::size_t>(m_at - m_start));
+        return *this;
+    }
+    TellingIterator operator++(int)
+    {
+        TellingIterator before = *this;
+        ++*this;
+        return before;
+    }
+    bool operator==(const TellingIterator& other) const { return m_at == other.m_at; }
+
+private:
+    static constexpr std::ptrdiff_t TellEvery = 1 << 20;
+    const char* m_start;
+    const char* m_at;
+    const ImportParsing* m_parsing;
+};
+
 bool arrayAt(const Json& root, const char* key)
 {
     const Json* value = member(root, key);
@@ -245,14 +282,17 @@ bool arrayAt(const Json& root, const char* key)
 
 } // namespace
 
-ImportResult readJson(std::string_view content, const ImportSink& sink)
+ImportResult readJson(std::string_view content, const ImportSink& sink, const ImportParsing& parsing)
 {
     if (const std::size_t at = tooDeep(content); at != std::string_view::npos)
         return failed("line " + std::to_string(lineAt(content, at)) + ": JSON nested deeper than " +
                       std::to_string(MostNesting));
     Json root;
     try {
-        root = Json::parse(content.begin(), content.end());
+        if (parsing)
+            root = Json::parse(TellingIterator(content, 0, parsing), TellingIterator(content, content.size(), parsing));
+        else
+            root = Json::parse(content.begin(), content.end());
     } catch (const Json::parse_error& error) {
         // Its own message quotes the text around the fault: never shown.
         return failed("line " + std::to_string(lineAt(content, error.byte == 0 ? 0 : error.byte - 1)) +

@@ -664,6 +664,15 @@ TEST(CommandLineProgress, DrawsOnlyOnATerminalAndClearsItsLine)
         EXPECT_EQ(cleared, std::string(cleared.size(), ' '));
         EXPECT_GE(cleared.size(), std::string_view("Importing: 1 of 500 entries").size());
     }
+    // A step counted in a unit of its own is drawn at each one.
+    ScriptedConsole console;
+    console.errorTerminal = true;
+    Progress progress(console, "Importing", std::nullopt, true, std::chrono::milliseconds(0));
+    progress.nextStep("Reading", 3, "MB");
+    progress.advance(1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(150)); // past the pause between two drawings
+    progress.advance(2);
+    EXPECT_NE(console.errors.str().find("\rReading: 2 of 3 MB"), std::string::npos) << console.errors.str();
 }
 
 } // namespace

@@ -54,6 +54,12 @@ int resealWith(Session& session, std::shared_ptr<const LineSeal> key, const std:
 // Asks for a new password and rewrites the database sealed under it.
 int resealUnderNewPassword(Session& session, const std::string& done)
 {
+    // Refused before a password is asked for and its key made, not after.
+    if (session.vault().holdsUnreadLines()) {
+        Outcome refused;
+        refused.problem = Outcome::Problem::UnreadableLines;
+        return session.failWith(refused);
+    }
     const std::optional<SecretBytes> password = newDatabasePassword(session);
     if (!password)
         return ExitFailure;

@@ -187,6 +187,18 @@ Outcome Vault::addAll(EntryBatch batch)
     return outcome(true);
 }
 
+bool Vault::holdsUnreadLines() const
+{
+    if (m_database.unopenedLines() > 0)
+        return true;
+    const RecordTable& rows = m_entries.table();
+    for (int row = 0; row < rows.size(); ++row) {
+        if (!rows.bytes(row, RecordField::KeptLine).empty())
+            return true;
+    }
+    return false;
+}
+
 Outcome Vault::reseal(std::shared_ptr<const LineSeal> key)
 {
     Outcome refusal;
@@ -196,13 +208,9 @@ Outcome Vault::reseal(std::shared_ptr<const LineSeal> key)
         false, refusal, m_entries.size() == 0 ? OpenDatabase::Creation::Allowed : OpenDatabase::Creation::Refused);
     if (!rewriting.allowed())
         return refusal;
-    bool unread = m_database.unopenedLines() > 0;
-    const RecordTable& rows = m_entries.table();
-    for (int row = 0; row < rows.size() && !unread; ++row)
-        unread = !rows.bytes(row, RecordField::KeptLine).empty();
-    if (unread)
+    if (holdsUnreadLines())
         return outcome(false, Problem::UnreadableLines);
-    DatabaseResult saved = m_database.reseal(rewriting, rows, std::move(key));
+    DatabaseResult saved = m_database.reseal(rewriting, m_entries.table(), std::move(key));
     if (!saved)
         return fileOutcome(false, std::move(saved));
     // The backup holds the entries as they were kept before: it must not stay.

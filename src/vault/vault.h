@@ -63,6 +63,9 @@ public:
     // nothing changed, while a line of the file could not be read: it could not
     // be carried over.
     Outcome reseal(std::shared_ptr<const LineSeal> key);
+    // Whether the last load left a line of the file unread (damaged, or under
+    // another key), which a rewrite in another format could not carry over.
+    bool holdsUnreadLines() const;
     // Why `password` cannot seal a database, or nothing when it can: it is empty,
     // or it is the armed log-in's, which is stored under the fixed key.
     std::optional<std::string> sealPasswordRefusal(std::string_view password) const;

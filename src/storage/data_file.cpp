@@ -209,8 +209,10 @@ std::optional<std::string> firstLineHeader(std::string_view text, bool whole)
     return std::string();
 }
 
-// How much of a file's end an Add reads: enough for the start of its last line.
-constexpr std::size_t TailSize = 4096;
+// How much of a file's end an Add reads: enough for the start of its last line,
+// the longest a sealed one can be included.
+constexpr std::size_t TailSize = 32 * 1024;
+static_assert(TailSize > 1 + (24 + MaxStoredLineLength + 16) * 4 / 3 + 2);
 
 // Whether the last non-blank line of a file's end (`tail`, the whole file when
 // `whole`) is a sealed file's line. A line that begins before the tail is not.

@@ -23,10 +23,25 @@ inline bool isSealMarked(std::string_view line)
 // What each entry's line of a sealed file begins with, again no digit.
 inline constexpr char SealedLineMark = '~';
 
-// Whether a line is a sealed file's: its header, or an entry's line.
+// The fewest characters after the mark of an entry's line: the URL-safe Base64
+// of its nonce and its tag, with no text between them.
+inline constexpr std::size_t SealedLineLeast = ((24 + 16) * 4 + 2) / 3;
+
+// Whether a line is a sealed file's: its header, or what an entry's line looks
+// like (the mark, then URL-safe Base64 long enough to hold a nonce and a tag).
 inline bool looksSealed(std::string_view line)
 {
-    return line.starts_with(SealedLineMark) || isSealMarked(line);
+    if (isSealMarked(line))
+        return true;
+    if (!line.starts_with(SealedLineMark) || line.size() < 1 + SealedLineLeast)
+        return false;
+    for (const char c : line.substr(1)) {
+        const bool base64 =
+            (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_';
+        if (!base64)
+            return false;
+    }
+    return true;
 }
 
 class LineSeal

@@ -149,6 +149,11 @@ OpenDatabase::Rewriting OpenDatabase::startRewrite(Creation creation)
     rewriting.m_result = {FileStep::Write, Verdict::NotReadWhole, FileError::None, file()};
     if (!m_readWhole || !m_seen)
         return rewriting;
+    // Nor would a full save in the fixed-key format beside a sealed file's lines do.
+    if (!m_key && m_sealed.strayLines) {
+        rewriting.m_result = result(FileStep::Write, FileResult::failed(FileError::ChangedOutside));
+        return rewriting;
+    }
     rewriting.m_create = creation == Creation::Allowed;
     if (rewriting.m_create) {
         // The lock lives in the folder: a database of a folder not yet made needs it first.

@@ -501,11 +501,15 @@ ImportResult readCsv(std::string_view content, const ImportSink& sink)
         recordedFrom(take(fields, columns.modified), shape->timeForm, record.recorded);
         if (record.recorded.empty())
             recordedFrom(take(fields, columns.created), shape->timeForm, record.recorded);
-        // The address LastPass gives its secure notes: one with a password
-        // is kept as an entry, any other is no log-in.
+        // The address LastPass gives its secure notes: one with a password (in
+        // its column, or as a "Password:" line of the note, as a server's or a
+        // database's note has it) is kept as an entry, any other is no log-in.
         const bool secureNote = lastPass && record.address == "http://sn";
-        if (secureNote)
+        if (secureNote) {
             record.address.clear();
+            if (record.password.empty())
+                fromSecretData(record.comments, record);
+        }
         if (inRecycleBin(take(fields, columns.group), shape->recycleBin)) {
             ++result.leftOut.recycled;
             continue;

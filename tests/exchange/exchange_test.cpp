@@ -83,7 +83,7 @@ TEST(ExchangeImport, ReadsEverySampleFormat)
         {"chrome.csv", "chrome-csv", 3, false, "\n"},
         {"keepassxc.csv", "keepassxc-csv", 2, false, "\n", {2, 0, 0}},
         {"keepass.csv", "keepass-csv", 1, false, "\r\n"},
-        {"lastpass.csv", "lastpass-csv", 2, false, "\r\n", {0, 0, 1}},
+        {"lastpass.csv", "lastpass-csv", 3, false, "\r\n", {0, 0, 1}},
         {"1password.csv", "1password-csv", 2, true, "\n"},
         {"safari.csv", "safari-csv", 2, false, "\r\n"},
         {"dashlane.csv", "dashlane-csv", 1, false, "\n"},
@@ -164,6 +164,10 @@ TEST(ExchangeImport, ReadsEverySampleFormat)
           ""}},
         // A secure note is left out, but one with a password is kept, without the notes' address.
         {{"lastpass.csv", 1, 5}, {"Alarm", "", "d00r,c0de", "Front door", "", ""}},
+        // A server's note holds its log-in as lines of the note.
+        {{"lastpass.csv", 2, 6},
+         {"Database box", "root", "s3rv,er",
+          "NoteType:Server\r\nHostname:db.example\r\nUsername:root\r\nPassword:s3rv,er", "", ""}},
         {{"1password.csv", 0, 2},
          {"Cloud Drive", "judy", "j,u\"dy", "Recovery codes:\n1111, 2222", "https://drive.example.com", ""}},
         // A lone CR ends a line too.

@@ -55,7 +55,9 @@ std::optional<std::string> readInputLine(HANDLE input)
 {
     return readLineWith<char>([input](char& c) {
         DWORD read = 0;
-        return ReadFile(input, &c, 1, &read, nullptr) && read == 1;
+        // A pipe in message mode gives a byte of a longer message as "more data".
+        const bool done = ReadFile(input, &c, 1, &read, nullptr) || GetLastError() == ERROR_MORE_DATA;
+        return done && read == 1;
     });
 }
 

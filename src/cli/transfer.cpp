@@ -221,11 +221,12 @@ int importEntries(Session& session)
     // A file parsed whole first (JSON) is read, in MB, and then imported.
     Progress progress(session.console(), "Importing", std::nullopt);
     bool parsed = false;
+    constexpr std::size_t Megabyte = 1000 * 1000;
     const auto parsing = [&](std::size_t bytes) {
         if (!parsed)
-            progress.nextStep("Reading", content.size() >> 20, "MB");
+            progress.nextStep("Reading", (content.size() + Megabyte - 1) / Megabyte, "MB");
         parsed = true;
-        progress.advance(bytes >> 20);
+        progress.advance(bytes / Megabyte);
     };
     std::size_t readCount = 0;
     const auto imported = [&](ImportedEntry& entry) {

@@ -115,6 +115,8 @@ TEST_F(CommandLine, VerbsOverOneFolder)
         "{\"encrypted\": false, \"items\": [{\"type\": 1, \"name\": \"j\", \"login\": {\"password\": \"p\"}},"
         "{\"type\": 3, \"name\": \"card\"}, {\"type\": 2, \"name\": \"note\"},"
         "{\"type\": 1, \"name\": \"gone\", \"deletedDate\": \"2024-01-01T00:00:00Z\"}]}");
+    const std::string brokenJson = (m_folder / "broken.json").string();
+    test::writeFile(m_folder / "broken.json", "{\"items\": [\n{\"type\": 1,\n]}\n");
     const std::string text = (m_folder / "notes.txt").string();
     test::writeFile(m_folder / "notes.txt", "\nmy passwords\n");
     const std::string headless = (m_folder / "headless.csv").string();
@@ -283,6 +285,7 @@ TEST_F(CommandLine, VerbsOverOneFolder)
          0,
          "~db2.ksd; skipped 0 already there; left out 1 in the recycle bin and 2 that are not log-ins\n",
          ""},
+        {{"-d", "2", "import", brokenJson}, {}, 1, "", "broken.json: line 3: not valid JSON\n"},
         {{"-d", "2", "import", headless}, {}, 1, "", "headless.csv: line 1 is not a CSV header this program knows\n"},
         {{"-d", "2", "import", (m_folder / "none.csv").string()}, {}, 1, "", "none.csv: no such file\n"},
         {{"-d", "2", "import", other.string()}, {}, 1, "", "other: it is a folder\n"},

@@ -46,7 +46,7 @@ std::optional<std::string> readConsoleLine(HANDLE input)
     if (!line)
         return std::nullopt;
     std::string text = utf8Of(*line);
-    wipeText(*line);
+    wipe(*line);
     return text;
 }
 

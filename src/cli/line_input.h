@@ -12,13 +12,6 @@
 
 namespace kv {
 
-template <typename Char> void wipeText(std::basic_string<Char>& text)
-{
-    text.resize(text.capacity());
-    wipeBytes(text.data(), text.size() * sizeof(Char));
-    text.clear();
-}
-
 // The next line from `readOne` (bool(Char&), false at the end of input), without
 // its line end (LF, or CR LF); nothing when the input had ended before it.
 template <typename Char, typename ReadOne> std::optional<std::basic_string<Char>> readLineWith(ReadOne readOne)
@@ -35,7 +28,7 @@ template <typename Char, typename ReadOne> std::optional<std::basic_string<Char>
             std::basic_string<Char> larger;
             larger.reserve(line.capacity() * 2);
             larger.assign(line);
-            wipeText(line);
+            wipe(line);
             line.swap(larger);
         }
         line.push_back(c);
@@ -46,7 +39,7 @@ template <typename Char, typename ReadOne> std::optional<std::basic_string<Char>
     if (!line.empty() && line.back() == Char('\r'))
         line.pop_back();
     std::optional<std::basic_string<Char>> taken(std::move(line));
-    wipeText(line);
+    wipe(line);
     return taken;
 }
 

@@ -55,13 +55,4 @@ void wipeBytes(void* data, std::size_t size)
         sodium_memzero(data, size);
 }
 
-void wipe(std::string& text)
-{
-    // All of its buffer: what a shorter text left past its end goes too. Growing
-    // it to its capacity moves nothing.
-    text.resize(text.capacity());
-    wipeBytes(text.data(), text.size());
-    text.clear();
-}
-
 } // namespace kv

@@ -35,7 +35,14 @@ private:
 
 // Overwrites `size` bytes at `data` with zeros in a way the compiler keeps.
 void wipeBytes(void* data, std::size_t size);
-// Overwrites all of `text`'s buffer with zeros, then empties it.
-void wipe(std::string& text);
+
+// Overwrites all of `text`'s buffer with zeros, then empties it: what a shorter
+// text left past its end goes too. Growing it to its capacity moves nothing.
+template <typename Char> void wipe(std::basic_string<Char>& text)
+{
+    text.resize(text.capacity());
+    wipeBytes(text.data(), text.size() * sizeof(Char));
+    text.clear();
+}
 
 } // namespace kv
